@@ -1,0 +1,71 @@
+// Shared helpers of the runtime tests: owners for returned blocks, byte-set builders, and
+// message boxes captured instead of shown.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "runtime/memory.h"
+#include "runtime/text.h"
+#include "runtime/value.h"
+
+namespace testutil {
+
+struct FreeDeleter {
+    void operator()(const void* p) const { runtime::FreeMemory(p); }
+};
+using OwnedText = std::unique_ptr<char, FreeDeleter>;
+using OwnedBytes = std::unique_ptr<runtime::ByteSetHeader, FreeDeleter>;
+
+inline std::string Str(runtime::ConstText t) { return t == nullptr ? std::string() : std::string(t); }
+inline std::string Str(const OwnedText& t) { return Str(t.get()); }
+
+inline std::string Str(runtime::ConstByteSet b) {
+    if (b == nullptr) return {};
+    return std::string(reinterpret_cast<const char*>(runtime::BytesData(b)),
+                       static_cast<size_t>(b->length));
+}
+inline std::string Str(const OwnedBytes& b) { return Str(b.get()); }
+
+inline OwnedBytes Bytes(const std::string& s) {
+    return OwnedBytes(runtime::MakeByteSet(s.data(), static_cast<int32_t>(s.size())));
+}
+
+// Every box shown while a test runs, as "[caption] text" lines.
+inline std::string& ShownBoxes() {
+    static std::string boxes;
+    return boxes;
+}
+
+inline int RecordBox(platform::WindowHandle, const char* text, const char* caption, uint32_t) {
+    ShownBoxes() += "[" + Str(caption) + "] " + Str(text) + "\n";
+    return 1;
+}
+
+// For death tests: the box goes to standard error, where the parent reads it.
+inline int BoxToStderr(platform::WindowHandle, const char* text, const char* caption, uint32_t) {
+    std::string line = "[" + Str(caption) + "] " + Str(text) + "\n";
+    fputs(line.c_str(), stderr);
+    fflush(stderr);
+    return 1;
+}
+
+// Death-test expectation: standard error is exactly `s`.
+inline ::testing::Matcher<const std::string&> StderrIs(const std::string& s) {
+    return ::testing::Matcher<const std::string&>(s);
+}
+
+// Restores the system-call slots after each test.
+class SlotTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ShownBoxes().clear();
+        platform::slots.MessageBoxA = RecordBox;
+    }
+    void TearDown() override { platform::slots = platform::DefaultSlots(); }
+};
+
+}  // namespace testutil
