@@ -8,11 +8,11 @@ PRESETS := native asan win32 win64
 setup:
 	@bash scripts/setup.sh
 
-build-%: setup
+$(addprefix build-,$(PRESETS)): build-%: setup
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $* -j $(JOBS)
 
-test-%: build-%
+$(addprefix test-,$(PRESETS)): test-%: build-%
 	@echo "== tests: $* =="
 	@ctest --preset $* -j $(JOBS)
 
