@@ -16,6 +16,27 @@ namespace platform {
 
 using HeapHandle = void*;
 using WindowHandle = void*;
+using FileHandle = void*;
+using ModuleHandle = void*;
+
+// What CreateFileA gives when the file cannot be opened or created.
+inline FileHandle InvalidFile() { return reinterpret_cast<FileHandle>(~uintptr_t{0}); }
+
+// CreateFileA parameters.
+constexpr uint32_t kGenericRead = 0x80000000;
+constexpr uint32_t kGenericWrite = 0x40000000;
+constexpr uint32_t kFileShareReadWrite = 3;  // FILE_SHARE_READ | FILE_SHARE_WRITE
+constexpr uint32_t kCreateAlways = 2;
+constexpr uint32_t kOpenExisting = 3;
+constexpr uint32_t kFileAttributeArchive = 0x20;
+
+// A critical section's storage, big enough for the platform's own record.
+struct CriticalSection {
+    alignas(8) unsigned char storage[64];
+};
+
+// Thread routines take one pointer-sized parameter.
+using ThreadRoutine = void (*)(void* parameter);
 
 // Flag of HeapAlloc: the block comes back cleared.
 constexpr uint32_t kHeapZeroMemory = 0x00000008;
@@ -32,6 +53,33 @@ struct Slots {
     // Returns the button identifier, 0 when no box could be shown. Texts are GBK.
     int (*MessageBoxA)(WindowHandle owner, const char* text, const char* caption,
                        uint32_t style);
+
+    // Files. Paths are GBK. No security attributes and no template are ever passed.
+    FileHandle (*CreateFileA)(const char* path, uint32_t access, uint32_t share,
+                              uint32_t creation, uint32_t attributes);
+    uint32_t (*GetFileSize)(FileHandle file, uint32_t* high);
+    int (*ReadFile)(FileHandle file, void* data, uint32_t size, uint32_t* read);
+    int (*WriteFile)(FileHandle file, const void* data, uint32_t size, uint32_t* written);
+    int (*CloseHandle)(FileHandle handle);
+    int (*PathFileExistsA)(const char* path);
+    int (*DeleteFileA)(const char* path);
+
+    // Libraries. LoadLibrary takes a bare file name and loads it from the system's own
+    // library folder (never from the program's folder or the current one). A name that
+    // GetProcAddress gets with a high part of 0 is an ordinal.
+    ModuleHandle (*GetModuleHandleA)(const char* name);
+    ModuleHandle (*LoadLibrary)(const char* name);
+    void* (*GetProcAddress)(ModuleHandle module, const char* name);
+    int (*FreeLibrary)(ModuleHandle module);
+
+    // The program host.
+    uint32_t (*GetModuleFileNameA)(ModuleHandle module, char* buffer, uint32_t size);
+    const char* (*GetCommandLineA)();
+    // Creates a running thread; stores its handle, or closes it when `handle` is null.
+    int (*CreateThread)(ThreadRoutine routine, void* parameter, FileHandle* handle);
+    void (*DeleteCriticalSection)(CriticalSection* section);
+    // Dispatches the window messages waiting on this thread, leaving a WM_QUIT queued.
+    void (*PumpWaitingMessages)();
 };
 
 // The live table; tests may swap entries and must restore them.

@@ -5,10 +5,18 @@
 // standard input is a terminal, waits for Enter.
 #include "platform/platform.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <iconv.h>
 #include <link.h>
+#include <pthread.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
 
 #include <cerrno>
 #include <cstdio>
@@ -53,11 +61,12 @@ int PosixIsBadReadPtr(const void* address, size_t size) {
     return 0;
 }
 
-// GBK to UTF-8; bytes that do not convert are passed through unchanged.
-std::string GbkToUtf8(const char* text) {
+// Converts between the program's GBK and the system's UTF-8; bytes that do not convert are
+// passed through unchanged.
+std::string Convert(const char* to, const char* from, const char* text) {
     std::string out;
     if (text == nullptr) return out;
-    iconv_t cd = iconv_open("UTF-8", "GBK");
+    iconv_t cd = iconv_open(to, from);
     size_t in_left = std::strlen(text);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text, in_left);
     char* in = const_cast<char*>(text);
@@ -76,6 +85,9 @@ std::string GbkToUtf8(const char* text) {
     return out;
 }
 
+std::string GbkToUtf8(const char* text) { return Convert("UTF-8", "GBK", text); }
+std::string Utf8ToGbk(const char* text) { return Convert("GBK", "UTF-8", text); }
+
 std::string WithLineBreaks(std::string s) {
     for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.replace(at, 2, "\n");
     return s;
@@ -93,9 +105,175 @@ int PosixMessageBoxA(WindowHandle, const char* text, const char* caption, uint32
     return 1;  // IDOK
 }
 
+int FdOf(FileHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
+FileHandle HandleOf(int fd) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd)); }
+
+// POSIX opens are shared for reading and writing alike, which is what readers of a save
+// the game may be writing need. A folder cannot be opened as a file, as on Windows.
+FileHandle PosixCreateFileA(const char* path, uint32_t access, uint32_t, uint32_t creation,
+                            uint32_t) {
+    std::string name = GbkToUtf8(path);
+    int flags = O_CLOEXEC;
+    if (access & kGenericWrite) flags |= O_WRONLY;
+    if (creation == kCreateAlways) flags |= O_CREAT | O_TRUNC;
+    int fd = open(name.c_str(), flags, 0666);
+    if (fd < 0) return InvalidFile();
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return InvalidFile();
+    }
+    return HandleOf(fd);
+}
+
+uint32_t PosixGetFileSize(FileHandle file, uint32_t* high) {
+    struct stat st;
+    if (fstat(FdOf(file), &st) != 0) return 0xFFFFFFFF;
+    auto size = static_cast<uint64_t>(st.st_size);
+    if (high != nullptr) *high = static_cast<uint32_t>(size >> 32);
+    return static_cast<uint32_t>(size);
+}
+
+int PosixReadFile(FileHandle file, void* data, uint32_t size, uint32_t* read_count) {
+    uint32_t total = 0;
+    while (total < size) {
+        ssize_t n = read(FdOf(file), static_cast<char*>(data) + total, size - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return 0;
+        if (n == 0) break;  // end of file
+        total += static_cast<uint32_t>(n);
+    }
+    if (read_count != nullptr) *read_count = total;
+    return 1;
+}
+
+int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* written) {
+    uint32_t total = 0;
+    while (total < size) {
+        ssize_t n = write(FdOf(file), static_cast<const char*>(data) + total, size - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        total += static_cast<uint32_t>(n);
+    }
+    if (written != nullptr) *written = total;
+    return total == size ? 1 : 0;
+}
+
+int PosixCloseHandle(FileHandle handle) { return close(FdOf(handle)) == 0 ? 1 : 0; }
+
+int PosixPathFileExistsA(const char* path) {
+    struct stat st;
+    return stat(GbkToUtf8(path).c_str(), &st) == 0 ? 1 : 0;
+}
+
+int PosixDeleteFileA(const char* path) { return unlink(GbkToUtf8(path).c_str()) == 0 ? 1 : 0; }
+
+// The libraries the program binds at run time on Windows are stood in for by the program
+// itself, which exports the stand-in functions under the Windows names.
+bool IsStoodIn(const char* name) {
+    std::string lower;
+    for (const char* c = name; *c; ++c) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return lower == "msvfw32.dll";
+}
+
+ModuleHandle PosixGetModuleHandleA(const char* name) {
+    if (name == nullptr || IsStoodIn(name)) return dlopen(nullptr, RTLD_NOW);
+    void* module = dlopen(GbkToUtf8(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (module != nullptr) dlclose(module);  // a look-up takes no reference
+    return module;
+}
+
+// A bare name is searched in the system's library paths only, never the current folder.
+ModuleHandle PosixLoadLibrary(const char* name) {
+    if (IsStoodIn(name)) return dlopen(nullptr, RTLD_NOW);
+    return dlopen(GbkToUtf8(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* PosixGetProcAddress(ModuleHandle module, const char* name) {
+    if (reinterpret_cast<uintptr_t>(name) <= 0xFFFF) return nullptr;  // no ordinals here
+    return dlsym(module, name);
+}
+
+int PosixFreeLibrary(ModuleHandle module) { return dlclose(module) == 0 ? 1 : 0; }
+
+// The executable's path in the Windows form the program expects: GBK, with backslashes.
+uint32_t PosixGetModuleFileNameA(ModuleHandle, char* buffer, uint32_t size) {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0 || size == 0) return 0;
+    path[n] = '\0';
+    std::string gbk = Utf8ToGbk(path);
+    for (char& c : gbk)
+        if (c == '/') c = '\\';
+    uint32_t copied = gbk.size() < size ? static_cast<uint32_t>(gbk.size()) : size - 1;
+    std::memcpy(buffer, gbk.data(), copied);
+    buffer[copied] = '\0';
+    return gbk.size() < size ? copied : size;
+}
+
+// The command line rebuilt in the Windows form: arguments joined by blanks, an argument
+// with a blank (the program name included) in double quotes.
+const char* PosixGetCommandLineA() {
+    static const std::string line = [] {
+        std::ifstream in("/proc/self/cmdline", std::ios::binary);
+        std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string out;
+        for (size_t at = 0; at < raw.size();) {
+            size_t end = raw.find('\0', at);
+            if (end == std::string::npos) end = raw.size();
+            std::string arg = raw.substr(at, end - at);
+            if (!out.empty()) out += ' ';
+            out += arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
+            at = end + 1;
+        }
+        return Utf8ToGbk(out.c_str());
+    }();
+    return line.c_str();
+}
+
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* parameter;
+};
+
+void* RunThread(void* start) {
+    ThreadStart s = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    s.routine(s.parameter);
+    return nullptr;
+}
+
+int PosixCreateThread(ThreadRoutine routine, void* parameter, FileHandle* handle) {
+    auto* start = new ThreadStart{routine, parameter};
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, RunThread, start) != 0) {
+        delete start;
+        return 0;
+    }
+    if (handle != nullptr) {
+        *handle = reinterpret_cast<FileHandle>(thread);
+    } else {
+        pthread_detach(thread);
+    }
+    return 1;
+}
+
+void PosixDeleteCriticalSection(CriticalSection* section) {
+    pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(section->storage));
+}
+
+// No window messages exist in the stand-in.
+void PosixPumpWaitingMessages() {}
+
+static_assert(sizeof(pthread_mutex_t) <= sizeof(CriticalSection));
+
 const Slots kDefaultSlots = {
     PosixGetProcessHeap, PosixHeapAlloc,    PosixHeapReAlloc, PosixHeapFree,
-    PosixIsBadReadPtr,   PosixMessageBoxA,
+    PosixIsBadReadPtr,   PosixMessageBoxA,  PosixCreateFileA, PosixGetFileSize,
+    PosixReadFile,       PosixWriteFile,    PosixCloseHandle, PosixPathFileExistsA,
+    PosixDeleteFileA,    PosixGetModuleHandleA, PosixLoadLibrary, PosixGetProcAddress,
+    PosixFreeLibrary,    PosixGetModuleFileNameA, PosixGetCommandLineA, PosixCreateThread,
+    PosixDeleteCriticalSection, PosixPumpWaitingMessages,
 };
 
 int AddMainImage(dl_phdr_info* info, size_t, void* data) {

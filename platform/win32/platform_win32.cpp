@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 namespace platform {
 namespace {
@@ -27,9 +28,113 @@ int WinMessageBoxA(WindowHandle owner, const char* text, const char* caption, ui
     return ::MessageBoxA(static_cast<HWND>(owner), text, caption, style);
 }
 
+FileHandle WinCreateFileA(const char* path, uint32_t access, uint32_t share, uint32_t creation,
+                          uint32_t attributes) {
+    return ::CreateFileA(path, access, share, nullptr, creation, attributes, nullptr);
+}
+
+uint32_t WinGetFileSize(FileHandle file, uint32_t* high) {
+    DWORD h = 0;
+    DWORD low = ::GetFileSize(static_cast<HANDLE>(file), &h);
+    if (high != nullptr) *high = h;
+    return low;
+}
+
+int WinReadFile(FileHandle file, void* data, uint32_t size, uint32_t* read) {
+    DWORD n = 0;
+    BOOL ok = ::ReadFile(static_cast<HANDLE>(file), data, size, &n, nullptr);
+    if (read != nullptr) *read = n;
+    return ok;
+}
+
+int WinWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* written) {
+    DWORD n = 0;
+    BOOL ok = ::WriteFile(static_cast<HANDLE>(file), data, size, &n, nullptr);
+    if (written != nullptr) *written = n;
+    return ok;
+}
+
+int WinCloseHandle(FileHandle handle) { return ::CloseHandle(static_cast<HANDLE>(handle)); }
+int WinPathFileExistsA(const char* path) { return ::PathFileExistsA(path); }
+int WinDeleteFileA(const char* path) { return ::DeleteFileA(path); }
+
+ModuleHandle WinGetModuleHandleA(const char* name) { return ::GetModuleHandleA(name); }
+
+// Only the system folder is searched, so a library of the same name planted beside the
+// program (a downloads folder) is never run. Systems that predate the flag refuse it with
+// ERROR_INVALID_PARAMETER; only there the standard search order is used.
+ModuleHandle WinLoadLibrary(const char* name) {
+    HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        module = ::LoadLibraryA(name);
+    return module;
+}
+
+void* WinGetProcAddress(ModuleHandle module, const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+int WinFreeLibrary(ModuleHandle module) { return ::FreeLibrary(static_cast<HMODULE>(module)); }
+
+uint32_t WinGetModuleFileNameA(ModuleHandle module, char* buffer, uint32_t size) {
+    return ::GetModuleFileNameA(static_cast<HMODULE>(module), buffer, size);
+}
+
+const char* WinGetCommandLineA() { return ::GetCommandLineA(); }
+
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* parameter;
+};
+
+DWORD WINAPI RunThread(LPVOID start) {
+    ThreadStart s = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    s.routine(s.parameter);
+    return 0;
+}
+
+// Default security, default stack size, flags 0: the thread runs at once. Its identifier
+// is received and dropped.
+int WinCreateThread(ThreadRoutine routine, void* parameter, FileHandle* handle) {
+    auto* start = new ThreadStart{routine, parameter};
+    DWORD id = 0;
+    HANDLE thread = ::CreateThread(nullptr, 0, RunThread, start, 0, &id);
+    if (thread == nullptr) {
+        delete start;
+        return 0;
+    }
+    if (handle != nullptr) {
+        *handle = thread;
+    } else {
+        ::CloseHandle(thread);
+    }
+    return 1;
+}
+
+void WinDeleteCriticalSection(CriticalSection* section) {
+    ::DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(section->storage));
+}
+
+// Takes and dispatches what is waiting; a WM_QUIT stays in the queue.
+void WinPumpWaitingMessages() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT) {
+        ::GetMessageA(&msg, nullptr, 0, 0);
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+static_assert(sizeof(CRITICAL_SECTION) <= sizeof(CriticalSection));
+
 const Slots kDefaultSlots = {
     WinGetProcessHeap, WinHeapAlloc,    WinHeapReAlloc, WinHeapFree,
-    WinIsBadReadPtr,   WinMessageBoxA,
+    WinIsBadReadPtr,   WinMessageBoxA,  WinCreateFileA, WinGetFileSize,
+    WinReadFile,       WinWriteFile,    WinCloseHandle, WinPathFileExistsA,
+    WinDeleteFileA,    WinGetModuleHandleA, WinLoadLibrary, WinGetProcAddress,
+    WinFreeLibrary,    WinGetModuleFileNameA, WinGetCommandLineA, WinCreateThread,
+    WinDeleteCriticalSection, WinPumpWaitingMessages,
 };
 
 }  // namespace
