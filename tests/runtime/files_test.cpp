@@ -1,0 +1,154 @@
+// Whole-file reads and writes, path tests and message boxes of any value.
+#include <filesystem>
+#include <fstream>
+
+#include "runtime/files.h"
+#include "tests/runtime/helpers.h"
+
+namespace {
+
+using namespace runtime;
+using testutil::Bytes;
+using testutil::OwnedBytes;
+using testutil::ShownBoxes;
+using testutil::Str;
+namespace fs = std::filesystem;
+
+class Files : public testutil::SlotTest {
+protected:
+    void SetUp() override {
+        SlotTest::SetUp();
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        SlotTest::TearDown();
+        fs::remove_all(dir_);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void Put(const std::string& name, const std::string& content) const {
+        std::ofstream(dir_ / name, std::ios::binary) << content;
+    }
+    std::string Get(const std::string& name) const {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    OwnedBytes Read(const std::string& name) const {
+        return OwnedBytes(ReadFileBytes({OfText(Path(name).c_str())}));
+    }
+
+    fs::path dir_ = fs::path("files_test_tmp");
+};
+
+TEST_F(Files, ReadWholeFiles) {
+    EXPECT_EQ(Read("missing"), nullptr);
+    EXPECT_EQ(Read(""), nullptr);  // the folder itself
+    Put("empty", "");
+    OwnedBytes empty = Read("empty");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->length, 0);
+
+    // Another program holds the file open for writing, sharing it for reading.
+    const std::string content("content\0with nul", 16);
+    Put("busy", content);
+    platform::FileHandle writer = platform::slots.CreateFileA(
+        Path("busy").c_str(), platform::kGenericWrite, platform::kFileShareReadWrite,
+        platform::kOpenExisting, platform::kFileAttributeArchive);
+    ASSERT_NE(writer, platform::InvalidFile());
+    EXPECT_EQ(Str(Read("busy")), content);
+    platform::slots.CloseHandle(writer);
+}
+
+int ShortRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
+    platform::DefaultSlots().ReadFile(f, data, size, read);
+    *read = size - 1;
+    return 1;
+}
+int FailedRead(platform::FileHandle, void*, uint32_t, uint32_t* read) {
+    *read = 0;
+    return 0;
+}
+uint32_t HugeSize(platform::FileHandle, uint32_t* high) {
+    *high = 1;
+    return 8;
+}
+
+TEST_F(Files, IncompleteReadsGiveNothing) {
+    Put("save", "0123456789");
+    platform::slots.ReadFile = ShortRead;
+    EXPECT_EQ(Read("save"), nullptr);
+    platform::slots.ReadFile = FailedRead;
+    EXPECT_EQ(Read("save"), nullptr);
+    platform::slots = platform::DefaultSlots();
+    platform::slots.GetFileSize = HugeSize;  // 4 GiB + 8 bytes
+    EXPECT_EQ(Read("save"), nullptr);
+}
+
+int write_calls = 0;
+int FailingWrite(platform::FileHandle, const void*, uint32_t, uint32_t* written) {
+    ++write_calls;
+    *written = 0;
+    return 0;
+}
+
+TEST_F(Files, WriteCreatesOrTruncates) {
+    OwnedBytes abc = Bytes("abc"), de = Bytes("de");
+    Put("old", "0123456789");
+    EXPECT_TRUE(WriteFileBytes({OfText(Path("old").c_str()), OfByteSet(abc.get())}));
+    EXPECT_EQ(Get("old"), "abc");
+    EXPECT_TRUE(WriteFileBytes({OfText(Path("two").c_str()), OfByteSet(abc.get()), OfByteSet(de.get())}));
+    EXPECT_EQ(Get("two"), "abcde");
+    EXPECT_TRUE(WriteFileBytes({OfText(Path("two").c_str()), OfByteSet(kEmptyBytes.get())}));
+    EXPECT_EQ(Get("two"), "");
+    EXPECT_FALSE(WriteFileBytes({OfText(Path("no/such/x").c_str()), OfByteSet(abc.get())}));
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
+
+    write_calls = 0;
+    platform::slots.WriteFile = FailingWrite;
+    EXPECT_FALSE(WriteFileBytes({OfText(Path("fail").c_str()), OfByteSet(abc.get()), OfByteSet(de.get())}));
+    EXPECT_EQ(write_calls, 1);  // the first failure stops the rest
+}
+
+TEST_F(Files, ExistenceOfFilesAndFolders) {
+    Put("file", "x");
+    EXPECT_TRUE(FileExists({OfText(Path("file").c_str())}));
+    EXPECT_TRUE(FileExists({OfText(dir_.string().c_str())}));
+    EXPECT_FALSE(FileExists({OfText(Path("nothing").c_str())}));
+}
+
+platform::WindowHandle last_owner;
+int RecordOwner(platform::WindowHandle owner, const char* text, const char* caption, uint32_t style) {
+    last_owner = owner;
+    testutil::RecordBox(owner, text, caption, style);
+    return 7;  // IDNO
+}
+
+TEST_F(Files, ShowMessageOfEachKind) {
+    OwnedBytes bytes = Bytes("not shown");
+    struct Row {
+        TaggedValue message;
+        TaggedValue title;
+        const char* box;
+    } rows[] = {
+        {OfText("hello"), Absent(), "[信息] hello\n"},
+        {OfInt32(42), OfText("T"), "[T] 42\n"},
+        {OfBool(true), Absent(), "[信息] 真\n"},
+        {OfDouble(2.5), Absent(), "[信息] 2.5\n"},
+        {OfDateTime(45000.5), Absent(), "[信息] 2023年3月15日12时\n"},
+        {OfByteSet(bytes.get()), Absent(), "[信息] \n"},
+        {OfPointer(static_cast<uint32_t>(ValueKind::Int32) | kArrayFlag, bytes.get()), Absent(), "[信息] \n"},
+    };
+    for (const Row& r : rows) {
+        ShownBoxes().clear();
+        EXPECT_EQ(ShowMessage({r.message, OfInt32(0), r.title, Absent()}), 0);
+        EXPECT_EQ(ShownBoxes(), r.box);
+    }
+
+    platform::slots.MessageBoxA = RecordOwner;
+    EXPECT_EQ(ShowMessage({OfText("x"), OfInt32(4), Absent(), OfInt32(0x1234)}), 6);
+    EXPECT_EQ(last_owner, reinterpret_cast<platform::WindowHandle>(0x1234));
+    ShowMessage({OfText("x"), OfInt32(4), Absent(), OfBool(true)});
+    EXPECT_EQ(last_owner, nullptr);  // an owner is only taken from an Int32
+}
+
+}  // namespace
