@@ -64,9 +64,9 @@ struct Slots {
     int (*PathFileExistsA)(const char* path);
     int (*DeleteFileA)(const char* path);
 
-    // Libraries. LoadLibrary takes a bare file name and loads it from the system's own
-    // library folder (never from the program's folder or the current one). A name that
-    // GetProcAddress gets with a high part of 0 is an ordinal.
+    // Libraries. LoadLibrary looks for a bare file name in the system's own library folder
+    // only (never in the program's folder or the current one); a full path is loaded as
+    // given. A name that GetProcAddress gets with a high part of 0 is an ordinal.
     ModuleHandle (*GetModuleHandleA)(const char* name);
     ModuleHandle (*LoadLibrary)(const char* name);
     void* (*GetProcAddress)(ModuleHandle module, const char* name);

@@ -151,9 +151,17 @@ int32_t FindBytesIn(const uint8_t* subject, int32_t L, const uint8_t* sought, in
     if (L <= 0 || m <= 0 || m > L) return -1;
     if (start <= 0) start = 1;
     if (start > L - m + 1) return -1;
-    const uint8_t* end = subject + L;
-    const uint8_t* hit = std::search(subject + (start - 1), end, sought, sought + m);
-    return hit == end ? -1 : static_cast<int32_t>(hit - subject) + 1;
+    // Candidates by the first byte, whole comparisons only there: memchr does the scanning.
+    const uint8_t* at = subject + (start - 1);
+    const uint8_t* last = subject + (L - m);
+    while (at <= last) {
+        at = static_cast<const uint8_t*>(std::memchr(at, sought[0], static_cast<size_t>(last - at) + 1));
+        if (at == nullptr) return -1;
+        if (std::memcmp(at, sought, static_cast<size_t>(m)) == 0)
+            return static_cast<int32_t>(at - subject) + 1;
+        ++at;
+    }
+    return -1;
 }
 
 int32_t FindBytes(ArgList args) {
