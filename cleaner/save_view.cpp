@@ -16,21 +16,20 @@ int32_t SaveView::Find(const uint8_t* sought, int32_t m, int32_t start) const {
     return runtime::FindBytesIn(data, length, sought, m, start);
 }
 
+namespace {
+
+SaveView Within(const uint8_t* data, runtime::Cut cut) {
+    return cut.count > 0 ? SaveView{data + cut.offset, cut.count} : SaveView{nullptr, 0};
+}
+
+}  // namespace
+
 SaveView SaveView::MidBytes(int32_t start, int32_t count) const {
-    const int32_t L = length;
-    if (L <= 0 || count <= 0) return {nullptr, 0};
-    if (static_cast<int64_t>(start) - 1 > L) return {nullptr, 0};
-    if (start <= 0) start = 1;
-    if (static_cast<int64_t>(start) + count - 1 >= L) count = L - start + 1;
-    if (count <= 0) return {nullptr, 0};
-    return {data + (start - 1), count};
+    return Within(data, runtime::MidBytesCut(length, start, count));
 }
 
 SaveView SaveView::MidText(int32_t start, int32_t count) const {
-    const int32_t L = length;
-    if (L == 0 || count <= 0 || start <= 0 || start > L) return {nullptr, 0};
-    if (static_cast<int64_t>(start) + count > L) count = L - start + 1;
-    return {data + (start - 1), count};
+    return Within(data, runtime::MidTextCut(length, start, count));
 }
 
 SaveView SaveView::AsText() const {

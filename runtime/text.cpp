@@ -97,12 +97,24 @@ Text RightText(ArgList args) {
     return MakeText(t + (L - n), n);
 }
 
+Cut MidTextCut(int32_t L, int32_t start, int32_t count) {
+    if (L <= 0 || count <= 0 || start <= 0 || start > L) return {0, 0};
+    if (static_cast<int64_t>(start) + count > L) count = L - start + 1;
+    return {start - 1, count};
+}
+
+Cut MidBytesCut(int32_t L, int32_t start, int32_t count) {
+    if (L <= 0 || count <= 0) return {0, 0};
+    if (static_cast<int64_t>(start) - 1 > L) return {0, 0};
+    if (start <= 0) start = 1;  // unlike MidText
+    if (static_cast<int64_t>(start) + count - 1 >= L) count = L - start + 1;
+    return {start - 1, count};
+}
+
 Text MidText(ArgList args) {
     ConstText t = args[0].AsText();
-    int32_t L = TextLengthOf(t), start = args[1].AsInt32(), count = args[2].AsInt32();
-    if (L == 0 || count <= 0 || start <= 0 || start > L) return nullptr;
-    if (static_cast<int64_t>(start) + count > L) count = L - start + 1;
-    return MakeText(t + (start - 1), count);
+    Cut cut = MidTextCut(TextLengthOf(t), args[1].AsInt32(), args[2].AsInt32());
+    return MakeText(t + cut.offset, cut.count);
 }
 
 namespace {
@@ -190,12 +202,8 @@ ByteSet RightBytes(ArgList args) {
 
 ByteSet MidBytes(ArgList args) {
     ConstByteSet b = args[0].AsByteSet();
-    int32_t L = BytesLengthOf(b), start = args[1].AsInt32(), count = args[2].AsInt32();
-    if (L <= 0 || count <= 0) return nullptr;
-    if (static_cast<int64_t>(start) - 1 > L) return nullptr;
-    if (start <= 0) start = 1;
-    if (static_cast<int64_t>(start) + count - 1 >= L) count = L - start + 1;
-    return MakeByteSet(BytesData(b) + (start - 1), count);
+    Cut cut = MidBytesCut(BytesLengthOf(b), args[1].AsInt32(), args[2].AsInt32());
+    return cut.count > 0 ? MakeByteSet(BytesData(b) + cut.offset, cut.count) : nullptr;
 }
 
 }  // namespace runtime

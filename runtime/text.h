@@ -39,6 +39,15 @@ ByteSet MakeByteSet(const void* bytes, int32_t n);
 // A new Text of the n bytes and a NUL; null when n is 0.
 Text MakeText(const void* bytes, int32_t n);
 
+// Where MidBytes and MidText cut a subject of length L: `count` bytes from offset `offset`
+// (count 0 for an empty result). Callers holding a view cut it in place with these.
+struct Cut {
+    int32_t offset;
+    int32_t count;
+};
+Cut MidBytesCut(int32_t L, int32_t start, int32_t count);
+Cut MidTextCut(int32_t L, int32_t start, int32_t count);
+
 // Lengths that treat null as empty.
 int32_t TextLengthOf(ConstText t);
 int32_t BytesLengthOf(ConstByteSet b);
