@@ -145,9 +145,7 @@ TEST_F(Arrays, ByteBufferGrowth) {
     EXPECT_EQ(b.data()[b.length() - 1], 0);
     EXPECT_EQ(b.data()[10], 'x');
 
-    platform::slots.HeapReAlloc = [](platform::HeapHandle, uint32_t, void*, size_t) -> void* {
-        return nullptr;
-    };
+    platform::slots.HeapReAlloc = testutil::RefuseReAlloc;
     int32_t length = b.length();
     EXPECT_FALSE(b.Append(nullptr, 1000));
     EXPECT_EQ(b.length(), length);  // a refused growth keeps what was there
@@ -156,15 +154,13 @@ TEST_F(Arrays, ByteBufferGrowth) {
     EXPECT_EQ(b.capacity(), 0);
 }
 
-void* RefuseAlloc(platform::HeapHandle, uint32_t, size_t) { return nullptr; }
-
 TEST_F(ArraysDeathTest, ReplaceBytesStopsWhenItsBufferCannotGrow) {
     EXPECT_EXIT(
         {
             platform::slots.MessageBoxA = BoxToStderr;
             OwnedBytes data = Bytes("a|b");
             OwnedBytes bar = Bytes("|");
-            platform::slots.HeapAlloc = RefuseAlloc;
+            platform::slots.HeapAlloc = testutil::RefuseAlloc;
             ReplaceBytes({OfByteSet(data.get()), OfByteSet(bar.get())});
         },
         ExitedWithCode(0), StderrIs("[error] 内存不足\n"));

@@ -58,6 +58,10 @@ inline ::testing::Matcher<const std::string&> StderrIs(const std::string& s) {
     return ::testing::Matcher<const std::string&>(s);
 }
 
+// Heap slots that refuse every request.
+inline void* RefuseAlloc(platform::HeapHandle, uint32_t, size_t) { return nullptr; }
+inline void* RefuseReAlloc(platform::HeapHandle, uint32_t, void*, size_t) { return nullptr; }
+
 // Restores the system-call slots after each test.
 class SlotTest : public ::testing::Test {
 protected:

@@ -15,8 +15,8 @@ using testutil::StderrIs;
 
 class Memory : public testutil::SlotTest {};
 
-void* RefuseAlloc(platform::HeapHandle, uint32_t, size_t) { return nullptr; }
-void* RefuseReAlloc(platform::HeapHandle, uint32_t, void*, size_t) { return nullptr; }
+using testutil::RefuseAlloc;
+using testutil::RefuseReAlloc;
 
 bool AllZero(const void* p, size_t n) {
     auto b = static_cast<const unsigned char*>(p);
