@@ -23,7 +23,7 @@ constexpr int32_t kFactionEndTagLength = 17;  // "</factionManager>"
 SaveView FactionSection(SaveView file) {
     int32_t s = file.Find("<factionManager>");
     int32_t e = file.Find("</factionManager>");
-    return file.MidBytes(s, e - s + kFactionEndTagLength).AsText();
+    return file.MidBytes(s, int64_t{e} - s + kFactionEndTagLength).AsText();
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Cutting and searching the save in place.
 #include "cleaner/save_view.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/text.h"
@@ -12,11 +14,11 @@ SaveView SaveView::Of(runtime::ConstByteSet bytes) {
     return {n > 0 ? runtime::BytesData(bytes) : nullptr, n > 0 ? n : 0};
 }
 
-int32_t SaveView::Find(const uint8_t* sought, int32_t m, int32_t start) const {
-    return runtime::FindBytesIn(data, length, sought, m, start);
-}
-
 namespace {
+
+// A 64-bit position or count held within what the 32-bit cuts and searches tell apart: all
+// values of 0 and below mean the same to them, and so do all values past the subject.
+int32_t Held(int64_t n) { return static_cast<int32_t>(std::clamp<int64_t>(n, -1, INT32_MAX)); }
 
 SaveView Within(const uint8_t* data, runtime::Cut cut) {
     return cut.count > 0 ? SaveView{data + cut.offset, cut.count} : SaveView{nullptr, 0};
@@ -24,12 +26,16 @@ SaveView Within(const uint8_t* data, runtime::Cut cut) {
 
 }  // namespace
 
-SaveView SaveView::MidBytes(int32_t start, int32_t count) const {
-    return Within(data, runtime::MidBytesCut(length, start, count));
+int32_t SaveView::Find(const uint8_t* sought, int32_t m, int64_t start) const {
+    return runtime::FindBytesIn(data, length, sought, m, Held(start));
 }
 
-SaveView SaveView::MidText(int32_t start, int32_t count) const {
-    return Within(data, runtime::MidTextCut(length, start, count));
+SaveView SaveView::MidBytes(int64_t start, int64_t count) const {
+    return Within(data, runtime::MidBytesCut(length, Held(start), Held(count)));
+}
+
+SaveView SaveView::MidText(int64_t start, int64_t count) const {
+    return Within(data, runtime::MidTextCut(length, Held(start), Held(count)));
 }
 
 SaveView SaveView::AsText() const {

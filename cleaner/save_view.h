@@ -20,15 +20,16 @@ struct SaveView {
 
     // First position at or after `start` where `sought` begins, or -1.
     template <size_t N>
-    int32_t Find(const char (&sought)[N], int32_t start = 1) const {
+    int32_t Find(const char (&sought)[N], int64_t start = 1) const {
         return Find(reinterpret_cast<const uint8_t*>(sought), static_cast<int32_t>(N - 1), start);
     }
-    int32_t Find(const uint8_t* sought, int32_t m, int32_t start) const;
+    int32_t Find(const uint8_t* sought, int32_t m, int64_t start) const;
 
-    // The cut MidBytes would make (a start of 0 or less counts as 1), in place.
-    SaveView MidBytes(int32_t start, int32_t count) const;
+    // The cut MidBytes would make (a start of 0 or less counts as 1), in place. Positions
+    // are worked out in 64 bits, so sums of absent positions and lengths cannot wrap.
+    SaveView MidBytes(int64_t start, int64_t count) const;
     // The cut MidText would make (a start of 0 or less gives nothing), in place.
-    SaveView MidText(int32_t start, int32_t count) const;
+    SaveView MidText(int64_t start, int64_t count) const;
     // Up to the first NUL byte: the text ToText would read from these bytes.
     SaveView AsText() const;
 };

@@ -63,6 +63,8 @@ bool WriteFileBytes(ArgList args) {
 
 bool FileExists(ArgList args) { return platform::slots.PathFileExistsA(args[0].AsText()) != 0; }
 
+bool RemoveFile(ArgList args) { return platform::slots.DeleteFileA(args[0].AsText()) != 0; }
+
 int32_t ShowMessage(ArgList args) {
     TaggedValue message = args[0];
     ConstText text = nullptr;

@@ -15,6 +15,8 @@ ByteSet ReadFileBytes(ArgList args);
 bool WriteFileBytes(ArgList args);
 // path -> true for an existing file or folder.
 bool FileExists(ArgList args);
+// path -> true when the file was deleted.
+bool RemoveFile(ArgList args);
 // message (any kind), [style], [title], [owner window, Int32 only] -> button chosen minus 1.
 int32_t ShowMessage(ArgList args);
 

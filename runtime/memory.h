@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -26,6 +27,14 @@ void* AllocateMemory(uint32_t size);
 // Null when the heap refuses; the old block then stays valid. No stop of its own.
 void* ReallocateMemory(void* block, uint32_t size);
 void FreeMemory(const void* value);
+
+// Holds one returned block and releases it with FreeMemory: Owned<char> for a Text,
+// Owned<ByteSetHeader> for a ByteSet.
+struct FreeMemoryDeleter {
+    void operator()(const void* block) const { FreeMemory(block); }
+};
+template <class T>
+using Owned = std::unique_ptr<T, FreeMemoryDeleter>;
 
 // Shows the "内存不足" box and ends the process.
 [[noreturn]] void OutOfMemory();

@@ -24,12 +24,17 @@ Text MakeText(const void* bytes, int32_t n) {
     return t;
 }
 
-ByteSet MakeByteSet(const void* bytes, int32_t n) {
+ByteSet NewByteSet(int32_t n) {
     if (n <= 0) return nullptr;
     auto b = static_cast<ByteSet>(AllocateMemory(SizeSum(n, 8)));
     b->dimension_count = 1;
     b->length = n;
-    std::memcpy(BytesData(b), bytes, static_cast<size_t>(n));
+    return b;
+}
+
+ByteSet MakeByteSet(const void* bytes, int32_t n) {
+    ByteSet b = NewByteSet(n);
+    if (b != nullptr) std::memcpy(BytesData(b), bytes, static_cast<size_t>(n));
     return b;
 }
 

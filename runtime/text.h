@@ -35,6 +35,8 @@ int32_t FindBytes(ArgList args);     // subject, sought, [start]
 
 // Null when n is 0, else a new ByteSet holding a copy of the n bytes.
 ByteSet MakeByteSet(const void* bytes, int32_t n);
+// Null when n is 0, else a new ByteSet of n bytes for the caller to fill.
+ByteSet NewByteSet(int32_t n);
 
 // A new Text of the n bytes and a NUL; null when n is 0.
 Text MakeText(const void* bytes, int32_t n);

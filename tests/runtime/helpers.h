@@ -14,11 +14,8 @@
 
 namespace testutil {
 
-struct FreeDeleter {
-    void operator()(const void* p) const { runtime::FreeMemory(p); }
-};
-using OwnedText = std::unique_ptr<char, FreeDeleter>;
-using OwnedBytes = std::unique_ptr<runtime::ByteSetHeader, FreeDeleter>;
+using OwnedText = runtime::Owned<char>;
+using OwnedBytes = runtime::Owned<runtime::ByteSetHeader>;
 
 inline std::string Str(runtime::ConstText t) { return t == nullptr ? std::string() : std::string(t); }
 inline std::string Str(const OwnedText& t) { return Str(t.get()); }

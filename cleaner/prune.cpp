@@ -1,0 +1,291 @@
+// World-pawn pruning over the section seen in place.
+//
+// Every search here gives the answer a plain search of the section text would give; the
+// speed comes from not searching what is already known: markers are found in one pass over
+// the section, the step back to an entry's start is one backward look, and the scan for an
+// entry's end remembers its last answers.
+#include "cleaner/prune.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "runtime/files.h"
+#include "runtime/format.h"
+#include "runtime/memory.h"
+#include "runtime/text.h"
+
+namespace cleaner {
+
+using runtime::ArgList;
+using runtime::OfInt32;
+using runtime::OfText;
+using runtime::Owned;
+
+namespace {
+
+constexpr int32_t kClosingTagLength = 13;   // "</pawnsAlive>"
+constexpr int32_t kHeadLength = 12;         // "<pawnsAlive>", and the byte after it is kept too
+constexpr int32_t kItemEndLength = 5;       // "</li>"
+constexpr int32_t kStepLimit = 10000;       // how far back an entry's start is looked for
+constexpr int32_t kFirstEntryStart = 12;    // the start taken when there is nothing before
+constexpr int32_t kFirstOpenOffset = 50;    // past the entry's own "<li>"
+constexpr int32_t kFirstClassOffset = 80;   // where the first "<li Class" is looked for
+constexpr int32_t kOpenEndedOffset = 17;    // R = Slen - 17: the entry runs to the list's end
+constexpr int32_t kShortEntry = 300;
+
+constexpr char kEntrySeparator[] = "\r\n\t\t\t\t\t";
+constexpr char kListEnd[] = "\r\n\t\t\t\t<";
+constexpr int32_t kSeparatorLength = 7;
+
+// One fragment, found again and again in the section. It remembers its last answer and the
+// answer from position 1, so a scan that walks forward, or starts over at the beginning,
+// searches no byte twice.
+class Finder {
+public:
+    template <size_t N>
+    Finder(SaveView text, const char (&sought)[N])
+        : text_(text), sought_(reinterpret_cast<const uint8_t*>(sought)), m_(static_cast<int32_t>(N - 1)) {}
+
+    int32_t From(int64_t start) {
+        if (start < 1) start = 1;
+        if (Covers(first_, start)) return first_.found;
+        if (Covers(last_, start)) return last_.found;
+        Answer a{start, text_.Find(sought_, m_, start)};
+        if (start == 1) first_ = a;
+        last_ = a;
+        return a.found;
+    }
+
+private:
+    struct Answer {
+        int64_t from;   // 0: nothing asked yet
+        int32_t found;  // the first occurrence at or after `from`, or -1
+    };
+    // No occurrence lies between `from` and `found`, so a later start up to `found` gets
+    // the same answer (and after a -1, every later start gets -1).
+    static bool Covers(const Answer& a, int64_t start) {
+        return a.from > 0 && start >= a.from && (a.found == -1 || start <= a.found);
+    }
+
+    SaveView text_;
+    const uint8_t* sought_;
+    int32_t m_;
+    Answer first_{0, 0};
+    Answer last_{0, 0};
+};
+
+// Where each leader's marker "<id>" + id + "</id>" first stands in the section, -1 when it
+// does not. One pass over the "<id>" tags: an id with no "</id>" inside it is marked at q
+// exactly when the text from q + 4 to the first "</id>" after it is that id ("</id>" has no
+// part that is also its start, so no earlier "</id>" can overlap the marker's end).
+std::vector<int32_t> FindMarkers(SaveView section, const runtime::DynamicArray* leader_ids) {
+    runtime::ArrayView ids = runtime::ArrayElements(leader_ids);
+    std::vector<int32_t> found(static_cast<size_t>(ids.count), -1);
+    std::vector<std::pair<std::string_view, int32_t>> wanted;
+    for (int32_t i = 0; i < ids.count; ++i) {
+        runtime::Text id = runtime::TextMemberAt(ids.first + i * runtime::kPointerMemberSize);
+        std::string_view name = id == nullptr ? std::string_view() : std::string_view(id);
+        if (name.find("</id>") == std::string_view::npos) {
+            wanted.emplace_back(name, i);
+            continue;
+        }
+        std::string marker = "<id>" + std::string(name) + "</id>";
+        found[i] = section.Find(reinterpret_cast<const uint8_t*>(marker.data()),
+                                static_cast<int32_t>(marker.size()), 1);
+    }
+    std::sort(wanted.begin(), wanted.end());
+    size_t unmarked = wanted.size();
+
+    int32_t end_tag = 0;
+    for (int32_t q = section.Find("<id>"); q != -1 && unmarked > 0; q = section.Find("<id>", q + 1)) {
+        int32_t id_start = q + 4;
+        if (end_tag < id_start) end_tag = section.Find("</id>", id_start);
+        if (end_tag == -1) break;
+        std::string_view candidate(reinterpret_cast<const char*>(section.data) + (id_start - 1),
+                                   static_cast<size_t>(end_tag - id_start));
+        auto match = std::lower_bound(wanted.begin(), wanted.end(),
+                                      std::pair<std::string_view, int32_t>(candidate, -1));
+        for (; match != wanted.end() && match->first == candidate; ++match) {
+            if (found[match->second] != -1) break;  // equal ids are marked together
+            found[match->second] = q;
+            --unmarked;
+        }
+    }
+    return found;
+}
+
+// The scan state of FindEntryEnd at the start of a pass, for telling when a pass repeats
+// an earlier one. Once the first "<li Class" has been looked for, the depth never grows
+// past 1 and only whether it is above 0 changes what the steps do.
+struct ScanState {
+    int32_t e, o, k;
+    bool deep, counted;
+    bool operator==(const ScanState&) const = default;
+};
+
+bool ShortEntry(SaveView entry) {
+    int32_t n = std::min(entry.length, kShortEntry);
+    return n < kShortEntry || std::memchr(entry.data, 0, static_cast<size_t>(n)) != nullptr;
+}
+
+void ShowShortEntry(int32_t taken) {
+    Owned<char> number(runtime::ToText({OfInt32(taken)}));
+    Owned<char> text(runtime::ConcatText({"首领数据获取第：", number.get(), "获取出错"}));
+    runtime::ShowMessage({OfText(text.get())});
+}
+
+void ShowLeadersMissing(int32_t total, int32_t taken) {
+    Owned<char> n(runtime::ToText({OfInt32(total)}));
+    Owned<char> m(runtime::ToText({OfInt32(taken)}));
+    Owned<char> text(runtime::ConcatText({"总首领数：", n.get(), "\r\n成功获取的首领数：", m.get(),
+                                          "\r\n不影响游戏正常运行\r\n请联系作者修复！"}));
+    runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("提示：首领信息缺失")});
+}
+
+}  // namespace
+
+PawnSection CutPawnSection(runtime::ConstByteSet file) {
+    SaveView whole = SaveView::Of(file);
+    PawnSection s{};
+    s.a = whole.Find("<pawnsAlive");
+    s.z = whole.Find("</pawnsAlive");
+    s.bytes = whole.MidBytes(s.a, int64_t{s.z} - s.a + kClosingTagLength);
+    s.text = s.bytes.AsText();
+    return s;
+}
+
+// Stepping the start of a forward search back from p one position at a time, the first
+// start whose search lands at or before p is the start of the nearest "</li>" before p; the
+// 10001st step ends the walk whatever it found, and a start below 0 gives 12. So the answer
+// is that "</li>" when it begins at p - 10000 or later, else 12 for p up to 10000, else lost.
+int32_t FindEntryStart(SaveView section, int32_t p) {
+    int32_t r = section.Find("</li>", p);
+    if (r != -1 && r <= p) return r;
+    const int64_t lowest = std::max<int64_t>(1, int64_t{p} - kStepLimit);
+    const int64_t last_fitting = int64_t{section.length} - kItemEndLength + 1;
+    for (int64_t at = std::min<int64_t>(int64_t{p} - 1, last_fitting); at >= lowest; --at) {
+        if (std::memcmp(section.data + (at - 1), "</li>", kItemEndLength) == 0)
+            return static_cast<int32_t>(at);
+    }
+    return p <= kStepLimit ? kFirstEntryStart : kEntryStartLost;
+}
+
+// The closing tags after e0 and the opening tags after e0 + 50 are walked in step, with the
+// "<li Class" items accounted for apart. A search that finds nothing gives -1, and the next
+// search from there starts over at position 1; so the walk can come back to a pass it has
+// made before, or, inside the class-item loop, go round the section's class items for ever.
+// Both are caught here, and then the entry is taken through the end of the list (R =
+// Slen - 17), as the walk itself does when the closing tags run out with the depth above 0.
+// On every input where the walk ends by itself, the answer is the walk's own.
+int32_t FindEntryEnd(SaveView section, int32_t e0) {
+    const int32_t open_ended = section.length - kOpenEndedOffset;
+    Finder closing(section, "</li>"), opening(section, "<li>"), item(section, "<li Class");
+    Finder gt(section, ">"), self_closing(section, "/>");
+
+    int32_t e = e0, o = 0, k = 0, g = 0, h = 0;
+    int64_t d = 0;
+    bool counted = false;
+    int64_t next_o_from = int64_t{e0} + kFirstOpenOffset + 1;
+
+    // A pass that repeats an earlier one repeats for ever: Brent's cycle finding, with a
+    // bound on the passes (many times what any list needs) as a last guard.
+    ScanState saved{};
+    int64_t power = 1, since_saved = 0;
+    const int64_t pass_limit = 8 * int64_t{section.length} + 64;
+
+    for (int64_t pass = 0;; ++pass) {
+        ScanState now{e, o, k, d > 0, counted};
+        if (pass > pass_limit || (pass > 0 && now == saved)) return open_ended;
+        if (since_saved == power) {
+            saved = now;
+            power *= 2;
+            since_saved = 0;
+        }
+        ++since_saved;
+
+        e = closing.From(int64_t{e} + 1);
+        o = opening.From(pass == 0 ? next_o_from : int64_t{o} + 1);
+        if (o > e) {
+            const bool first = !counted;
+            counted = true;
+            if (e == -1 && d > 0) return open_ended;
+            if (first) {
+                k = item.From(int64_t{e0} + kFirstClassOffset);
+            } else {
+                --d;
+                k = item.From(int64_t{k} + 1);
+            }
+            g = gt.From(int64_t{k} + 1);
+            h = self_closing.From(int64_t{k} + 1);
+            int rounds = k == -1 ? 1 : 0;
+            while (k < e) {
+                if (g < h) {  // closed by ">": its own "</li>" is one more to pass
+                    e = closing.From(int64_t{e} + 1);
+                    ++d;
+                    break;
+                }
+                k = item.From(int64_t{k} + 1);
+                if (k == -1 && ++rounds == 2) return open_ended;  // round every class item
+                g = gt.From(int64_t{k} + 1);
+                h = self_closing.From(int64_t{k} + 1);
+            }
+        }
+        if (!(o < e || d > 0)) return e;
+    }
+}
+
+runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
+                               const runtime::DynamicArray* leader_ids, bool* lost) {
+    *lost = false;
+    const int32_t total = runtime::ArrayMemberCount(leader_ids);
+    std::vector<int32_t> markers = FindMarkers(section.text, leader_ids);
+
+    std::vector<SaveView> kept;
+    int32_t taken = 0;
+    for (int32_t p : markers) {
+        if (p == -1) continue;
+        int32_t b = FindEntryStart(section.text, p);
+        if (b == kEntryStartLost) {
+            *lost = true;
+            return nullptr;
+        }
+        int64_t e0 = int64_t{b} + kItemEndLength;
+        int32_t r = FindEntryEnd(section.text, static_cast<int32_t>(e0));
+        SaveView entry = section.bytes.MidBytes(e0, int64_t{r} + kItemEndLength - e0);
+        kept.push_back(entry);
+        ++taken;
+        if (ShortEntry(entry)) ShowShortEntry(taken);
+    }
+    if (taken < total) ShowLeadersMissing(total, taken);
+
+    // The output, assembled once: the head through the byte after "<pawnsAlive>", each
+    // entry behind its separator, the list's end, and the tail from the "/" of
+    // "</pawnsAlive>".
+    SaveView whole = SaveView::Of(file);
+    SaveView head = whole.MidBytes(1, int64_t{section.a} + kHeadLength);
+    SaveView tail = whole.MidBytes(int64_t{section.z} + 1, int64_t{whole.length} - section.z);
+    int64_t size = int64_t{head.length} + kSeparatorLength + tail.length;
+    for (const SaveView& entry : kept) size += kSeparatorLength + entry.length;
+    if (size > INT32_MAX - 8) runtime::OutOfMemory();
+
+    runtime::ByteSet out = runtime::NewByteSet(static_cast<int32_t>(size));
+    uint8_t* at = runtime::BytesData(out);
+    auto put = [&at](const void* bytes, int32_t n) {
+        if (n > 0) std::memcpy(at, bytes, static_cast<size_t>(n));
+        at += n;
+    };
+    put(head.data, head.length);
+    for (const SaveView& entry : kept) {
+        put(kEntrySeparator, kSeparatorLength);
+        put(entry.data, entry.length);
+    }
+    put(kListEnd, kSeparatorLength);
+    put(tail.data, tail.length);
+    return out;
+}
+
+}  // namespace cleaner

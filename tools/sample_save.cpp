@@ -1,0 +1,186 @@
+// Sample-save generator: the parts of a save the cleaner reads, laid out as the game does.
+#include "tools/sample_save.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace tools {
+
+namespace {
+
+const char* const kFirstNames[] = {"Jerry", "Ada", "Tomas", "Mira", "Kenji", "Olga", "Bea", "Sven"};
+const char* const kChineseNames[] = {"伤", "李明", "王芳", "张伟", "刘洋", "陈静", "杨帆", "赵雷"};
+const char* const kHediffs[] = {"Cut", "Bruise", "Burn", "Scratch", "Bite", "Crush"};
+const char* const kApparel[] = {"Apparel_Parka", "Apparel_Pants", "Apparel_BasicShirt", "Apparel_Duster"};
+const char* const kSkills[] = {"Shooting", "Melee", "Construction", "Mining", "Cooking", "Plants",
+                               "Animals", "Crafting", "Artistic", "Medicine", "Social", "Intellectual"};
+
+class Writer {
+public:
+    Writer(std::string& out, bool crlf) : out_(out), newline_(crlf ? "\r\n" : "\n") {}
+    // One line at the given depth of tabs.
+    void Line(int depth, const std::string& text) {
+        out_.append(static_cast<size_t>(depth), '\t');
+        out_ += text;
+        out_ += newline_;
+    }
+
+private:
+    std::string& out_;
+    std::string newline_;
+};
+
+template <class T, size_t N>
+const T& Pick(std::mt19937_64& rng, const T (&list)[N]) {
+    return list[rng() % N];
+}
+
+void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t i, size_t padding) {
+    const std::string name = o.cjk && rng() % 2 == 0 ? Pick(rng, kChineseNames) : Pick(rng, kFirstNames);
+    w.Line(5, "<li>");
+    w.Line(6, "<def>Human</def>");
+    w.Line(6, "<id>" + PawnId(i) + "</id>");
+    w.Line(6, "<faction>Faction_" + std::to_string(rng() % 9) + "</faction>");
+    w.Line(6, "<questTags IsNull=\"True\" />");
+    w.Line(6, "<name Class=\"NameTriple\">");
+    w.Line(7, "<first>" + name + "</first>");
+    w.Line(7, "<nick>" + name + "</nick>");
+    w.Line(7, "<last>" + std::string(Pick(rng, kFirstNames)) + "son</last>");
+    w.Line(6, "</name>");
+    w.Line(6, "<health>");
+    w.Line(7, "<hediffSet>");
+    w.Line(8, "<hediffs>");
+    for (uint64_t h = 1 + rng() % 3; h > 0; --h) {
+        w.Line(9, "<li Class=\"Hediff_Injury\">");
+        w.Line(10, "<def>" + std::string(Pick(rng, kHediffs)) + "</def>");
+        w.Line(10, "<ageTicks>" + std::to_string(rng() % 900000) + "</ageTicks>");
+        w.Line(10, "<severity>0." + std::to_string(rng() % 100) + "</severity>");
+        w.Line(9, "</li>");
+        w.Line(9, "<li Class=\"Hediff_MissingPart\" />");
+    }
+    w.Line(8, "</hediffs>");
+    w.Line(7, "</hediffSet>");
+    w.Line(6, "</health>");
+    w.Line(6, "<apparel>");
+    w.Line(7, "<wornApparel>");
+    w.Line(8, "<innerList>");
+    for (uint64_t a = 1 + rng() % 2; a > 0; --a) {
+        std::string def = Pick(rng, kApparel);
+        w.Line(9, "<li>");
+        w.Line(10, "<def>" + def + "</def>");
+        w.Line(10, "<id>" + def + std::to_string(rng() % 100000) + "</id>");
+        w.Line(10, "<health>" + std::to_string(50 + rng() % 100) + "</health>");
+        w.Line(10, "<quality>Normal</quality>");
+        w.Line(10, "<sustainerAmbient IsNull=\"True\" />");
+        w.Line(9, "</li>");
+    }
+    w.Line(8, "</innerList>");
+    w.Line(7, "</wornApparel>");
+    w.Line(6, "</apparel>");
+    w.Line(6, "<skills>");
+    w.Line(7, "<skills>");
+    for (const char* skill : kSkills) {
+        w.Line(8, "<li>");
+        w.Line(9, "<def>" + std::string(skill) + "</def>");
+        w.Line(9, "<level>" + std::to_string(rng() % 21) + "</level>");
+        w.Line(8, "</li>");
+    }
+    w.Line(7, "</skills>");
+    w.Line(6, "</skills>");
+    if (o.cjk) {
+        w.Line(6, "<tags>");
+        w.Line(7, "<li>" + std::string(Pick(rng, kChineseNames)) + "</li>");
+        w.Line(6, "</tags>");
+    }
+    // Records, as many as the size asks for.
+    w.Line(6, "<records>");
+    w.Line(7, "<vals>");
+    for (size_t written = 0; written < padding; written += 24) {
+        w.Line(8, "<li>" + std::to_string(rng() % 1000000) + "</li>");
+    }
+    w.Line(7, "</vals>");
+    w.Line(6, "</records>");
+    w.Line(5, "</li>");
+}
+
+void WriteFaction(Writer& w, std::mt19937_64& rng, int32_t index, const std::string& leader, int32_t factions) {
+    w.Line(4, "<li>");
+    w.Line(5, "<def>OutlanderCivil</def>");
+    w.Line(5, "<loadID>" + std::to_string(index) + "</loadID>");
+    w.Line(5, "<name>Faction " + std::to_string(index) + "</name>");
+    w.Line(5, "<leader>" + leader + "</leader>");
+    w.Line(5, "<relations>");
+    for (int32_t other = 0; other < std::max(factions, 8); ++other) {
+        w.Line(6, "<li>");
+        w.Line(7, "<other>Faction_" + std::to_string(other) + "</other>");
+        w.Line(7, "<goodwill>" + std::to_string(static_cast<int>(rng() % 201) - 100) + "</goodwill>");
+        w.Line(6, "</li>");
+    }
+    w.Line(5, "</relations>");
+    w.Line(4, "</li>");
+}
+
+}  // namespace
+
+std::string PawnId(int32_t i) { return "Human" + std::to_string(100 + i); }
+
+std::string GenerateSave(const SampleOptions& o) {
+    std::mt19937_64 rng(o.seed);
+    const int32_t leaders = std::max(o.leaders, 0);
+    // About 3 KB of entry before any padding.
+    const int64_t base_entry = o.cjk ? 3200 : 3100;
+    int32_t pawns = std::max({o.pawns, leaders, 1});
+    if (o.size > 0) pawns = static_cast<int32_t>(std::max<int64_t>(pawns, std::min<int64_t>(o.size / 6000, 1 << 20)));
+    size_t padding = 0;
+    if (o.size > 0) {
+        int64_t per_entry = o.size / pawns - base_entry;
+        padding = per_entry > 0 ? static_cast<size_t>(per_entry) : 0;
+    }
+
+    // Leaders are spread over the list, the first and the last pawn among them when there
+    // are enough.
+    std::vector<int32_t> led;
+    for (int32_t f = 0; f < leaders; ++f)
+        led.push_back(leaders == 1 ? pawns / 2 : static_cast<int32_t>(int64_t{f} * (pawns - 1) / (leaders - 1)));
+    std::shuffle(led.begin(), led.end(), rng);
+
+    std::string out;
+    if (o.size > 0) out.reserve(static_cast<size_t>(o.size) + (1 << 20));
+    Writer w(out, o.crlf);
+    out += "\xEF\xBB\xBF";
+    w.Line(0, "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
+    w.Line(0, "<savegame>");
+    w.Line(1, "<meta>");
+    w.Line(2, "<gameVersion>1.5.4104 rev435</gameVersion>");
+    w.Line(1, "</meta>");
+    w.Line(1, "<game>");
+    w.Line(2, "<world>");
+    w.Line(3, "<factionManager>");
+    w.Line(4, "<allFactions>");
+    int32_t index = 0;
+    WriteFaction(w, rng, index++, "null", leaders + 3);
+    for (int32_t f = 0; f < leaders; ++f) {
+        WriteFaction(w, rng, index++, "Thing_" + PawnId(led[f]), leaders + 3);
+        if (f == 0) WriteFaction(w, rng, index++, "Faction_2", leaders + 3);  // not a pawn
+    }
+    WriteFaction(w, rng, index++, "null", leaders + 3);
+    w.Line(4, "</allFactions>");
+    w.Line(3, "</factionManager>");
+    w.Line(3, "<worldPawns>");
+    w.Line(4, "<pawnsAlive>");
+    for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding);
+    w.Line(4, "</pawnsAlive>");
+    w.Line(4, "<pawnsDead />");
+    w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");
+    w.Line(3, "</worldPawns>");
+    w.Line(2, "</world>");
+    w.Line(2, "<tickManager>");
+    w.Line(3, "<ticksGame>" + std::to_string(rng() % 10000000) + "</ticksGame>");
+    w.Line(2, "</tickManager>");
+    w.Line(1, "</game>");
+    w.Line(0, "</savegame>");
+    return out;
+}
+
+}  // namespace tools
