@@ -3,7 +3,9 @@
 JOBS ?= $(shell nproc)
 PRESETS := native asan win32 win64
 
-.PHONY: setup run test $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+FUZZ_SECONDS ?= 60
+
+.PHONY: setup run test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
 
 setup:
 	@bash scripts/setup.sh
@@ -16,8 +18,19 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 	@echo "== tests: $* =="
 	@ctest --preset $* -j $(JOBS)
 
-# Every build, every test: native, sanitizers, and the Windows builds under Wine.
-test: $(addprefix test-,$(PRESETS))
+build-fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+
+# The cleaner under libFuzzer for FUZZ_SECONDS.
+fuzz: build-fuzz
+	@echo "== fuzz: $(FUZZ_SECONDS) s =="
+	@scripts/fuzz.sh $(FUZZ_SECONDS) 2>build/fuzz/fuzz.log || { tail -40 build/fuzz/fuzz.log; exit 1; }
+	@grep -E '^(Done|stat::number_of_executed_units|stat::slowest)' build/fuzz/fuzz.log
+
+# Every build, every test: native, sanitizers, the Windows builds under Wine, a minute of
+# fuzzing.
+test: $(addprefix test-,$(PRESETS)) fuzz
 
 run: build-native
 	@echo "Sorrel's program shell is not built yet: only the runtime and its tests exist."

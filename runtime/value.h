@@ -106,11 +106,15 @@ struct ArgList {
     const TaggedValue* values;
 
     // The list lives until the end of the call's full expression, which is all we need.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winit-list-lifetime"
+#endif
     ArgList(std::initializer_list<TaggedValue> list)
         : count(static_cast<int>(list.size())), values(list.begin()) {}
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
     ArgList(int n, const TaggedValue* v) : count(n), values(v) {}
 
     // The i-th argument (0-based), or an absent one past the end.

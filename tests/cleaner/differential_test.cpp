@@ -19,11 +19,13 @@ using testutil::Str;
 const char* const kTags[] = {"</li>", "<li>", "<li Class", ">", "/>", "<id>", "</id>", "<leader>Thing_",
                              "</leader>", "<pawnsAlive>", "</pawnsAlive>", "</factionManager>"};
 
+size_t Below(std::mt19937_64& rng, size_t n) { return static_cast<size_t>(rng() % n); }
+
 size_t RandomOccurrence(const std::string& s, const std::string& tag, std::mt19937_64& rng) {
     size_t count = 0;
     for (size_t at = s.find(tag); at != std::string::npos; at = s.find(tag, at + 1)) ++count;
     if (count == 0) return std::string::npos;
-    size_t pick = rng() % count, at = s.find(tag);
+    size_t pick = Below(rng, count), at = s.find(tag);
     while (pick-- > 0) at = s.find(tag, at + 1);
     return at;
 }
@@ -47,17 +49,17 @@ void Mutate(std::string& s, std::mt19937_64& rng) {
         }
         case 3: {  // an entry's marker pushed to near 10000 positions after the item before it
             size_t id = RandomOccurrence(s, "<id>Human", rng);
-            if (id != std::string::npos) s.insert(id, std::string(9970 + rng() % 60, ' '));
+            if (id != std::string::npos) s.insert(id, std::string(9970 + Below(rng, 60), ' '));
             break;
         }
         case 4:
-            s.insert(rng() % (s.size() + 1), 1, '\0');
+            s.insert(Below(rng, s.size() + 1), 1, '\0');
             break;
         case 5:  // no "/>" anywhere
             for (size_t p = s.find("/>"); p != std::string::npos; p = s.find("/>", p)) s[p] = '_';
             break;
         case 6:
-            s.resize(rng() % (s.size() + 1));
+            s.resize(Below(rng, s.size() + 1));
             break;
         default:
             break;  // left as generated

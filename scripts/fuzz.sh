@@ -1,0 +1,15 @@
+#!/bin/sh
+# Runs the cleaner's fuzz target for a while (seconds, default 60), starting from a few
+# small saves made here. A crash, a sanitizer report or an input that takes more than 10
+# seconds stops it with a non-zero status and leaves the input in the build folder.
+set -eu
+build=build/fuzz
+seconds=${1:-60}
+mkdir -p "$build/seeds" "$build/corpus"
+"$build/gen_save" "$build/seeds/two.rws" --pawns 2 --leaders 2
+"$build/gen_save" "$build/seeds/cjk-lf.rws" --pawns 2 --leaders 1 --cjk --lf --seed 7
+printf '<factionManager><leader>Thing_A</leader></factionManager><pawnsAlive><li Class="x"/><id>A</id></li></pawnsAlive>' \
+  > "$build/seeds/tiny.rws"
+cd "$build"
+exec ./tests/fuzz/clean_fuzz -max_total_time="$seconds" -timeout=10 -max_len=16384 -print_final_stats=1 \
+  corpus seeds
