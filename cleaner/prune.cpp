@@ -163,13 +163,15 @@ PawnSection CutPawnSection(runtime::ConstByteSet file) {
 // 10001st step ends the walk whatever it found, and a start below 0 gives 12. So the answer
 // is that "</li>" when it begins at p - 10000 or later, else 12 for p up to 10000, else lost.
 int32_t FindEntryStart(SaveView section, int32_t p) {
-    int32_t r = section.Find("</li>", p);
-    if (r != -1 && r <= p) return r;
-    const int64_t lowest = std::max<int64_t>(1, int64_t{p} - kStepLimit);
+    // The first search, from p, lands at or before p only when a "</li>" begins at p.
     const int64_t last_fitting = int64_t{section.length} - kItemEndLength + 1;
+    auto item_end_at = [&section](int64_t at) {
+        return std::memcmp(section.data + (at - 1), "</li>", kItemEndLength) == 0;
+    };
+    if (p >= 1 && p <= last_fitting && item_end_at(p)) return p;
+    const int64_t lowest = std::max<int64_t>(1, int64_t{p} - kStepLimit);
     for (int64_t at = std::min<int64_t>(int64_t{p} - 1, last_fitting); at >= lowest; --at) {
-        if (std::memcmp(section.data + (at - 1), "</li>", kItemEndLength) == 0)
-            return static_cast<int32_t>(at);
+        if (item_end_at(at)) return static_cast<int32_t>(at);
     }
     return p <= kStepLimit ? kFirstEntryStart : kEntryStartLost;
 }
