@@ -12,12 +12,72 @@
 #include <cstddef>
 #include <cstdint>
 
+// The calling convention of callbacks the system calls (dialog procedures) and of the
+// system's own functions on the 32-bit product.
+#if defined(_WIN32) && !defined(_WIN64)
+#define PLATFORM_CALLBACK __attribute__((stdcall))
+#else
+#define PLATFORM_CALLBACK
+#endif
+
 namespace platform {
 
 using HeapHandle = void*;
 using WindowHandle = void*;
 using FileHandle = void*;
 using ModuleHandle = void*;
+using IconHandle = void*;
+using ItemIdList = void;  // the shell's item-identifier list, never looked into
+
+// The standard dialog-procedure signature.
+using DialogProc = intptr_t(PLATFORM_CALLBACK*)(WindowHandle window, uint32_t message,
+                                                uintptr_t wparam, intptr_t lparam);
+
+// A resource named by its number, as MAKEINTRESOURCE names it.
+inline const char* IntResource(uint16_t id) { return reinterpret_cast<const char*>(uintptr_t{id}); }
+
+// Window messages, their values, and SetWindowPos's.
+constexpr uint32_t kWmSetIcon = 0x0080;
+constexpr uint32_t kWmInitDialog = 0x0110;
+constexpr uintptr_t kIconSmall = 0;
+constexpr uintptr_t kIconBig = 1;
+inline WindowHandle HwndTopmost() { return reinterpret_cast<WindowHandle>(intptr_t{-1}); }
+constexpr uint32_t kSwpNoSize = 0x0001;
+constexpr uint32_t kSwpNoMove = 0x0002;
+
+// The shell's special folders.
+constexpr int kCsidlProfile = 0x0028;
+constexpr size_t kMaxPath = 260;
+
+// The open-file request, laid out as the platform's OPENFILENAMEA, member for member.
+struct OPENFILENAMEA {
+    uint32_t lStructSize;
+    WindowHandle hwndOwner;
+    ModuleHandle hInstance;
+    const char* lpstrFilter;
+    char* lpstrCustomFilter;
+    uint32_t nMaxCustFilter;
+    uint32_t nFilterIndex;
+    char* lpstrFile;
+    uint32_t nMaxFile;
+    char* lpstrFileTitle;
+    uint32_t nMaxFileTitle;
+    const char* lpstrInitialDir;
+    const char* lpstrTitle;
+    uint32_t Flags;
+    uint16_t nFileOffset;
+    uint16_t nFileExtension;
+    const char* lpstrDefExt;
+    intptr_t lCustData;
+    void* lpfnHook;
+    const char* lpTemplateName;
+    void* pvReserved;
+    uint32_t dwReserved;
+    uint32_t FlagsEx;
+};
+// The request without its three last members (76 bytes on the 32-bit product).
+constexpr uint32_t kOpenFileNameSizeNt4 = offsetof(OPENFILENAMEA, pvReserved);
+constexpr uint32_t kOfnExplorer = 0x00080000;
 
 // What CreateFileA gives when the file cannot be opened or created.
 inline FileHandle InvalidFile() { return reinterpret_cast<FileHandle>(~uintptr_t{0}); }
@@ -80,6 +140,19 @@ struct Slots {
     void (*DeleteCriticalSection)(CriticalSection* section);
     // Dispatches the window messages waiting on this thread, leaving a WM_QUIT queued.
     void (*PumpWaitingMessages)();
+
+    // The carrier dialog and its keeper. Resources are named by number (IntResource).
+    intptr_t (*DialogBoxParamA)(ModuleHandle instance, const char* template_name, WindowHandle parent,
+                                DialogProc procedure, intptr_t init);
+    IconHandle (*LoadIconA)(ModuleHandle instance, const char* name);
+    intptr_t (*SendMessageA)(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+    int (*SetWindowPos)(WindowHandle window, WindowHandle after, int x, int y, int cx, int cy,
+                        uint32_t flags);
+
+    // The shell's special folders: the folder's list, then its path into a buffer of
+    // kMaxPath bytes (an empty string when it has none).
+    int32_t (*SHGetSpecialFolderLocation)(WindowHandle owner, int folder, ItemIdList** list);
+    int (*SHGetPathFromIDListA)(const ItemIdList* list, char* path);
 };
 
 // The live table; tests may swap entries and must restore them.
@@ -98,3 +171,9 @@ AddressRange OwnImageRange();
 [[noreturn]] void ExitProcess(uint32_t code);
 
 }  // namespace platform
+
+#if !defined(_WIN32)
+// The stand-in's open-file dialog, exported by the program under the Windows name so the
+// binder finds it (platform/posix/picker_posix.cpp).
+extern "C" int32_t GetOpenFileNamePreview(platform::OPENFILENAMEA* request);
+#endif

@@ -1,5 +1,5 @@
 // gen_save: writes a sample save.
-//   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf]
+//   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,7 +10,7 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf]\n",
+    std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n",
                 stderr);
     return 2;
 }
@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
             o.cjk = true;
         } else if (flag == "--lf") {
             o.crlf = false;
+        } else if (flag == "--far-marker") {
+            o.far_marker = true;
         } else if (i + 1 < argc && ReadNumber(argv[i + 1], &n)) {
             ++i;
             if (flag == "--size") o.size = n;

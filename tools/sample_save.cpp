@@ -36,10 +36,11 @@ const T& Pick(std::mt19937_64& rng, const T (&list)[N]) {
     return list[rng() % N];
 }
 
-void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t i, size_t padding) {
+void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t i, size_t padding, bool far) {
     const std::string name = o.cjk && rng() % 2 == 0 ? Pick(rng, kChineseNames) : Pick(rng, kFirstNames);
     w.Line(5, "<li>");
     w.Line(6, "<def>Human</def>");
+    if (far) w.Line(6, "<note>" + std::string(10050, '.') + "</note>");
     w.Line(6, "<id>" + PawnId(i) + "</id>");
     w.Line(6, "<faction>Faction_" + std::to_string(rng() % 9) + "</faction>");
     w.Line(6, "<questTags IsNull=\"True\" />");
@@ -169,7 +170,11 @@ std::string GenerateSave(const SampleOptions& o) {
     w.Line(3, "</factionManager>");
     w.Line(3, "<worldPawns>");
     w.Line(4, "<pawnsAlive>");
-    for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding);
+    // The far marker goes to a leader that is not the list's first pawn.
+    int32_t far = -1;
+    for (int32_t p : led)
+        if (o.far_marker && p > 0 && far == -1) far = p;
+    for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding, i == far);
     w.Line(4, "</pawnsAlive>");
     w.Line(4, "<pawnsDead />");
     w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");

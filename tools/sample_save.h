@@ -14,6 +14,7 @@ struct SampleOptions {
     int32_t leaders = 3;     // factions led by one of the world pawns
     bool cjk = false;        // Chinese names and items, in UTF-8
     bool crlf = true;        // CR LF line ends, as the game writes them; else LF
+    bool far_marker = false; // a leader's id more than 10000 bytes into its entry: error code 01
 };
 
 std::string GenerateSave(const SampleOptions& options);

@@ -4,6 +4,7 @@
 // a message box prints "[caption] text" on standard output in UTF-8 and, only when
 // standard input is a terminal, waits for Enter.
 #include "platform/platform.h"
+#include "platform/posix/posix_text.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -25,7 +26,60 @@
 #include <string>
 
 namespace platform {
+namespace posix {
+
+// Converts between the program's GBK and the system's UTF-8; bytes that do not convert are
+// passed through unchanged.
+std::string Convert(const char* to, const char* from, const char* text) {
+    std::string out;
+    if (text == nullptr) return out;
+    iconv_t cd = iconv_open(to, from);
+    size_t in_left = std::strlen(text);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text, in_left);
+    char* in = const_cast<char*>(text);
+    char buffer[1024];
+    while (in_left > 0) {
+        char* o = buffer;
+        size_t o_left = sizeof buffer;
+        size_t r = iconv(cd, &in, &in_left, &o, &o_left);
+        out.append(buffer, o);
+        if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+            out.push_back(*in++);
+            --in_left;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+std::string GbkToUtf8(const char* text) { return Convert("UTF-8", "GBK", text); }
+std::string Utf8ToGbk(const char* text) { return Convert("GBK", "UTF-8", text); }
+
+bool Utf8ToGbkExactly(const std::string& text, std::string* gbk) {
+    iconv_t cd = iconv_open("GBK", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string out(text.size() * 2 + 1, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t in_left = text.size(), out_left = out.size();
+    char* o = out.data();
+    size_t r = iconv(cd, &in, &in_left, &o, &out_left);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1) || in_left != 0) return false;
+    out.resize(out.size() - out_left);
+    *gbk = out;
+    return true;
+}
+
+}  // namespace posix
+
 namespace {
+
+// The stand-in's open-file dialog lives in picker_posix.cpp and is found by the binder in
+// the program itself; this reference keeps it in every program that links the platform.
+__attribute__((used)) void* const kStandInDialog = reinterpret_cast<void*>(&GetOpenFileNamePreview);
+
+using posix::GbkToUtf8;
+using posix::Utf8ToGbk;
 
 // Any non-null token will do: the C library has one heap.
 int heap_token;
@@ -60,33 +114,6 @@ int PosixIsBadReadPtr(const void* address, size_t size) {
     }
     return 0;
 }
-
-// Converts between the program's GBK and the system's UTF-8; bytes that do not convert are
-// passed through unchanged.
-std::string Convert(const char* to, const char* from, const char* text) {
-    std::string out;
-    if (text == nullptr) return out;
-    iconv_t cd = iconv_open(to, from);
-    size_t in_left = std::strlen(text);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text, in_left);
-    char* in = const_cast<char*>(text);
-    char buffer[1024];
-    while (in_left > 0) {
-        char* o = buffer;
-        size_t o_left = sizeof buffer;
-        size_t r = iconv(cd, &in, &in_left, &o, &o_left);
-        out.append(buffer, o);
-        if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-            out.push_back(*in++);
-            --in_left;
-        }
-    }
-    iconv_close(cd);
-    return out;
-}
-
-std::string GbkToUtf8(const char* text) { return Convert("UTF-8", "GBK", text); }
-std::string Utf8ToGbk(const char* text) { return Convert("GBK", "UTF-8", text); }
 
 std::string WithLineBreaks(std::string s) {
     for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.replace(at, 2, "\n");
@@ -265,6 +292,42 @@ void PosixDeleteCriticalSection(CriticalSection* section) {
 // No window messages exist in the stand-in.
 void PosixPumpWaitingMessages() {}
 
+// The carrier dialog is never shown: its procedure gets the initialisation message at once,
+// and what it returns is the dialog's result.
+int carrier_token;
+
+intptr_t PosixDialogBoxParamA(ModuleHandle, const char*, WindowHandle, DialogProc procedure, intptr_t init) {
+    return procedure(&carrier_token, kWmInitDialog, 0, init);
+}
+
+IconHandle PosixLoadIconA(ModuleHandle, const char*) { return nullptr; }  // no icons here
+intptr_t PosixSendMessageA(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
+
+// Nothing to keep on top; the pause spares a processor the keeper's endless loop.
+int PosixSetWindowPos(WindowHandle, WindowHandle, int, int, int, int, uint32_t) {
+    usleep(100 * 1000);
+    return 1;
+}
+
+// The profile folder is the home folder.
+int profile_token;
+
+int32_t PosixSHGetSpecialFolderLocation(WindowHandle, int folder, ItemIdList** list) {
+    *list = folder == kCsidlProfile ? &profile_token : nullptr;
+    return *list != nullptr ? 0 : static_cast<int32_t>(0x80004005);  // S_OK, E_FAIL
+}
+
+int PosixSHGetPathFromIDListA(const ItemIdList* list, char* path) {
+    path[0] = '\0';
+    const char* home = std::getenv("HOME");
+    std::string gbk;
+    if (list != &profile_token || home == nullptr || !posix::Utf8ToGbkExactly(home, &gbk) ||
+        gbk.size() >= kMaxPath)
+        return 0;
+    std::memcpy(path, gbk.c_str(), gbk.size() + 1);
+    return 1;
+}
+
 static_assert(sizeof(pthread_mutex_t) <= sizeof(CriticalSection));
 
 const Slots kDefaultSlots = {
@@ -274,6 +337,8 @@ const Slots kDefaultSlots = {
     PosixDeleteFileA,    PosixGetModuleHandleA, PosixLoadLibrary, PosixGetProcAddress,
     PosixFreeLibrary,    PosixGetModuleFileNameA, PosixGetCommandLineA, PosixCreateThread,
     PosixDeleteCriticalSection, PosixPumpWaitingMessages,
+    PosixDialogBoxParamA, PosixLoadIconA, PosixSendMessageA, PosixSetWindowPos,
+    PosixSHGetSpecialFolderLocation, PosixSHGetPathFromIDListA,
 };
 
 int AddMainImage(dl_phdr_info* info, size_t, void* data) {

@@ -3,7 +3,11 @@
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+
+#include <cstddef>
 
 namespace platform {
 namespace {
@@ -126,7 +130,43 @@ void WinPumpWaitingMessages() {
     }
 }
 
+intptr_t WinDialogBoxParamA(ModuleHandle instance, const char* template_name, WindowHandle parent,
+                            DialogProc procedure, intptr_t init) {
+    return ::DialogBoxParamA(static_cast<HINSTANCE>(instance), template_name, static_cast<HWND>(parent),
+                             reinterpret_cast<DLGPROC>(procedure), init);
+}
+
+IconHandle WinLoadIconA(ModuleHandle instance, const char* name) {
+    return ::LoadIconA(static_cast<HINSTANCE>(instance), name);
+}
+
+intptr_t WinSendMessageA(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    return ::SendMessageA(static_cast<HWND>(window), message, wparam, lparam);
+}
+
+int WinSetWindowPos(WindowHandle window, WindowHandle after, int x, int y, int cx, int cy, uint32_t flags) {
+    return ::SetWindowPos(static_cast<HWND>(window), static_cast<HWND>(after), x, y, cx, cy, flags);
+}
+
+int32_t WinSHGetSpecialFolderLocation(WindowHandle owner, int folder, ItemIdList** list) {
+    return ::SHGetSpecialFolderLocation(static_cast<HWND>(owner), folder,
+                                        reinterpret_cast<LPITEMIDLIST*>(list));
+}
+
+int WinSHGetPathFromIDListA(const ItemIdList* list, char* path) {
+    return ::SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(list), path);
+}
+
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(CriticalSection));
+static_assert(MAX_PATH == kMaxPath);
+static_assert(sizeof(platform::OPENFILENAMEA) == sizeof(::OPENFILENAMEA));
+static_assert(offsetof(platform::OPENFILENAMEA, lpstrFile) == offsetof(::OPENFILENAMEA, lpstrFile));
+static_assert(offsetof(platform::OPENFILENAMEA, Flags) == offsetof(::OPENFILENAMEA, Flags));
+static_assert(offsetof(platform::OPENFILENAMEA, lpTemplateName) == offsetof(::OPENFILENAMEA, lpTemplateName));
+static_assert(kOpenFileNameSizeNt4 == OPENFILENAME_SIZE_VERSION_400A);
+static_assert(kOfnExplorer == OFN_EXPLORER && kCsidlProfile == CSIDL_PROFILE);
+static_assert(kWmInitDialog == WM_INITDIALOG && kWmSetIcon == WM_SETICON);
+static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE);
 
 const Slots kDefaultSlots = {
     WinGetProcessHeap, WinHeapAlloc,    WinHeapReAlloc, WinHeapFree,
@@ -135,6 +175,8 @@ const Slots kDefaultSlots = {
     WinDeleteFileA,    WinGetModuleHandleA, WinLoadLibrary, WinGetProcAddress,
     WinFreeLibrary,    WinGetModuleFileNameA, WinGetCommandLineA, WinCreateThread,
     WinDeleteCriticalSection, WinPumpWaitingMessages,
+    WinDialogBoxParamA, WinLoadIconA, WinSendMessageA, WinSetWindowPos,
+    WinSHGetSpecialFolderLocation, WinSHGetPathFromIDListA,
 };
 
 }  // namespace

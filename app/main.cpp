@@ -1,0 +1,9 @@
+// The process entry: the program host's start-up, then the shell. Every path ends the
+// process with exit code 0 from inside the shell.
+#include "app/shell.h"
+#include "runtime/host.h"
+
+int main() {
+    runtime::HostStartup();
+    app::StartProgram();
+}

@@ -1,0 +1,63 @@
+// The picker's request record, filled as the dialog expects it, and the call through the
+// binding slot: msvfw32.dll is never linked, only bound when the picker first opens.
+#include "app/picker.h"
+
+#include "runtime/array.h"
+#include "runtime/binder.h"
+#include "runtime/format.h"
+#include "runtime/memory.h"
+#include "runtime/text.h"
+
+namespace app {
+
+using runtime::OfByteSet;
+using runtime::OfInt32;
+using runtime::OfText;
+using runtime::Owned;
+
+namespace {
+
+constexpr runtime::BindingNames kPreviewNames{"msvfw32.dll", "GetOpenFileNamePreview"};
+using GetOpenFileNamePreview = runtime::Binding<kPreviewNames, int32_t, platform::OPENFILENAMEA*>;
+
+constexpr auto kBar = runtime::MakeConstBytes("|");
+constexpr runtime::ConstBytes<1> kNul{1, 1, {0}};
+constexpr runtime::ConstBytes<2> kListEnd{1, 2, {0, 0}};
+constexpr int32_t kFileBufferSize = 255;
+
+// A copy the record may point at, or null for a null argument.
+Owned<char> CopyOrNull(runtime::ConstText text) {
+    return Owned<char>(text == nullptr ? nullptr : runtime::ConcatText({text}));
+}
+
+}  // namespace
+
+runtime::ByteSet FilterList(runtime::ConstText filter) {
+    Owned<runtime::ByteSetHeader> bytes(runtime::ToBytes({OfText(filter)}));
+    Owned<runtime::ByteSetHeader> separated(
+        runtime::ReplaceBytes({OfByteSet(bytes.get()), OfByteSet(kBar.get()), OfByteSet(kNul.get())}));
+    return runtime::ConcatBytes({separated.get(), kListEnd.get()});
+}
+
+runtime::Text PickOpenFile(platform::WindowHandle owner, runtime::ConstText title, runtime::ConstText filter,
+                           runtime::ConstText initial_folder) {
+    Owned<runtime::ByteSetHeader> filter_list(FilterList(filter));
+    Owned<runtime::ByteSetHeader> file(runtime::BlankBytes({OfInt32(kFileBufferSize)}));
+    Owned<char> folder = CopyOrNull(initial_folder);
+    Owned<char> title_copy = CopyOrNull(title);
+
+    platform::OPENFILENAMEA request{};
+    request.lStructSize = platform::kOpenFileNameSizeNt4;
+    request.hwndOwner = owner;
+    request.lpstrFilter = reinterpret_cast<const char*>(runtime::BytesData(filter_list.get()));
+    request.lpstrFile = reinterpret_cast<char*>(runtime::BytesData(file.get()));
+    request.nMaxFile = kFileBufferSize;
+    request.lpstrInitialDir = folder.get();
+    request.lpstrTitle = title_copy.get();
+    request.Flags = platform::kOfnExplorer;
+
+    if (GetOpenFileNamePreview::Call(&request) == 0) return const_cast<char*>(runtime::kEmptyText);
+    return runtime::ToText({OfByteSet(file.get())});
+}
+
+}  // namespace app

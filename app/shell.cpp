@@ -1,0 +1,63 @@
+#include "app/shell.h"
+
+#include "app/picker.h"
+#include "app/save_folder.h"
+#include "cleaner/clean.h"
+#include "runtime/host.h"
+#include "runtime/memory.h"
+#include "runtime/text.h"
+
+namespace app {
+
+platform::ModuleHandle AppInstance = nullptr;
+platform::IconHandle AppIcon = nullptr;
+std::atomic<platform::WindowHandle> MainDialogHandle{nullptr};
+runtime::Text SelectedSavePath = nullptr;
+
+void ReleaseShellGlobals() {
+    if (SelectedSavePath != nullptr) runtime::FreeMemory(SelectedSavePath);
+    SelectedSavePath = nullptr;
+}
+
+void StartProgram() {
+    runtime::RegisterExitCleanup(ReleaseShellGlobals);
+    RunMainDialog();  // returns only when the dialog cannot be created
+    runtime::EndProgram(0);
+}
+
+intptr_t RunMainDialog() {
+    AppInstance = platform::slots.GetModuleHandleA(nullptr);
+    AppIcon = platform::slots.LoadIconA(AppInstance, platform::IntResource(kAppIconResource));
+    platform::slots.DialogBoxParamA(AppInstance, platform::IntResource(kMainDialogTemplate), nullptr,
+                                    MainDialogProc, 0);
+    return 0;
+}
+
+void TopmostKeeper(void*) {
+    for (;;) {
+        platform::slots.SetWindowPos(MainDialogHandle.load(std::memory_order_relaxed), platform::HwndTopmost(),
+                                     0, 0, 0, 0, platform::kSwpNoSize | platform::kSwpNoMove);
+    }
+}
+
+intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
+    MainDialogHandle.store(window, std::memory_order_relaxed);
+    if (message != platform::kWmInitDialog) return 0;
+
+    auto icon = reinterpret_cast<intptr_t>(AppIcon);
+    platform::slots.SendMessageA(window, platform::kWmSetIcon, platform::kIconSmall, icon);
+    platform::slots.SendMessageA(window, platform::kWmSetIcon, platform::kIconBig, icon);
+    runtime::StartThread(TopmostKeeper);
+
+    runtime::Owned<char> folder(LocateSaveFolder());
+    runtime::Text chosen = PickOpenFile(window, "选择-需要清理的存档", "*.rws", folder.get());
+    folder.reset();
+    runtime::FreeMemory(SelectedSavePath);
+    SelectedSavePath = chosen;
+
+    if (runtime::CompareText(SelectedSavePath, "") == 0) runtime::EndProgram(0);
+    cleaner::CleanSave(SelectedSavePath);
+    runtime::EndProgram(0);
+}
+
+}  // namespace app

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# End-to-end on Linux: the real program, driven through standard input, its boxes read from
+# standard output and its picker from standard error.
+#   linux_e2e.sh SORREL GEN_SAVE LITERAL_CLEAN WORK_DIR
+set -u
+absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+sorrel=$(absolute "$1") gen=$(absolute "$2") literal=$(absolute "$3") work=$(absolute "$4")
+failed=0
+
+expect() {  # what, expected, actual
+    if [ "$2" == "$3" ]; then
+        echo "ok    $1"
+    else
+        printf 'FAIL  %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+        failed=1
+    fi
+}
+
+# Runs the program with one line of input; sets out (standard output) and code.
+run() {
+    out=$(printf '%s\n' "$1" | "$sorrel" 2>"$work/stderr")
+    code=$?
+}
+
+listing() { ls -A "$work/saves" | tr '\n' ' '; }
+
+rm -rf "$work"
+mkdir -p "$work/saves" "$work/home"
+export HOME="$work/home"
+cd "$work/saves"
+saves=$(pwd)
+
+"$gen" Colony.rws --pawns 10 --leaders 4 --cjk --seed 3
+"$literal" Colony.rws "$work/expected.rws"
+"$gen" NoLeaders.rws --pawns 4 --leaders 0
+"$gen" Far.rws --pawns 6 --leaders 3 --far-marker
+"$gen" Locked.rws --pawns 4 --leaders 2
+ln -s "$work/missing/folder" Locked-A.rws
+before=$(listing)
+
+run ""
+expect "cancel: no box" "" "$out"
+expect "cancel: exit code" 0 "$code"
+expect "cancel: nothing written" "$before" "$(listing)"
+expect "the picker opens the current folder when no save folder exists" "Folder: $saves" \
+    "$(grep '^Folder:' "$work/stderr")"
+
+success="[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为："
+run "Colony.rws"
+expect "clean: the success box" "$success$saves/Colony-A.rws" "$out"
+expect "clean: exit code" 0 "$code"
+cmp -s Colony-A.rws "$work/expected.rws" && same=yes || same=no
+expect "clean: output identical to the literal steps" yes "$same"
+
+run "Colony.rws"
+expect "again: the next free name" "$success$saves/Colony-A-A.rws" "$out"
+cmp -s Colony-A-A.rws "$work/expected.rws" && same=yes || same=no
+expect "again: same output" yes "$same"
+
+before=$(listing)
+run "NoLeaders.rws"
+expect "no leaders: the box" "[错误] 错误信息：未找到帮派首领信息" "$out"
+expect "no leaders: exit code" 0 "$code"
+run "Far.rws"
+expect "error code 01: the box" "[错误] 错误代码：01" "$out"
+expect "error code 01: exit code" 0 "$code"
+run "Locked.rws"
+expect "output cannot be created: the box" "[错误] 错误信息：存档写入失败：$saves/Locked-A.rws" "$out"
+expect "output cannot be created: exit code" 0 "$code"
+[ -L Locked-A.rws ] && link=kept || link=gone
+expect "output cannot be created: the link stays" kept "$link"
+expect "nothing written by the three" "$before" "$(listing)"
+
+run "$(printf '\xf0\x9f\x98\x80').rws"
+expect "a path GBK cannot hold: no box" "" "$out"
+expect "a path GBK cannot hold: exit code" 0 "$code"
+grep -q "cannot be written in GBK" "$work/stderr" && told=yes || told=no
+expect "a path GBK cannot hold: told on standard error" yes "$told"
+
+# Where the picker opens: the save folder under the profile, else the game's Linux folder.
+windows_saves="$work/home/AppData/LocalLow/Ludeon Studios/RimWorld/Saves"
+linux_saves="$work/home/.config/unity3d/Ludeon Studios/RimWorld by Ludeon Studios/Saves"
+mkdir -p "$linux_saves"
+cp Colony.rws "$linux_saves/Linux.rws"
+run "1"
+expect "the game's Linux save folder" "Folder: $linux_saves" "$(grep '^Folder:' "$work/stderr")"
+expect "a number picks from the list" "$success$linux_saves/Linux-A.rws" "$out"
+mkdir -p "$windows_saves"
+cp Colony.rws "$windows_saves/Profile.rws"
+run "1"
+expect "the save folder under the profile" "Folder: $windows_saves" "$(grep '^Folder:' "$work/stderr")"
+expect "cleaned there" "$success$windows_saves/Profile-A.rws" "$out"
+
+exit $failed
