@@ -77,6 +77,11 @@ expect "a path GBK cannot hold: exit code" 0 "$code"
 grep -q "cannot be written in GBK" "$work/stderr" && told=yes || told=no
 expect "a path GBK cannot hold: told on standard error" yes "$told"
 
+run "$(printf 'x%.0s' $(seq 300)).rws"
+expect "a path longer than the dialog's buffer: no box" "" "$out"
+grep -q "longer than 254 bytes" "$work/stderr" && told=yes || told=no
+expect "a path longer than the dialog's buffer: told on standard error" yes "$told"
+
 # Where the picker opens: the save folder under the profile, else the game's Linux folder.
 windows_saves="$work/home/AppData/LocalLow/Ludeon Studios/RimWorld/Saves"
 linux_saves="$work/home/.config/unity3d/Ludeon Studios/RimWorld by Ludeon Studios/Saves"

@@ -1,0 +1,73 @@
+// The save folder from what the shell gives, and the picker's filter list.
+#include <cstring>
+#include <string>
+
+#include "app/picker.h"
+#include "app/save_folder.h"
+#include "tests/runtime/helpers.h"
+
+namespace {
+
+using testutil::OwnedBytes;
+using testutil::OwnedText;
+using testutil::Str;
+
+std::string& ProfileGiven() {
+    static std::string path;
+    return path;
+}
+
+int32_t FakeLocation(platform::WindowHandle, int folder, platform::ItemIdList** list) {
+    *list = folder == platform::kCsidlProfile ? &ProfileGiven() : nullptr;
+    return 0;
+}
+
+// Writes what it was given, as the shell does, into the MAX_PATH-byte buffer.
+int FakePath(const platform::ItemIdList* list, char* path) {
+    const std::string& given = *static_cast<const std::string*>(list);
+    std::memcpy(path, given.c_str(), given.size() + 1);
+    return 1;
+}
+
+class SaveFolder : public testutil::SlotTest {};
+
+TEST_F(SaveFolder, IsTheProfileAndTheGamesPath) {
+    const std::string suffix = "AppData\\LocalLow\\Ludeon Studios\\RimWorld\\Saves";
+    const std::string long_path = "C:\\" + std::string(252, 'p');  // 255 bytes: the longest kept
+    struct Row {
+        std::string given, profile;
+    } rows[] = {
+        {"C:\\Users\\player", "C:\\Users\\player\\"},
+        {"D:\\", "D:\\"},
+        {"", ""},
+        {long_path, long_path + "\\"},
+        // Longer than the program keeps: as if there were no path, the bare suffix.
+        {long_path + "q", ""},
+        {"C:\\" + std::string(256, 'p'), ""},
+    };
+    platform::slots.SHGetSpecialFolderLocation = FakeLocation;
+    platform::slots.SHGetPathFromIDListA = FakePath;
+    for (const Row& r : rows) {
+        ProfileGiven() = r.given;
+        OwnedText profile(app::SpecialFolderPath(platform::kCsidlProfile));
+        OwnedText folder(app::LocateSaveFolder());
+        EXPECT_EQ(Str(profile), r.profile) << r.given;
+        EXPECT_EQ(Str(folder), r.profile + suffix) << r.given;
+    }
+}
+
+TEST(Picker, FilterListSeparatesAtEveryBar) {
+    struct Row {
+        const char* filter;
+        std::string list;
+    } rows[] = {
+        {"*.rws", std::string("*.rws\0\0", 7)},
+        {"Saves|*.rws", std::string("Saves\0*.rws\0\0", 13)},
+        {"a|b||c", std::string("a\0b\0\0c\0\0", 8)},
+        {"", std::string("\0\0", 2)},
+        {nullptr, std::string("\0\0", 2)},
+    };
+    for (const Row& r : rows) EXPECT_EQ(Str(OwnedBytes(app::FilterList(r.filter))), r.list);
+}
+
+}  // namespace
