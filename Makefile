@@ -1,11 +1,12 @@
 # Entry points for people and CI. Each target first installs, from Debian packages, whatever
 # the build needs and is missing (scripts/setup.sh does nothing when all is there).
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 PRESETS := native asan win32 win64
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: setup run test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: setup run demo win32 run-win32 test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
 
 setup:
 	@bash scripts/setup.sh
@@ -32,5 +33,23 @@ fuzz: build-fuzz
 # fuzzing.
 test: $(addprefix test-,$(PRESETS)) fuzz
 
+# The Linux program on your own saves: it lists the saves of the game's folder (or the
+# current one) and reads a number or a path.
 run: build-native
-	@echo "Sorrel's program shell is not built yet: only the runtime and its tests exist."
+	@build/native/sorrel
+
+# A generated save, cleaned through the real program, its path fed to the picker.
+demo: build-native
+	@mkdir -p build/demo
+	@rm -f build/demo/*.rws
+	@build/native/gen_save build/demo/Colony.rws --size 20M --leaders 6 --cjk
+	@printf '%s\n' "$(CURDIR)/build/demo/Colony.rws" | build/native/sorrel 2>/dev/null
+	@ls -l build/demo
+
+# The product, and the product under Wine for those with a display (and a machine that runs
+# 32-bit code).
+win32: build-win32
+	@echo "built build/win32/sorrel.exe"
+
+run-win32: build-win32
+	@env LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 scripts/wine-run.sh build/win32/sorrel.exe

@@ -17,6 +17,7 @@ have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
 have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 have_pkg wine64 || need+=(wine64)
 have_cmd Xvfb || need+=(xvfb)
+have_pkg fonts-wqy-microhei || need+=(fonts-wqy-microhei)  # Chinese in Wine's dialogs
 have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 wine_missing=0

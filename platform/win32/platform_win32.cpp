@@ -163,7 +163,10 @@ static_assert(sizeof(platform::OPENFILENAMEA) == sizeof(::OPENFILENAMEA));
 static_assert(offsetof(platform::OPENFILENAMEA, lpstrFile) == offsetof(::OPENFILENAMEA, lpstrFile));
 static_assert(offsetof(platform::OPENFILENAMEA, Flags) == offsetof(::OPENFILENAMEA, Flags));
 static_assert(offsetof(platform::OPENFILENAMEA, lpTemplateName) == offsetof(::OPENFILENAMEA, lpTemplateName));
-static_assert(kOpenFileNameSizeNt4 == OPENFILENAME_SIZE_VERSION_400A);
+static_assert(kOpenFileNameSizeNt4 == offsetof(::OPENFILENAMEA, lpTemplateName) + sizeof(void*));
+#if !defined(_WIN64)
+static_assert(kOpenFileNameSizeNt4 == 76);
+#endif
 static_assert(kOfnExplorer == OFN_EXPLORER && kCsidlProfile == CSIDL_PROFILE);
 static_assert(kWmInitDialog == WM_INITDIALOG && kWmSetIcon == WM_SETICON);
 static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE);

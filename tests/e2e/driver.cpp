@@ -1,0 +1,248 @@
+// The Windows end-to-end driver: starts sorrel.exe, works its picker and message boxes from
+// inside Wine (FindWindow, WM_SETTEXT, WM_GETTEXT, WM_COMMAND), and reports what it saw on
+// standard output, one line each, texts as the program's GBK bytes.
+//
+//   driver inspect SORREL_EXE              the exe's resources and imports
+//   driver run SORREL_EXE ACTION [BMP]     ACTION: "cancel", or a file name to type and open;
+//                                          BMP: where to save a picture of the picker
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 120000;
+constexpr int kFilterCombo = 0x470;  // cmb1: "files of type"
+constexpr int kFolderCombo = 0x471;  // cmb2: "look in"
+constexpr int kNameEdit = 0x480;     // edt1
+constexpr int kNameCombo = 0x47C;    // cmb13, the name box of newer dialogs
+
+std::string TextOf(HWND window) {
+    char buffer[4096] = {};
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return buffer;
+}
+
+std::string ClassOf(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+struct Search {
+    DWORD pid;
+    HWND skip;
+    HWND found;
+};
+
+// A visible dialog-class window of the process, other than `skip`.
+HWND FindDialog(DWORD pid, HWND skip) {
+    Search s{pid, skip, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == s->pid && w != s->skip && IsWindowVisible(w) && ClassOf(w) == "#32770") {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// The message text of a box: its static control with text (the icon's has none).
+std::string BoxText(HWND box) {
+    std::string text;
+    EnumChildWindows(
+        box,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* text = reinterpret_cast<std::string*>(p);
+            if (ClassOf(w) == "Static" && text->empty()) *text = TextOf(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// A 24-bit picture of the window as the screen shows it.
+void SavePicture(HWND window, const char* path) {
+    RECT r;
+    GetWindowRect(window, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4, size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + size;
+    if (FILE* out = std::fopen(path, "wb")) {
+        std::fwrite(&file, sizeof file, 1, out);
+        std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
+        std::fwrite(bits, 1, size, out);
+        std::fclose(out);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+int Run(const char* exe, const std::string& action, const char* picture) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string command = std::string("\"") + exe + "\"";
+    if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::printf("error: cannot start %s\n", exe);
+        return 1;
+    }
+    const DWORD start = GetTickCount();
+    auto timed_out = [&] { return GetTickCount() - start > kTimeoutMs; };
+    auto finish = [&](int code) {
+        if (code != 0) TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        std::fflush(stdout);
+        return code;
+    };
+
+    HWND picker = nullptr;
+    while (!(picker = FindDialog(process.dwProcessId, nullptr))) {
+        if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
+        if (timed_out()) return std::printf("timeout: no picker\n"), finish(1);
+    }
+    if (picker != nullptr) {
+        Sleep(500);  // let the dialog fill its lists
+        HWND carrier = GetWindow(picker, GW_OWNER);
+        char title[256] = {};
+        GetWindowTextA(carrier, title, sizeof title);
+        std::printf("carrier: %s visible=%d topmost=%d\n", title, IsWindowVisible(carrier) ? 1 : 0,
+                    (GetWindowLongA(carrier, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+        GetWindowTextA(picker, title, sizeof title);
+        std::printf("picker: %s | filter %s | folder %s\n", title, TextOf(GetDlgItem(picker, kFilterCombo)).c_str(),
+                    TextOf(GetDlgItem(picker, kFolderCombo)).c_str());
+        if (picture != nullptr) SavePicture(picker, picture);
+
+        if (action == "cancel") {
+            PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+        } else {
+            HWND name = GetDlgItem(picker, kNameEdit);
+            if (name == nullptr) name = GetDlgItem(picker, kNameCombo);
+            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(action.c_str()));
+            PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(picker, IDOK)));
+        }
+        while (IsWindow(picker) && IsWindowVisible(picker)) {
+            if (timed_out()) return std::printf("timeout: the picker stays\n"), finish(1);
+            Sleep(50);
+        }
+    }
+
+    // Each box in turn: caption and text, then OK.
+    while (WaitForSingleObject(process.hProcess, 50) != WAIT_OBJECT_0) {
+        if (timed_out()) return std::printf("timeout: the program does not end\n"), finish(1);
+        HWND box = FindDialog(process.dwProcessId, nullptr);
+        if (box == nullptr) continue;
+        Sleep(200);
+        char caption[256] = {};
+        GetWindowTextA(box, caption, sizeof caption);
+        std::printf("box: [%s] %s\n", caption, BoxText(box).c_str());
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        while (IsWindow(box) && WaitForSingleObject(process.hProcess, 50) != WAIT_OBJECT_0) {
+            if (timed_out()) return std::printf("timeout: the box stays\n"), finish(1);
+        }
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    std::printf("exit: %lu\n", static_cast<unsigned long>(code));
+    return finish(0);
+}
+
+// The dialog template, the version strings and the imported libraries of the exe.
+int Inspect(const char* exe) {
+    HMODULE image = LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (image == nullptr) return std::printf("error: cannot load %s\n", exe), 1;
+    HRSRC found = FindResourceExA(image, RT_DIALOG, MAKEINTRESOURCEA(1000), MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    if (found != nullptr) {
+        auto* t = static_cast<const BYTE*>(LockResource(LoadResource(image, found)));
+        WORD version, signature, count;
+        DWORD ex_style, style;
+        short x, y, cx, cy;
+        std::memcpy(&version, t, 2);
+        std::memcpy(&signature, t + 2, 2);
+        std::memcpy(&ex_style, t + 8, 4);
+        std::memcpy(&style, t + 12, 4);
+        std::memcpy(&count, t + 16, 2);
+        std::memcpy(&x, t + 18, 2);
+        std::memcpy(&y, t + 20, 2);
+        std::memcpy(&cx, t + 22, 2);
+        std::memcpy(&cy, t + 24, 2);
+        std::printf("dialog 1000: ver %u sig %04X exstyle %08lX style %08lX items %u at %d,%d size %d,%d\n", version,
+                    signature, static_cast<unsigned long>(ex_style), static_cast<unsigned long>(style), count, x, y,
+                    cx, cy);
+    } else {
+        std::printf("dialog 1000: none\n");
+    }
+    std::printf("icon 129: %s\n", FindResourceA(image, MAKEINTRESOURCEA(129), RT_GROUP_ICON) ? "present" : "none");
+    FreeLibrary(image);
+
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe, &ignored);
+    std::vector<char> info(size);
+    if (size > 0 && GetFileVersionInfoA(exe, 0, size, info.data())) {
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT n = 0;
+        VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &n);
+        std::printf("version: %lu.%lu.%lu.%lu\n", static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+                    static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+                    static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+                    static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+        for (const char* key : {"FileDescription", "FileVersion", "ProductName", "ProductVersion"}) {
+            char* value = nullptr;
+            std::string query = std::string("\\StringFileInfo\\080404B0\\") + key;
+            if (VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &n))
+                std::printf("%s: %s\n", key, value);
+        }
+    }
+
+    // The import directory, read from the file as the loader would.
+    HMODULE mapped = LoadLibraryExA(exe, nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (mapped != nullptr) {
+        auto* base = reinterpret_cast<const BYTE*>(mapped);
+        auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        std::printf("imports:");
+        for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name != 0; ++d)
+            std::printf(" %s", reinterpret_cast<const char*>(base + d->Name));
+        std::printf("\n");
+        FreeLibrary(mapped);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "inspect") == 0) return Inspect(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) return Run(argv[2], argv[3], argc >= 5 ? argv[4] : nullptr);
+    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION [BMP]\n");
+    return 2;
+}

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# End-to-end on Windows: the real sorrel.exe under Wine on a virtual display, worked by
+# e2e_driver.exe from inside Wine; the driver reports the picker, every box and the exit code.
+#   windows_e2e.sh BUILD_DIR SOURCE_DIR
+# Exits 77 (skipped) when this machine cannot run the build's programs.
+set -u
+build=$(cd "$1" && pwd) source=$(cd "$2" && pwd)
+wine_run="$source/scripts/wine-run.sh"
+cd "$build/tests"
+
+inspect=$("$wine_run" ./e2e_driver.exe inspect ../sorrel.exe 2>/dev/null | tr -d '\r')
+status=$?
+if [ $status -eq 77 ] || [ -z "$inspect" ]; then
+    "$wine_run" ./e2e_driver.exe inspect ../sorrel.exe >/dev/null
+    exit 77
+fi
+
+failed=0
+expect() {  # what, expected, actual
+    if [ "$2" == "$3" ]; then
+        echo "ok    $1"
+    else
+        printf 'FAIL  %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+        failed=1
+    fi
+}
+
+expect "the carrier dialog's template" \
+    "dialog 1000: ver 1 sig FFFF exstyle 00000008 style 00CA0840 items 0 at -2,-13 size 154,0" \
+    "$(grep '^dialog 1000' <<<"$inspect")"
+expect "no icon 129" "icon 129: none" "$(grep '^icon' <<<"$inspect")"
+expect "version" "version: 1.4.1.0" "$(grep '^version' <<<"$inspect")"
+expect "version strings" "FileDescription: Sorrel FileVersion: 1.4.1.0 ProductName: Sorrel ProductVersion: 1.4.1.0" \
+    "$(grep -E '^(File|Product)' <<<"$inspect" | tr '\n' ' ' | sed 's/ $//')"
+imports=$(grep '^imports' <<<"$inspect")
+grep -qi msvfw32 <<<"$imports" && linked=yes || linked=no
+expect "msvfw32.dll is not in the import table ($imports)" no "$linked"
+
+# A display of our own, on a free number, stopped by its process id.
+for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    kill -0 "$xvfb" 2>/dev/null && break
+done
+trap 'kill "$xvfb" 2>/dev/null' EXIT
+export DISPLAY=":$n"
+
+saves="$build/wineprefix/drive_c/users/$(whoami)/AppData/LocalLow/Ludeon Studios/RimWorld/Saves"
+windows_saves="C:\\users\\$(whoami)\\AppData\\LocalLow\\Ludeon Studios\\RimWorld\\Saves"
+rm -rf "$saves"
+mkdir -p "$saves"
+generate() { "$wine_run" ../gen_save.exe "$saves/$1" "${@:2}" 2>/dev/null; }
+generate Colony.rws --pawns 10 --leaders 4 --cjk --seed 3
+"$wine_run" ./literal_clean.exe "$saves/Colony.rws" "$build/tests/e2e-expected.rws" 2>/dev/null
+generate NoLeaders.rws --pawns 4 --leaders 0
+generate Far.rws --pawns 6 --leaders 3 --far-marker
+generate Locked.rws --pawns 4 --leaders 2
+ln -s "$build/no-such-folder/file" "$saves/Locked-A.rws"
+listing() { ls -A "$saves" | tr '\n' ' '; }
+
+# The driver's report, in UTF-8, one line each. The program's texts are GBK: in this locale
+# Wine's code page for the A functions is 936.
+drive() {
+    env LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$wine_run" ./e2e_driver.exe run ../sorrel.exe "$@" 2>/dev/null |
+        tr -d '\r' | iconv -f GBK -t UTF-8
+}
+opened="carrier: Sorrel visible=0 topmost=1
+picker: 选择-需要清理的存档 | filter *.rws | folder Saves"
+success="box: [成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：$windows_saves"
+
+before=$(listing)
+expect "cancel" "$opened
+exit: 0" "$(drive cancel "$build/tests/picker.bmp")"
+expect "cancel: nothing written" "$before" "$(listing)"
+
+expect "clean" "$opened
+$success\\Colony-A.rws
+exit: 0" "$(drive Colony.rws)"
+cmp -s "$saves/Colony-A.rws" "$build/tests/e2e-expected.rws" && same=yes || same=no
+expect "clean: output identical to the literal steps" yes "$same"
+expect "again" "$opened
+$success\\Colony-A-A.rws
+exit: 0" "$(drive Colony.rws)"
+cmp -s "$saves/Colony-A-A.rws" "$build/tests/e2e-expected.rws" && same=yes || same=no
+expect "again: same output" yes "$same"
+
+before=$(listing)
+expect "no leaders" "$opened
+box: [错误] 错误信息：未找到帮派首领信息
+exit: 0" "$(drive NoLeaders.rws)"
+expect "error code 01" "$opened
+box: [错误] 错误代码：01
+exit: 0" "$(drive Far.rws)"
+expect "output cannot be created" "$opened
+box: [错误] 错误信息：存档写入失败：$windows_saves\\Locked-A.rws
+exit: 0" "$(drive Locked.rws)"
+[ -L "$saves/Locked-A.rws" ] && link=kept || link=gone
+expect "output cannot be created: the link stays" kept "$link"
+expect "nothing written by the three" "$before" "$(listing)"
+
+exit $failed
