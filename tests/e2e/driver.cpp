@@ -39,35 +39,34 @@ struct Search {
     HWND found;
 };
 
+BOOL CALLBACK MatchDialog(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == s->pid && w != s->skip && IsWindowVisible(w) && ClassOf(w) == "#32770") {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A visible dialog-class window of the process, other than `skip`.
 HWND FindDialog(DWORD pid, HWND skip) {
     Search s{pid, skip, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == s->pid && w != s->skip && IsWindowVisible(w) && ClassOf(w) == "#32770") {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+BOOL CALLBACK TakeStaticText(HWND w, LPARAM p) {
+    auto* text = reinterpret_cast<std::string*>(p);
+    if (ClassOf(w) == "Static" && text->empty()) *text = TextOf(w);
+    return TRUE;
 }
 
 // The message text of a box: its static control with text (the icon's has none).
 std::string BoxText(HWND box) {
     std::string text;
-    EnumChildWindows(
-        box,
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* text = reinterpret_cast<std::string*>(p);
-            if (ClassOf(w) == "Static" && text->empty()) *text = TextOf(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
+    EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
     return text;
 }
 

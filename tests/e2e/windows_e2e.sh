@@ -8,12 +8,15 @@ build=$(cd "$1" && pwd) source=$(cd "$2" && pwd)
 wine_run="$source/scripts/wine-run.sh"
 cd "$build/tests"
 
-inspect=$("$wine_run" ./e2e_driver.exe inspect ../sorrel.exe 2>/dev/null | tr -d '\r')
+"$wine_run" ./e2e_driver.exe inspect ../sorrel.exe >e2e-inspect.txt 2>e2e-inspect.err
 status=$?
-if [ $status -eq 77 ] || [ -z "$inspect" ]; then
-    "$wine_run" ./e2e_driver.exe inspect ../sorrel.exe >/dev/null
-    exit 77
+if [ $status -ne 0 ]; then
+    cat e2e-inspect.err
+    [ $status -eq 77 ] && exit 77
+    echo "FAIL  the driver could not inspect sorrel.exe (status $status)"
+    exit 1
 fi
+inspect=$(tr -d '\r' <e2e-inspect.txt)
 
 failed=0
 expect() {  # what, expected, actual
