@@ -6,7 +6,7 @@ PRESETS := native asan win32 win64
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: setup run demo win32 run-win32 test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: setup run demo bench win32 run-win32 test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
 
 setup:
 	@bash scripts/setup.sh
@@ -45,6 +45,11 @@ demo: build-native
 	@build/native/gen_save build/demo/Colony.rws --size 20M --leaders 6 --cjk
 	@printf '%s\n' "$(CURDIR)/build/demo/Colony.rws" | build/native/sorrel 2>/dev/null
 	@ls -l build/demo
+
+# The program on generated 10 MB and 100 MB saves against cp and the literal steps (the saves
+# are made once under build/native/bench). Not part of the tests.
+bench: build-native
+	@build/native/tools/bench
 
 # The product, and the product under Wine for those with a display (and a machine that runs
 # 32-bit code).

@@ -8,6 +8,21 @@ build=$(cd "$1" && pwd) source=$(cd "$2" && pwd)
 wine_run="$source/scripts/wine-run.sh"
 cd "$build/tests"
 
+# A display of our own, on a free number, stopped by its process id.
+for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    kill -0 "$xvfb" 2>/dev/null && break
+done
+trap 'kill "$xvfb" 2>/dev/null' EXIT
+export DISPLAY=":$n"
+
+# A Wine prefix of its own: the unit tests' Wine, started without a display, would leave the
+# desktop process of theirs unable to show a window.
+export SORREL_WINEPREFIX="$build/wineprefix-e2e"
+
 "$wine_run" ./e2e_driver.exe inspect ../sorrel.exe >e2e-inspect.txt 2>e2e-inspect.err
 status=$?
 if [ $status -ne 0 ]; then
@@ -39,18 +54,7 @@ imports=$(grep '^imports' <<<"$inspect")
 grep -qi msvfw32 <<<"$imports" && linked=yes || linked=no
 expect "msvfw32.dll is not in the import table ($imports)" no "$linked"
 
-# A display of our own, on a free number, stopped by its process id.
-for n in $(seq 91 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    sleep 1
-    kill -0 "$xvfb" 2>/dev/null && break
-done
-trap 'kill "$xvfb" 2>/dev/null' EXIT
-export DISPLAY=":$n"
-
-saves="$build/wineprefix/drive_c/users/$(whoami)/AppData/LocalLow/Ludeon Studios/RimWorld/Saves"
+saves="$SORREL_WINEPREFIX/drive_c/users/$(whoami)/AppData/LocalLow/Ludeon Studios/RimWorld/Saves"
 windows_saves="C:\\users\\$(whoami)\\AppData\\LocalLow\\Ludeon Studios\\RimWorld\\Saves"
 rm -rf "$saves"
 mkdir -p "$saves"

@@ -1,0 +1,138 @@
+// bench: the whole program on generated saves, side by side with cp of the same file (the
+// floor: the program must at least read the save) and, on 10 MB, with the literal steps of
+// the tests (the ceiling we left behind). Saves are generated once under <build>/bench.
+//
+//   bench [--runs N]        run from the native build folder's tools (make bench)
+//
+// Each timing is the median of N runs (default 3) of a fresh process; peak memory is the
+// child's maximum resident set as the kernel reports it.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Case {
+    int mb;
+    int leaders;
+    bool cjk;
+    std::string Name() const {
+        return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "");
+    }
+    std::string File() const {
+        return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") + ".rws";
+    }
+};
+
+struct Measure {
+    double seconds;
+    double peak_mb;
+};
+
+// Runs argv with `input` as standard input and the outputs discarded.
+Measure Spawn(const std::vector<std::string>& argv, const std::string& input) {
+    std::string feed = "/tmp/sorrel-bench-input";
+    if (FILE* f = std::fopen(feed.c_str(), "w")) {
+        std::fputs(input.c_str(), f);
+        std::fclose(f);
+    }
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open(feed.c_str(), O_RDONLY), null = open("/dev/null", O_WRONLY);
+        dup2(in, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "bench: %s failed\n", argv[0].c_str());
+        std::exit(1);
+    }
+    return {seconds, static_cast<double>(usage.ru_maxrss) / 1024.0};
+}
+
+Measure Median(int runs, const std::vector<std::string>& argv, const std::string& input,
+               const std::string& remove_after) {
+    std::vector<Measure> all;
+    for (int i = 0; i < runs; ++i) {
+        all.push_back(Spawn(argv, input));
+        if (!remove_after.empty()) unlink(remove_after.c_str());
+    }
+    std::sort(all.begin(), all.end(), [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+    return all[all.size() / 2];
+}
+
+double FileMb(const std::string& path) {
+    struct stat st{};
+    stat(path.c_str(), &st);
+    return static_cast<double>(st.st_size) / (1024.0 * 1024.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 3;
+    if (argc == 3 && std::string(argv[1]) == "--runs") runs = std::max(1, std::atoi(argv[2]));
+    std::string self = argv[0];
+    std::string build = self.substr(0, self.rfind('/'));
+    build = build.substr(0, build.rfind('/'));  // <build>/tools/bench -> <build>
+    std::string dir = build + "/bench";
+    mkdir(dir.c_str(), 0755);
+    const std::string sorrel = build + "/sorrel", gen = build + "/gen_save",
+                      literal = build + "/tests/literal_clean";
+
+    const std::vector<Case> cases = {{10, 6, false},  {10, 200, false},  {10, 6, true},  {10, 200, true},
+                                     {100, 6, false}, {100, 200, false}, {100, 6, true}, {100, 200, true}};
+    std::printf("| case | file MB | sorrel s | MB/s | cp s | sorrel / cp | peak MB | peak / file | "
+                "peak / (1.15 file + out + 16) | literal / sorrel |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const Case& c : cases) {
+        std::string path = dir + "/" + c.File();
+        std::string out = path.substr(0, path.size() - 4) + "-A.rws";
+        struct stat st{};
+        if (stat(path.c_str(), &st) != 0) {
+            std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
+                                          std::to_string(c.leaders), "--seed", "11"};
+            if (c.cjk) g.push_back("--cjk");
+            Spawn(g, "");
+        }
+        // One run first, untimed: the output's size, and the file in the page cache for all.
+        unlink(out.c_str());
+        Spawn({sorrel}, path + "\n");
+        double out_mb = FileMb(out);
+        unlink(out.c_str());
+        Measure fast = Median(runs, {sorrel}, path + "\n", out);
+        Measure copy = Median(runs, {"/bin/cp", path, dir + "/copy.rws"}, "", dir + "/copy.rws");
+        std::string literal_cell = "";
+        if (c.mb == 10) {
+            Measure slow = Median(1, {literal, path, dir + "/literal.rws"}, "", dir + "/literal.rws");
+            char cell[32];
+            std::snprintf(cell, sizeof cell, "%.1f", slow.seconds / fast.seconds);
+            literal_cell = cell;
+        }
+        double mb = FileMb(path);
+        std::printf("| %s | %.1f | %.3f | %.0f | %.3f | %.2f | %.1f | %.2f | %.2f | %s |\n", c.Name().c_str(), mb,
+                    fast.seconds, mb / fast.seconds, copy.seconds, fast.seconds / copy.seconds, fast.peak_mb,
+                    fast.peak_mb / mb, fast.peak_mb / (1.15 * mb + out_mb + 16), literal_cell.c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}
