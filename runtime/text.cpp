@@ -163,22 +163,67 @@ int32_t FindText(ArgList args) {
                       StartOf(args[2]), ignore_case);
 }
 
+namespace {
+
+// Candidates by the first byte, whole comparisons only there: memchr does the scanning.
+// The first start in [at, last] where `sought` begins, or null.
+const uint8_t* SearchByFirstByte(const uint8_t* at, const uint8_t* last, const uint8_t* sought, size_t m) {
+    while (at <= last) {
+        at = static_cast<const uint8_t*>(std::memchr(at, sought[0], static_cast<size_t>(last - at) + 1));
+        if (at == nullptr || std::memcmp(at, sought, m) == 0) return at;
+        ++at;
+    }
+    return nullptr;
+}
+
+// Horspool's search keyed on a window's last two bytes, as glibc's memmem does for short
+// patterns: most windows are passed over with one table look-up. The hash of two bytes is
+// exact for the last one once the one before it has been compared, so comparing all but
+// the last byte confirms a match. For 3 <= m <= 256; same answer as above.
+size_t Hash2(const uint8_t* p) { return (size_t{p[0]} - (size_t{p[-1]} << 3)) % 256; }
+
+const uint8_t* SearchByPairs(const uint8_t* at, const uint8_t* last, const uint8_t* sought, size_t m) {
+    const size_t m1 = m - 1;
+    uint8_t shift[256] = {};
+    for (size_t i = 1; i < m1; ++i) shift[Hash2(sought + i)] = static_cast<uint8_t>(i);
+    const size_t shift1 = m1 - shift[Hash2(sought + m1)];
+    shift[Hash2(sought + m1)] = static_cast<uint8_t>(m1);
+    while (at <= last) {
+        size_t tmp;
+        do {
+            at += m1;  // now the window's last byte
+            tmp = shift[Hash2(at)];
+        } while (tmp == 0 && at <= last);
+        at -= tmp;
+        if (tmp < m1) continue;
+        if (std::memcmp(at, sought, m1) == 0) return at;
+        at += shift1;
+    }
+    return nullptr;
+}
+
+// How far the byte-by-byte scan goes before the table pays for its setting up: most
+// searches of the cleaner land within a line or two.
+constexpr ptrdiff_t kNearStretch = 256;
+
+}  // namespace
+
 int32_t FindBytesIn(const uint8_t* subject, int32_t L, const uint8_t* sought, int32_t m,
                     int32_t start) {
     if (L <= 0 || m <= 0 || m > L) return -1;
     if (start <= 0) start = 1;
     if (start > L - m + 1) return -1;
-    // Candidates by the first byte, whole comparisons only there: memchr does the scanning.
+    const auto n = static_cast<size_t>(m);
     const uint8_t* at = subject + (start - 1);
     const uint8_t* last = subject + (L - m);
-    while (at <= last) {
-        at = static_cast<const uint8_t*>(std::memchr(at, sought[0], static_cast<size_t>(last - at) + 1));
-        if (at == nullptr) return -1;
-        if (std::memcmp(at, sought, static_cast<size_t>(m)) == 0)
-            return static_cast<int32_t>(at - subject) + 1;
-        ++at;
+    const uint8_t* found = nullptr;
+    if (m < 3 || m > 256 || last - at <= kNearStretch) {
+        found = SearchByFirstByte(at, last, sought, n);
+    } else {
+        found = SearchByFirstByte(at, at + kNearStretch, sought, n);
+        if (found == nullptr) found = SearchByPairs(at + kNearStretch + 1, last, sought, n);
     }
-    return -1;
+    return found == nullptr ? -1 : static_cast<int32_t>(found - subject) + 1;
 }
 
 int32_t FindBytes(ArgList args) {

@@ -129,15 +129,10 @@ std::string PawnId(int32_t i) { return "Human" + std::to_string(100 + i); }
 std::string GenerateSave(const SampleOptions& o) {
     std::mt19937_64 rng(o.seed);
     const int32_t leaders = std::max(o.leaders, 0);
-    // About 3 KB of entry before any padding.
-    const int64_t base_entry = o.cjk ? 3200 : 3100;
+    // About 6 KB an entry when a size is asked for; the padding is worked out once the
+    // faction section is written.
     int32_t pawns = std::max({o.pawns, leaders, 1});
     if (o.size > 0) pawns = static_cast<int32_t>(std::max<int64_t>(pawns, std::min<int64_t>(o.size / 6000, 1 << 20)));
-    size_t padding = 0;
-    if (o.size > 0) {
-        int64_t per_entry = o.size / pawns - base_entry;
-        padding = per_entry > 0 ? static_cast<size_t>(per_entry) : 0;
-    }
 
     // Leaders are spread over the list, the first and the last pawn among them when there
     // are enough.
@@ -174,6 +169,18 @@ std::string GenerateSave(const SampleOptions& o) {
     int32_t far = -1;
     for (int32_t p : led)
         if (o.far_marker && p > 0 && far == -1) far = p;
+    size_t padding = 0;
+    if (o.size > 0) {
+        // An entry without padding, written aside, tells what the records must add.
+        std::string sample;
+        Writer aside(sample, o.crlf);
+        std::mt19937_64 copy = rng;
+        WritePawn(aside, copy, o, 0, 0, false);
+        const int64_t tail = 400;
+        int64_t per_entry = (o.size - static_cast<int64_t>(out.size()) - tail) / pawns -
+                            static_cast<int64_t>(sample.size());
+        padding = per_entry > 0 ? static_cast<size_t>(per_entry) : 0;
+    }
     for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding, i == far);
     w.Line(4, "</pawnsAlive>");
     w.Line(4, "<pawnsDead />");

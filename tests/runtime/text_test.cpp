@@ -1,4 +1,6 @@
 // The edge rules of the text and byte-set operations that callers build on.
+#include <random>
+
 #include "tests/runtime/helpers.h"
 
 namespace {
@@ -147,6 +149,28 @@ TEST(Text, FindBytes) {
     OwnedBytes s = Bytes("abc");
     EXPECT_EQ(FindBytes({OfByteSet(s.get()), OfByteSet(kEmptyBytes.get())}), -1);
     EXPECT_EQ(FindBytes({OfByteSet(nullptr), OfByteSet(s.get())}), -1);
+}
+
+// Long subjects are searched by pairs of bytes after the first stretch: the answer must be
+// the plain first occurrence for every pattern length, on text full of near misses.
+TEST(Text, FindBytesInLongSubjects) {
+    std::mt19937 rng(7);
+    std::string subject(20000, 'a');
+    for (char& c : subject) c = "ab<\x80/"[rng() % 5];
+    for (size_t m : {1, 2, 3, 4, 5, 9, 16, 40, 256, 257, 300}) {
+        for (int trial = 0; trial < 40; ++trial) {
+            size_t from = rng() % (subject.size() - m);
+            std::string sought = subject.substr(from, m);
+            if (trial % 2) sought[rng() % m] = 'x';  // mostly absent
+            int32_t start = static_cast<int32_t>(rng() % subject.size()) + 1;
+            size_t plain = subject.find(sought, static_cast<size_t>(start - 1));
+            int32_t expected = plain == std::string::npos ? -1 : static_cast<int32_t>(plain) + 1;
+            EXPECT_EQ(FindBytesIn(reinterpret_cast<const uint8_t*>(subject.data()), static_cast<int32_t>(subject.size()),
+                                  reinterpret_cast<const uint8_t*>(sought.data()), static_cast<int32_t>(m), start),
+                      expected)
+                << "m " << m << " start " << start;
+        }
+    }
 }
 
 }  // namespace
