@@ -4,7 +4,7 @@
 //
 //   bench [--runs N]        run from the native build folder's tools (make bench)
 //
-// Each timing is the median of N runs (default 3) of a fresh process; peak memory is the
+// Each timing is the median of N runs (default 7) of a fresh process; peak memory is the
 // child's maximum resident set as the kernel reports it.
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -89,7 +89,7 @@ double FileMb(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 3;
+    int runs = 7;
     if (argc == 3 && std::string(argv[1]) == "--runs") runs = std::max(1, std::atoi(argv[2]));
     std::string self = argv[0];
     std::string build = self.substr(0, self.rfind('/'));
