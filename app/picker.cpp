@@ -18,7 +18,7 @@ using runtime::Owned;
 namespace {
 
 constexpr runtime::BindingNames kPreviewNames{"msvfw32.dll", "GetOpenFileNamePreview"};
-using GetOpenFileNamePreview = runtime::Binding<kPreviewNames, int32_t, platform::OPENFILENAMEA*>;
+using OpenFileNamePreview = runtime::Binding<kPreviewNames, int32_t, platform::OPENFILENAMEA*>;
 
 constexpr auto kBar = runtime::MakeConstBytes("|");
 constexpr runtime::ConstBytes<1> kNul{1, 1, {0}};
@@ -56,7 +56,7 @@ runtime::Text PickOpenFile(platform::WindowHandle owner, runtime::ConstText titl
     request.lpstrTitle = title_copy.get();
     request.Flags = platform::kOfnExplorer;
 
-    if (GetOpenFileNamePreview::Call(&request) == 0) return const_cast<char*>(runtime::kEmptyText);
+    if (OpenFileNamePreview::Call(&request) == 0) return const_cast<char*>(runtime::kEmptyText);
     return runtime::ToText({OfByteSet(file.get())});
 }
 
