@@ -1,7 +1,6 @@
 #include "app/save_folder.h"
 
 #include "platform/platform.h"
-#include "runtime/format.h"
 #include "runtime/memory.h"
 #include "runtime/text.h"
 

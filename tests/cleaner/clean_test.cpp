@@ -1,7 +1,6 @@
 // The cleaning run on files: the output's name and content, the boxes, and what is left on
 // disk when the output cannot be written.
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 
@@ -52,30 +51,12 @@ TEST(OutputPath, AddsDashAUntilTheNameIsFree) {
     }
 }
 
-class Clean : public testutil::SlotTest {
+class Clean : public testutil::FolderTest {
 protected:
-    void SetUp() override {
-        SlotTest::SetUp();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        SlotTest::TearDown();
-        fs::remove_all(dir_);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    void Put(const std::string& name, const std::string& content) const {
-        std::ofstream(dir_ / name, std::ios::binary) << content;
-    }
-    std::string Get(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    Clean() : FolderTest("clean_test_tmp") {}
     size_t FileCount() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
     }
-
-    fs::path dir_ = fs::path("clean_test_tmp");
 };
 
 TEST_F(Clean, WritesTheCleanedSaveBesideTheInput) {

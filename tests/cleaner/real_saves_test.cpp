@@ -11,13 +11,9 @@
 
 namespace {
 
+using testutil::ReadAll;
 using testutil::ShownBoxes;
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Tags balance, in order; declarations, comments and self-closing tags stand alone.
 bool WellFormed(const std::string& x) {

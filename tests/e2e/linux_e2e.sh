@@ -5,16 +5,7 @@
 set -u
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 sorrel=$(absolute "$1") gen=$(absolute "$2") literal=$(absolute "$3") work=$(absolute "$4")
-failed=0
-
-expect() {  # what, expected, actual
-    if [ "$2" == "$3" ]; then
-        echo "ok    $1"
-    else
-        printf 'FAIL  %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-        failed=1
-    fi
-}
+source "$(dirname "$0")/expect.sh"
 
 # Runs the program with one line of input; sets out (standard output) and code.
 run() {

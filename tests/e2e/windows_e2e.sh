@@ -33,15 +33,7 @@ if [ $status -ne 0 ]; then
 fi
 inspect=$(tr -d '\r' <e2e-inspect.txt)
 
-failed=0
-expect() {  # what, expected, actual
-    if [ "$2" == "$3" ]; then
-        echo "ok    $1"
-    else
-        printf 'FAIL  %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-        failed=1
-    fi
-}
+source "$source/tests/e2e/expect.sh"
 
 expect "the carrier dialog's template" \
     "dialog 1000: ver 1 sig FFFF exstyle 00000008 style 00CA0840 items 0 at -2,-13 size 154,0" \

@@ -1,7 +1,4 @@
 // Whole-file reads and writes, path tests and message boxes of any value.
-#include <filesystem>
-#include <fstream>
-
 #include "runtime/files.h"
 #include "tests/runtime/helpers.h"
 
@@ -14,30 +11,12 @@ using testutil::ShownBoxes;
 using testutil::Str;
 namespace fs = std::filesystem;
 
-class Files : public testutil::SlotTest {
+class Files : public testutil::FolderTest {
 protected:
-    void SetUp() override {
-        SlotTest::SetUp();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        SlotTest::TearDown();
-        fs::remove_all(dir_);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    void Put(const std::string& name, const std::string& content) const {
-        std::ofstream(dir_ / name, std::ios::binary) << content;
-    }
-    std::string Get(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    Files() : FolderTest("files_test_tmp") {}
     OwnedBytes Read(const std::string& name) const {
         return OwnedBytes(ReadFileBytes({OfText(Path(name).c_str())}));
     }
-
-    fs::path dir_ = fs::path("files_test_tmp");
 };
 
 TEST_F(Files, ReadWholeFiles) {

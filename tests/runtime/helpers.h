@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -67,6 +70,34 @@ protected:
         platform::slots.MessageBoxA = RecordBox;
     }
     void TearDown() override { platform::slots = platform::DefaultSlots(); }
+};
+
+// A whole file's bytes (empty when it cannot be read).
+inline std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// SlotTest with a fresh folder of the test's own, removed afterwards.
+class FolderTest : public SlotTest {
+protected:
+    explicit FolderTest(const char* folder) : dir_(folder) {}
+    void SetUp() override {
+        SlotTest::SetUp();
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        SlotTest::TearDown();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void Put(const std::string& name, const std::string& content) const {
+        std::ofstream(dir_ / name, std::ios::binary) << content;
+    }
+    std::string Get(const std::string& name) const { return ReadAll(dir_ / name); }
+
+    std::filesystem::path dir_;
 };
 
 }  // namespace testutil
