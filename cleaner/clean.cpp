@@ -1,6 +1,7 @@
 // The cleaning run and the output name.
 #include "cleaner/clean.h"
 
+#include "cleaner/held.h"
 #include "cleaner/leaders.h"
 #include "cleaner/prune.h"
 #include "runtime/array.h"
@@ -38,7 +39,8 @@ runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost) {
         // write a broken save.
         ShowError("错误信息：未找到世界人物列表");
     } else {
-        out = PrunePawnList(file, section, *leader_ids, lost);
+        SaveView whole = SaveView::Of(file);
+        out = PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, FactionSection(whole)), lost);
     }
     runtime::ReleaseArray(leader_ids);
     return out;

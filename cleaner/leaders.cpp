@@ -18,15 +18,13 @@ constexpr int32_t kEndTagLookBack = 500;
 constexpr int32_t kNextReferenceStep = 10;
 constexpr int32_t kFactionEndTagLength = 17;  // "</factionManager>"
 
-// From the first "<factionManager>" through the end of the first "</factionManager>", as
-// text. An absent tag takes part in the arithmetic as -1.
+}  // namespace
+
 SaveView FactionSection(SaveView file) {
     int32_t s = file.Find("<factionManager>");
     int32_t e = file.Find("</factionManager>");
     return file.MidBytes(s, int64_t{e} - s + kFactionEndTagLength).AsText();
 }
-
-}  // namespace
 
 void CollectLeaderIds(runtime::ConstByteSet file, runtime::ArrayCell leader_ids) {
     SaveView section = FactionSection(SaveView::Of(file));

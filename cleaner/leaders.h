@@ -2,10 +2,15 @@
 // faction section, in order. Equal ids are listed once per reference.
 #pragma once
 
+#include "cleaner/save_view.h"
 #include "runtime/array.h"
 #include "runtime/value.h"
 
 namespace cleaner {
+
+// From the first "<factionManager>" through the end of the first "</factionManager>", as
+// text. An absent tag takes part in the arithmetic as -1.
+SaveView FactionSection(SaveView file);
 
 // Empties `leader_ids` (an array of Text) and fills it from the save's bytes.
 void CollectLeaderIds(runtime::ConstByteSet file, runtime::ArrayCell leader_ids);

@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "cleaner/held.h"
 #include "runtime/files.h"
 #include "runtime/format.h"
 #include "runtime/memory.h"
@@ -78,22 +80,19 @@ private:
     Answer last_{0, 0};
 };
 
-// Where each leader's marker "<id>" + id + "</id>" first stands in the section, -1 when it
-// does not. One pass over the "<id>" tags: an id with no "</id>" inside it is marked at q
-// exactly when the text from q + 4 to the first "</id>" after it is that id ("</id>" has no
-// part that is also its start, so no earlier "</id>" can overlap the marker's end).
-std::vector<int32_t> FindMarkers(SaveView section, const runtime::DynamicArray* leader_ids) {
-    runtime::ArrayView ids = runtime::ArrayElements(leader_ids);
-    std::vector<int32_t> found(static_cast<size_t>(ids.count), -1);
-    std::vector<std::pair<std::string_view, int32_t>> wanted;
-    for (int32_t i = 0; i < ids.count; ++i) {
-        runtime::Text id = runtime::TextMemberAt(ids.first + i * runtime::kPointerMemberSize);
-        std::string_view name = id == nullptr ? std::string_view() : std::string_view(id);
-        if (name.find("</id>") == std::string_view::npos) {
-            wanted.emplace_back(name, i);
+// Where each id's marker "<id>" + id + "</id>" first stands in the section, -1 when it does
+// not. One pass over the "<id>" tags: an id with no "</id>" inside it is marked at q exactly
+// when the text from q + 4 to the first "</id>" after it is that id ("</id>" has no part that
+// is also its start, so no earlier "</id>" can overlap the marker's end).
+std::vector<int32_t> FindMarkers(SaveView section, const std::vector<std::string_view>& ids) {
+    std::vector<int32_t> found(ids.size(), -1);
+    std::vector<std::pair<std::string_view, size_t>> wanted;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (ids[i].find("</id>") == std::string_view::npos) {
+            wanted.emplace_back(ids[i], i);
             continue;
         }
-        std::string marker = "<id>" + std::string(name) + "</id>";
+        std::string marker = "<id>" + std::string(ids[i]) + "</id>";
         found[i] = section.Find(reinterpret_cast<const uint8_t*>(marker.data()),
                                 static_cast<int32_t>(marker.size()), 1);
     }
@@ -108,7 +107,7 @@ std::vector<int32_t> FindMarkers(SaveView section, const runtime::DynamicArray* 
         std::string_view candidate(reinterpret_cast<const char*>(section.data) + (id_start - 1),
                                    static_cast<size_t>(end_tag - id_start));
         auto match = std::lower_bound(wanted.begin(), wanted.end(),
-                                      std::pair<std::string_view, int32_t>(candidate, -1));
+                                      std::pair<std::string_view, size_t>(candidate, 0));
         for (; match != wanted.end() && match->first == candidate; ++match) {
             if (found[match->second] != -1) break;  // equal ids are marked together
             found[match->second] = q;
@@ -116,6 +115,16 @@ std::vector<int32_t> FindMarkers(SaveView section, const runtime::DynamicArray* 
         }
     }
     return found;
+}
+
+std::vector<std::string_view> LeaderNames(const runtime::DynamicArray* leader_ids) {
+    runtime::ArrayView ids = runtime::ArrayElements(leader_ids);
+    std::vector<std::string_view> names;
+    for (int32_t i = 0; i < ids.count; ++i) {
+        runtime::Text id = runtime::TextMemberAt(ids.first + i * runtime::kPointerMemberSize);
+        names.push_back(id == nullptr ? std::string_view() : std::string_view(id));
+    }
+    return names;
 }
 
 // The scan state of FindEntryEnd at the start of a pass, for telling when a pass repeats
@@ -240,15 +249,39 @@ int32_t FindEntryEnd(SaveView section, int32_t e0) {
     }
 }
 
+namespace {
+
+// The held ids that are not a leader's: a leader's entry is taken by its own rules.
+std::vector<std::string_view> HeldApartFromLeaders(const std::vector<std::string_view>& held,
+                                                   std::vector<std::string_view> leaders) {
+    std::sort(leaders.begin(), leaders.end());
+    std::vector<std::string_view> apart;
+    std::set_difference(held.begin(), held.end(), leaders.begin(), leaders.end(), std::back_inserter(apart));
+    return apart;
+}
+
+bool Overlaps(const std::vector<ListItem>& taken, ListItem item) {
+    return std::any_of(taken.begin(), taken.end(),
+                       [item](ListItem t) { return t.start < item.end && item.start < t.end; });
+}
+
+}  // namespace
+
 runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
-                               const runtime::DynamicArray* leader_ids, bool* lost) {
+                               const runtime::DynamicArray* leader_ids,
+                               const std::vector<std::string_view>& held_ids, bool* lost) {
     *lost = false;
-    const int32_t total = runtime::ArrayMemberCount(leader_ids);
-    std::vector<int32_t> markers = FindMarkers(section.text, leader_ids);
+    const std::vector<std::string_view> leaders = LeaderNames(leader_ids);
+    const std::vector<std::string_view> held = HeldApartFromLeaders(held_ids, leaders);
+    std::vector<std::string_view> ids = leaders;
+    ids.insert(ids.end(), held.begin(), held.end());
+    const std::vector<int32_t> markers = FindMarkers(section.text, ids);
 
     std::vector<SaveView> kept;
+    std::vector<ListItem> spans;  // what the leaders' entries cover, in section positions
     int32_t taken = 0;
-    for (int32_t p : markers) {
+    for (size_t i = 0; i < leaders.size(); ++i) {
+        int32_t p = markers[i];
         if (p == -1) continue;
         int32_t b = FindEntryStart(section.text, p);
         if (b == kEntryStartLost) {
@@ -259,10 +292,19 @@ runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& se
         int32_t r = FindEntryEnd(section.text, static_cast<int32_t>(e0));
         SaveView entry = section.bytes.MidBytes(e0, int64_t{r} + kItemEndLength - e0);
         kept.push_back(entry);
+        if (entry.length > 0) spans.push_back({static_cast<int32_t>(e0), static_cast<int32_t>(e0 + entry.length)});
         ++taken;
         if (ShortEntry(entry)) ShowShortEntry(taken);
     }
+    const int32_t total = static_cast<int32_t>(leaders.size());
     if (taken < total) ShowLeadersMissing(total, taken);
+
+    // Only a held id that is marked somewhere can be an item's own id: the walk over the
+    // list is made only then.
+    if (std::any_of(markers.begin() + total, markers.end(), [](int32_t p) { return p != -1; })) {
+        for (ListItem item : FindHeldItems(section.text, held))
+            if (!Overlaps(spans, item)) kept.push_back(section.bytes.MidBytes(item.start, item.end - item.start));
+    }
 
     // The output, assembled once: the head through the byte after "<pawnsAlive>", each
     // entry behind its separator, the list's end, and the tail from the "/" of

@@ -1,8 +1,11 @@
 // World-pawn pruning: the save's list of living world pawns rebuilt from the entries of
-// the faction leaders, everything else copied as it stands.
+// the faction leaders and of the pawns the save still holds by reference, everything else
+// copied as it stands.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "cleaner/save_view.h"
 #include "runtime/array.h"
@@ -34,11 +37,14 @@ int32_t FindEntryStart(SaveView section, int32_t p);
 // or -1.
 int32_t FindEntryEnd(SaveView section, int32_t e0);
 
-// The output bytes: the file with its list of living world pawns holding only the leaders'
-// entries, in the order of `leader_ids`. Shows the short-entry and leaders-missing boxes on
-// the way. Null, with `*lost` set, when an entry cannot be delimited; nothing more is shown
-// then. The section must be Present().
+// The output bytes: the file with its list of living world pawns holding the leaders'
+// entries, in the order of `leader_ids`, then each top-level item whose own id is in
+// `held_ids` (sorted; see CollectHeldIds) and not a leader's, in list order, unless a
+// leader's entry already covers part of it. Shows the short-entry and leaders-missing boxes
+// on the way (they count leaders only). Null, with `*lost` set, when a leader's entry cannot
+// be delimited; nothing more is shown then. The section must be Present().
 runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
-                               const runtime::DynamicArray* leader_ids, bool* lost);
+                               const runtime::DynamicArray* leader_ids,
+                               const std::vector<std::string_view>& held_ids, bool* lost);
 
 }  // namespace cleaner

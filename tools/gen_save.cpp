@@ -1,5 +1,7 @@
 // gen_save: writes a sample save.
 //   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
+//                [--caravan N] [--pods N] [--kidnapped N] [--quest N]
+//                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,8 +12,10 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n",
-                stderr);
+    std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n"
+               "                [--caravan N] [--pods N] [--kidnapped N] [--quest N]\n"
+               "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n",
+               stderr);
     return 2;
 }
 
@@ -39,12 +43,24 @@ int main(int argc, char** argv) {
             o.crlf = false;
         } else if (flag == "--far-marker") {
             o.far_marker = true;
+        } else if (flag == "--ref-leader") {
+            o.ref_leader = true;
+        } else if (flag == "--ref-nested") {
+            o.ref_nested = true;
+        } else if (flag == "--ref-missing") {
+            o.ref_missing = true;
+        } else if (flag == "--ref-swallowed") {
+            o.ref_swallowed = true;
         } else if (i + 1 < argc && ReadNumber(argv[i + 1], &n)) {
             ++i;
             if (flag == "--size") o.size = n;
             else if (flag == "--pawns") o.pawns = static_cast<int32_t>(n);
             else if (flag == "--leaders") o.leaders = static_cast<int32_t>(n);
             else if (flag == "--seed") o.seed = static_cast<uint64_t>(n);
+            else if (flag == "--caravan") o.caravan = static_cast<int32_t>(n);
+            else if (flag == "--pods") o.pods = static_cast<int32_t>(n);
+            else if (flag == "--kidnapped") o.kidnapped = static_cast<int32_t>(n);
+            else if (flag == "--quest") o.quest = static_cast<int32_t>(n);
             else return Usage();
         } else {
             return Usage();

@@ -36,8 +36,12 @@ const T& Pick(std::mt19937_64& rng, const T (&list)[N]) {
     return list[rng() % N];
 }
 
-void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t i, size_t padding, bool far) {
+// One world pawn. `gap` puts a long comment before its "<li>"; `worn` gets the id of the
+// first thing it wears.
+void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t i, size_t padding, bool far,
+               bool gap = false, std::string* worn = nullptr) {
     const std::string name = o.cjk && rng() % 2 == 0 ? Pick(rng, kChineseNames) : Pick(rng, kFirstNames);
+    if (gap) w.Line(5, "<!-- " + std::string(60, '=') + " -->");
     w.Line(5, "<li>");
     w.Line(6, "<def>Human</def>");
     if (far) w.Line(6, "<note>" + std::string(10050, '.') + "</note>");
@@ -68,9 +72,11 @@ void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t 
     w.Line(8, "<innerList>");
     for (uint64_t a = 1 + rng() % 2; a > 0; --a) {
         std::string def = Pick(rng, kApparel);
+        std::string id = def + std::to_string(rng() % 100000);
+        if (worn != nullptr && worn->empty()) *worn = id;
         w.Line(9, "<li>");
         w.Line(10, "<def>" + def + "</def>");
-        w.Line(10, "<id>" + def + std::to_string(rng() % 100000) + "</id>");
+        w.Line(10, "<id>" + id + "</id>");
         w.Line(10, "<health>" + std::to_string(50 + rng() % 100) + "</health>");
         w.Line(10, "<quality>Normal</quality>");
         w.Line(10, "<sustainerAmbient IsNull=\"True\" />");
@@ -105,12 +111,27 @@ void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t 
     w.Line(5, "</li>");
 }
 
-void WriteFaction(Writer& w, std::mt19937_64& rng, int32_t index, const std::string& leader, int32_t factions) {
+// A list of references "<li>Thing_..</li>" under `tag`, or the empty tag.
+void WriteReferences(Writer& w, int depth, const std::string& tag, const std::vector<std::string>& ids) {
+    if (ids.empty()) {
+        w.Line(depth, "<" + tag + " />");
+        return;
+    }
+    w.Line(depth, "<" + tag + ">");
+    for (const std::string& id : ids) w.Line(depth + 1, "<li>Thing_" + id + "</li>");
+    w.Line(depth, "</" + tag + ">");
+}
+
+void WriteFaction(Writer& w, std::mt19937_64& rng, int32_t index, const std::string& leader, int32_t factions,
+                  const std::vector<std::string>& kidnapped = {}) {
     w.Line(4, "<li>");
     w.Line(5, "<def>OutlanderCivil</def>");
     w.Line(5, "<loadID>" + std::to_string(index) + "</loadID>");
     w.Line(5, "<name>Faction " + std::to_string(index) + "</name>");
     w.Line(5, "<leader>" + leader + "</leader>");
+    w.Line(5, "<kidnapped>");
+    WriteReferences(w, 6, "kidnappedPawns", kidnapped);
+    w.Line(5, "</kidnapped>");
     w.Line(5, "<relations>");
     for (int32_t other = 0; other < std::max(factions, 8); ++other) {
         w.Line(6, "<li>");
@@ -120,6 +141,97 @@ void WriteFaction(Writer& w, std::mt19937_64& rng, int32_t index, const std::str
     }
     w.Line(5, "</relations>");
     w.Line(4, "</li>");
+}
+
+void WriteQuests(Writer& w, const std::vector<std::string>& lent) {
+    w.Line(2, "<questManager>");
+    if (lent.empty()) {
+        w.Line(3, "<quests />");
+    } else {
+        w.Line(3, "<quests>");
+        w.Line(4, "<li>");
+        w.Line(5, "<id>Quest_7</id>");
+        w.Line(5, "<root>LentColonists</root>");
+        w.Line(5, "<parts>");
+        w.Line(6, "<li Class=\"QuestPart_LendColonistsToFaction\">");
+        w.Line(7, "<shipJob>Faction_3</shipJob>");
+        WriteReferences(w, 7, "lentColonists", lent);
+        w.Line(6, "</li>");
+        w.Line(5, "</parts>");
+        w.Line(4, "</li>");
+        w.Line(3, "</quests>");
+    }
+    w.Line(2, "</questManager>");
+}
+
+void WriteWorldObjects(Writer& w, const std::vector<std::string>& caravan, const std::vector<std::string>& pods) {
+    w.Line(2, "<worldObjects>");
+    w.Line(3, "<worldObjects>");
+    w.Line(4, "<li Class=\"Settlement\">");
+    w.Line(5, "<def>Settlement</def>");
+    w.Line(5, "<id>Settlement_1</id>");
+    w.Line(5, "<faction>Faction_1</faction>");
+    w.Line(5, "<trader>");
+    WriteReferences(w, 6, "stock", {});
+    w.Line(5, "</trader>");
+    w.Line(4, "</li>");
+    if (!caravan.empty()) {
+        w.Line(4, "<li Class=\"Caravan\">");
+        w.Line(5, "<def>Caravan</def>");
+        w.Line(5, "<id>Caravan_2</id>");
+        w.Line(5, "<faction>Faction_0</faction>");
+        w.Line(5, "<pawns>");
+        WriteReferences(w, 6, "innerList", caravan);
+        w.Line(5, "</pawns>");
+        w.Line(4, "</li>");
+    }
+    if (!pods.empty()) {
+        w.Line(4, "<li Class=\"TravelingTransportPods\">");
+        w.Line(5, "<def>TravelingTransportPods</def>");
+        w.Line(5, "<id>TravelingTransportPods_3</id>");
+        w.Line(5, "<pods>");
+        w.Line(6, "<li>");
+        WriteReferences(w, 7, "tmpSavedPawns", pods);
+        w.Line(6, "</li>");
+        w.Line(5, "</pods>");
+        w.Line(4, "</li>");
+    }
+    w.Line(3, "</worldObjects>");
+    w.Line(2, "</worldObjects>");
+}
+
+// Who the save holds by reference: world pawns that lead no faction, from a generator of
+// their own, so the rest of the save is the same with or without them.
+struct Held {
+    std::vector<std::string> caravan, pods, kidnapped, quest;
+    int32_t gap_before = -1;  // the leader whose entry runs through the next pawn
+};
+
+Held ChooseHeld(const SampleOptions& o, int32_t pawns, const std::vector<int32_t>& led) {
+    std::vector<int32_t> free;
+    for (int32_t i = 0; i < pawns; ++i)
+        if (std::find(led.begin(), led.end(), i) == led.end()) free.push_back(i);
+    std::mt19937_64 pick(o.seed * 7919 + 17);
+    std::shuffle(free.begin(), free.end(), pick);
+    Held h;
+    size_t next = 0;
+    auto take = [&](std::vector<std::string>& into, int32_t n) {
+        for (; n > 0 && next < free.size(); --n) into.push_back(PawnId(free[next++]));
+    };
+    take(h.caravan, o.caravan);
+    take(h.pods, o.pods);
+    take(h.kidnapped, o.kidnapped);
+    take(h.quest, o.quest);
+    if (o.ref_swallowed && !led.empty()) {
+        int32_t last = *std::max_element(led.begin(), led.end());
+        if (last > 0 && last + 1 < pawns) {
+            h.gap_before = last;
+            h.caravan.push_back(PawnId(last + 1));
+        }
+    }
+    if (o.ref_leader && !led.empty()) h.caravan.push_back(PawnId(led.front()));
+    if (o.ref_missing) h.caravan.push_back(PawnId(pawns + 1000));
+    return h;
 }
 
 }  // namespace
@@ -135,11 +247,15 @@ std::string GenerateSave(const SampleOptions& o) {
     if (o.size > 0) pawns = static_cast<int32_t>(std::max<int64_t>(pawns, std::min<int64_t>(o.size / 6000, 1 << 20)));
 
     // Leaders are spread over the list, the first and the last pawn among them when there
-    // are enough.
+    // are enough; with a swallowing entry asked for, the last pawn leads no faction, so that
+    // the entry that runs on to the list's end takes no other leader's pawn with it.
+    const int32_t last_led = o.ref_swallowed && pawns > 2 ? pawns - 2 : pawns - 1;
     std::vector<int32_t> led;
     for (int32_t f = 0; f < leaders; ++f)
-        led.push_back(leaders == 1 ? pawns / 2 : static_cast<int32_t>(int64_t{f} * (pawns - 1) / (leaders - 1)));
+        led.push_back(leaders == 1 ? std::min(pawns / 2, last_led) : static_cast<int32_t>(int64_t{f} * last_led / (leaders - 1)));
     std::shuffle(led.begin(), led.end(), rng);
+
+    Held held = ChooseHeld(o, pawns, led);
 
     std::string out;
     if (o.size > 0) out.reserve(static_cast<size_t>(o.size) + (1 << 20));
@@ -151,16 +267,17 @@ std::string GenerateSave(const SampleOptions& o) {
     w.Line(2, "<gameVersion>1.5.4104 rev435</gameVersion>");
     w.Line(1, "</meta>");
     w.Line(1, "<game>");
+    WriteQuests(w, held.quest);
     w.Line(2, "<world>");
     w.Line(3, "<factionManager>");
     w.Line(4, "<allFactions>");
     int32_t index = 0;
     WriteFaction(w, rng, index++, "null", leaders + 3);
     for (int32_t f = 0; f < leaders; ++f) {
-        WriteFaction(w, rng, index++, "Thing_" + PawnId(led[f]), leaders + 3);
+        WriteFaction(w, rng, index++, "Thing_" + PawnId(led[f]), leaders + 3, f == 0 ? held.kidnapped : std::vector<std::string>());
         if (f == 0) WriteFaction(w, rng, index++, "Faction_2", leaders + 3);  // not a pawn
     }
-    WriteFaction(w, rng, index++, "null", leaders + 3);
+    WriteFaction(w, rng, index++, "null", leaders + 3, leaders == 0 ? held.kidnapped : std::vector<std::string>());
     w.Line(4, "</allFactions>");
     w.Line(3, "</factionManager>");
     w.Line(3, "<worldPawns>");
@@ -181,11 +298,14 @@ std::string GenerateSave(const SampleOptions& o) {
                             static_cast<int64_t>(sample.size());
         padding = per_entry > 0 ? static_cast<size_t>(per_entry) : 0;
     }
-    for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding, i == far);
+    std::string worn;
+    for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding, i == far, i == held.gap_before, &worn);
+    if (o.ref_nested) held.caravan.push_back(worn);
     w.Line(4, "</pawnsAlive>");
     w.Line(4, "<pawnsDead />");
     w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");
     w.Line(3, "</worldPawns>");
+    WriteWorldObjects(w, held.caravan, held.pods);
     w.Line(2, "</world>");
     w.Line(2, "<tickManager>");
     w.Line(3, "<ticksGame>" + std::to_string(rng() % 10000000) + "</ticksGame>");

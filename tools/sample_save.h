@@ -15,6 +15,21 @@ struct SampleOptions {
     bool cjk = false;        // Chinese names and items, in UTF-8
     bool crlf = true;        // CR LF line ends, as the game writes them; else LF
     bool far_marker = false; // a leader's id more than 10000 bytes into its entry: error code 01
+
+    // World pawns the save holds by reference elsewhere, each chosen among those that lead
+    // no faction.
+    int32_t caravan = 0;     // members of a caravan on the world map
+    int32_t pods = 0;        // passengers of transport pods in flight
+    int32_t kidnapped = 0;   // colonists a faction has kidnapped
+    int32_t quest = 0;       // colonists lent away on a quest
+    // References, in the caravan, that keep nothing more: to a leader's pawn, to a thing
+    // worn by a pawn, to a pawn that is not in the list, and to the pawn after a leader
+    // whose entry runs on through it (a long comment before the leader's "<li>" puts the
+    // entry's own opening tag out of the end scan's count).
+    bool ref_leader = false;
+    bool ref_nested = false;
+    bool ref_missing = false;
+    bool ref_swallowed = false;
 };
 
 std::string GenerateSave(const SampleOptions& options);

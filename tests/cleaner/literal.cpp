@@ -1,6 +1,7 @@
 #include "tests/cleaner/literal.h"
 
 #include <cstring>
+#include <set>
 
 #include "runtime/array.h"
 #include "runtime/files.h"
@@ -40,10 +41,14 @@ void Box(const std::string& text, const char* title = nullptr) {
     else ShowMessage({OfText(text.c_str()), OfInt32(0), OfText(title)});
 }
 
-std::vector<std::string> Leaders(const std::string& file) {
+std::string Factions(const std::string& file) {
     int32_t s = Find(file, "<factionManager>", 1);
     int32_t e = Find(file, "</factionManager>", 1);
-    std::string section = UntilNul(Mid(file, s, int64_t{e} - s + 17));
+    return UntilNul(Mid(file, s, int64_t{e} - s + 17));
+}
+
+std::vector<std::string> Leaders(const std::string& file) {
+    std::string section = Factions(file);
     std::vector<std::string> ids;
     int32_t p = Find(section, "<leader>Thing_", 1);
     while (p != -1) {
@@ -53,6 +58,77 @@ std::vector<std::string> Leaders(const std::string& file) {
         p = Find(section, "<leader>Thing_", p + 10);
     }
     return ids;
+}
+
+// From the first `open` at or after `from` through the end of the first `close` after it;
+// empty when either is missing. `*next` is where the next region is looked for, or -1.
+std::string Region(const std::string& in, const std::string& open, const std::string& close, int64_t from = 1,
+                   int64_t* next = nullptr) {
+    int32_t s = Find(in, open, from);
+    int32_t e = s == -1 ? -1 : Find(in, close, int64_t{s} + static_cast<int64_t>(open.size()));
+    if (next != nullptr) *next = e == -1 ? -1 : e + static_cast<int64_t>(close.size());
+    return e == -1 ? std::string() : Mid(in, s, e + static_cast<int64_t>(close.size()) - s);
+}
+
+void References(const std::string& region, std::set<std::string>& ids) {
+    for (int32_t q = Find(region, ">Thing_", 1); q != -1; q = Find(region, ">Thing_", int64_t{q} + 1)) {
+        int32_t end = Find(region, "<", int64_t{q} + 7);
+        if (end == -1) break;
+        if (end > q + 7) ids.insert(Mid(region, q + 7, end - (q + 7)));
+    }
+}
+
+std::set<std::string> HeldIds(const std::string& file, const std::string& factions) {
+    std::set<std::string> ids;
+    References(Region(file, "<worldObjects>", "</worldObjects>"), ids);
+    for (int64_t from = 1; from != -1;) References(Region(factions, "<kidnappedPawns>", "</kidnappedPawns>", from, &from), ids);
+    References(Region(file, "<questManager>", "</questManager>"), ids);
+    return ids;
+}
+
+struct Item {
+    int64_t start, end;  // 1-based; end is the byte after the item's "</li>"
+    std::string id;
+    bool has_id;
+};
+
+// The top-level items of the list, byte by byte.
+std::vector<Item> TopLevelItems(const std::string& text) {
+    std::vector<Item> items;
+    Item item{};
+    int depth = 0;
+    bool seeking = false;
+    for (size_t i = 0; i < text.size();) {
+        auto at = [&](const char* s) { return text.compare(i, std::strlen(s), s) == 0; };
+        if (at("<li>") || at("<li ")) {
+            size_t gt = text.find('>', i + 3);
+            if (gt == std::string::npos) break;
+            if (text[gt - 1] != '/') {
+                if (depth == 0) item = {static_cast<int64_t>(i) + 1, 0, "", false};
+                seeking = depth == 0;
+                depth = depth + 1;
+            }
+            i = gt + 1;
+        } else if (at("</li>")) {
+            if (depth > 0) {
+                depth = depth - 1;
+                if (depth == 0) {
+                    item.end = static_cast<int64_t>(i) + 6;
+                    items.push_back(item);
+                    seeking = false;
+                }
+            }
+            i = i + 5;
+        } else if (seeking && at("<id>")) {
+            seeking = false;
+            size_t e = text.find("</id>", i + 4);
+            if (e != std::string::npos) item = {item.start, 0, text.substr(i + 4, e - (i + 4)), true};
+            i = i + 4;
+        } else {
+            i = i + 1;
+        }
+    }
+    return items;
 }
 
 struct Pruning {
@@ -141,6 +217,7 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
 
     const int32_t n = static_cast<int32_t>(ids.size());
     std::string kept;
+    std::vector<std::pair<int64_t, int64_t>> covered;  // the leaders' entries: start, byte after
     int32_t taken = 0;
     int32_t i = 1, p = -1;
     for (; i <= n; ++i) {
@@ -159,6 +236,7 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
         std::string entry = Mid(bytes, e0, int64_t{r} + 5 - e0);
         run.pieces.push_back(entry);
         kept += "\r\n\t\t\t\t\t" + entry;
+        covered.push_back({e0, e0 + static_cast<int64_t>(entry.size())});
         taken = taken + 1;
         if (UntilNul(entry).size() < 300) {
             Owned<char> number(ToText({OfInt32(taken)}));
@@ -178,6 +256,17 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
         Box("总首领数：" + std::string(total.get()) + "\r\n成功获取的首领数：" + got.get() +
                 "\r\n不影响游戏正常运行\r\n请联系作者修复！",
             "提示：首领信息缺失");
+    }
+    std::set<std::string> held = HeldIds(file, Factions(file));
+    for (const std::string& id : ids) held.erase(id);
+    for (const Item& item : TopLevelItems(pr.text)) {
+        if (!item.has_id || held.count(item.id) == 0) continue;
+        bool overlaps = false;
+        for (auto [start, end] : covered) overlaps = overlaps || (start < item.end && item.start < end);
+        if (overlaps) continue;
+        std::string piece = Mid(bytes, item.start, item.end - item.start);
+        run.held.push_back(piece);
+        kept += "\r\n\t\t\t\t\t" + piece;
     }
     run.written = true;
     run.output = file.substr(0, std::min<size_t>(file.size(), static_cast<size_t>(a) + 12)) + kept +

@@ -16,7 +16,8 @@ struct Run {
     std::string output;
     bool lost = false;           // error code 01
     bool endless = false;        // an entry's end scan ran out of passes
-    std::vector<std::string> pieces;  // the entries taken, as cut from the list
+    std::vector<std::string> pieces;  // the leaders' entries taken, as cut from the list
+    std::vector<std::string> held;    // the held items kept, likewise
 };
 
 // The run over the save's bytes, with its boxes (shown through ShowMessage), up to the
