@@ -2,7 +2,8 @@
 // floor: the program must at least read the save) and, on 10 MB, with the literal steps of
 // the tests (the ceiling we left behind). Saves are generated once under <build>/bench.
 //
-//   bench [--runs N]        run from the native build folder's tools (make bench)
+//   bench [--runs N] [--only TEXT]   run from the native build folder's tools (make bench);
+//                                    --only keeps the cases whose name holds TEXT
 //
 // Each timing is the median of N runs (default 7) of a fresh process; peak memory is the
 // child's maximum resident set as the kernel reports it.
@@ -25,11 +26,14 @@ struct Case {
     int mb;
     int leaders;
     bool cjk;
+    int caravan = 0;  // pawns held by a caravan on the world map
     std::string Name() const {
-        return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "");
+        return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "") +
+               (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "");
     }
     std::string File() const {
-        return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") + ".rws";
+        return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") +
+               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + ".rws";
     }
 };
 
@@ -90,7 +94,11 @@ double FileMb(const std::string& path) {
 
 int main(int argc, char** argv) {
     int runs = 7;
-    if (argc == 3 && std::string(argv[1]) == "--runs") runs = std::max(1, std::atoi(argv[2]));
+    std::string only;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::string(argv[i]) == "--only") only = argv[i + 1];
+    }
     std::string self = argv[0];
     std::string build = self.substr(0, self.rfind('/'));
     build = build.substr(0, build.rfind('/'));  // <build>/tools/bench -> <build>
@@ -99,12 +107,18 @@ int main(int argc, char** argv) {
     const std::string sorrel = build + "/sorrel", gen = build + "/gen_save",
                       literal = build + "/tests/literal_clean";
 
-    const std::vector<Case> cases = {{10, 6, false},  {10, 200, false},  {10, 6, true},  {10, 200, true},
-                                     {100, 6, false}, {100, 200, false}, {100, 6, true}, {100, 200, true}};
+    // The caravan case stands right after the same save without the caravan: the same
+    // seed, the same bytes but for the caravan and its references.
+    const std::vector<Case> cases = {{10, 6, false},      {10, 200, false},  {10, 6, true},  {10, 200, true},
+                                     {100, 6, false},     {100, 6, false, 10}, {100, 200, false}, {100, 6, true},
+                                     {100, 200, true}};
+    double previous_seconds = 0;
+    std::string held_ratio;
     std::printf("| case | file MB | sorrel s | MB/s | cp s | sorrel / cp | peak MB | peak / file | "
                 "peak / (1.15 file + out + 16) | literal / sorrel |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Case& c : cases) {
+        if (c.Name().find(only) == std::string::npos) continue;
         std::string path = dir + "/" + c.File();
         std::string out = path.substr(0, path.size() - 4) + "-A.rws";
         struct stat st{};
@@ -112,6 +126,10 @@ int main(int argc, char** argv) {
             std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
                                           std::to_string(c.leaders), "--seed", "11"};
             if (c.cjk) g.push_back("--cjk");
+            if (c.caravan > 0) {
+                g.push_back("--caravan");
+                g.push_back(std::to_string(c.caravan));
+            }
             Spawn(g, "");
         }
         // One run first, untimed: the output's size, and the file in the page cache for all.
@@ -133,6 +151,14 @@ int main(int argc, char** argv) {
                     fast.seconds, mb / fast.seconds, copy.seconds, fast.seconds / copy.seconds, fast.peak_mb,
                     fast.peak_mb / mb, fast.peak_mb / (1.15 * mb + out_mb + 16), literal_cell.c_str());
         std::fflush(stdout);
+        if (c.caravan > 0) {
+            char line[160];
+            std::snprintf(line, sizeof line, "%s / without: %.2f (%.3f s against %.3f s)\n", c.Name().c_str(),
+                          fast.seconds / previous_seconds, fast.seconds, previous_seconds);
+            held_ratio += line;
+        }
+        previous_seconds = fast.seconds;
     }
+    std::printf("\n%s", held_ratio.c_str());
     return 0;
 }

@@ -1,11 +1,15 @@
 // The fast cleaner against the literal steps on hundreds of generated saves, bent in the
 // ways that matter: Chinese text right before tags, tags missing, leaders repeated or
-// absent or close together, entries near the 10000-position limit, NUL bytes, no "/>".
+// absent or close together, entries near the 10000-position limit, NUL bytes, no "/>",
+// pawns held by reference in every place the save holds them.
+#include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
+#include "tests/cleaner/save_builder.h"
 #include "tests/runtime/helpers.h"
 #include "tools/sample_save.h"
 
@@ -17,7 +21,9 @@ using testutil::ShownBoxes;
 using testutil::Str;
 
 const char* const kTags[] = {"</li>", "<li>", "<li Class", ">", "/>", "<id>", "</id>", "<leader>Thing_",
-                             "</leader>", "<pawnsAlive>", "</pawnsAlive>", "</factionManager>"};
+                             "</leader>", "<pawnsAlive>", "</pawnsAlive>", "</factionManager>",
+                             ">Thing_", "<worldObjects>", "</worldObjects>", "</kidnappedPawns>", "<questManager>",
+                             "</questManager>"};
 
 size_t Below(std::mt19937_64& rng, size_t n) { return static_cast<size_t>(rng() % n); }
 
@@ -68,8 +74,20 @@ void Mutate(std::string& s, std::mt19937_64& rng) {
 
 class Differential : public testutil::SlotTest {};
 
+// Some of every kind of held pawn and reference, by the seed.
+void HoldSome(tools::SampleOptions& o, std::mt19937_64& rng) {
+    o.caravan = static_cast<int32_t>(rng() % 3);
+    o.pods = static_cast<int32_t>(rng() % 2);
+    o.kidnapped = static_cast<int32_t>(rng() % 2);
+    o.quest = static_cast<int32_t>(rng() % 2);
+    o.ref_leader = rng() % 2;
+    o.ref_nested = rng() % 2;
+    o.ref_missing = rng() % 2;
+    o.ref_swallowed = rng() % 3 == 0;
+}
+
 TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
-    int lost = 0, endless = 0, written = 0, short_boxes = 0;
+    int lost = 0, endless = 0, written = 0, short_boxes = 0, held = 0;
     for (uint64_t seed = 1; seed <= 1000; ++seed) {
         std::mt19937_64 rng(seed);
         tools::SampleOptions o;
@@ -78,6 +96,7 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
         o.leaders = static_cast<int32_t>(rng() % 4);
         o.cjk = rng() % 2;
         o.crlf = rng() % 3 != 0;
+        if (rng() % 2) HoldSome(o, rng);
         std::string save = tools::GenerateSave(o);
         for (uint64_t m = rng() % 4; m > 0; --m) Mutate(save, rng);
 
@@ -95,6 +114,7 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
         lost += expected.lost;
         endless += expected.endless;
         written += expected.written;
+        held += !expected.held.empty();
         short_boxes += fast_boxes.find("获取出错") != std::string::npos;
     }
     // Every kind of outcome came up.
@@ -102,8 +122,40 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
     EXPECT_GT(endless, 0);
     EXPECT_GT(written, 300);
     EXPECT_GT(short_boxes, 0);
-    std::printf("written %d, error 01 %d, endless scans %d, short entries %d\n", written, lost, endless,
-                short_boxes);
+    EXPECT_GT(held, 100);
+    std::printf("written %d, error 01 %d, endless scans %d, short entries %d, with held pawns %d\n", written, lost,
+                endless, short_boxes, held);
+}
+
+// Saves as the game writes them, holding pawns in every way: each held pawn is in the
+// output's list, no pawn is there twice, and the output is well-formed.
+TEST_F(Differential, KeepsEveryHeldPawnOnceInWellFormedSaves) {
+    for (uint64_t seed = 1; seed <= 100; ++seed) {
+        std::mt19937_64 rng(seed);
+        tools::SampleOptions o;
+        o.seed = seed;
+        o.pawns = 8 + static_cast<int32_t>(rng() % 10);
+        o.leaders = 1 + static_cast<int32_t>(rng() % 4);
+        o.cjk = rng() % 2;
+        HoldSome(o, rng);
+        o.caravan += 1;
+        const std::string save = tools::GenerateSave(o);
+        OwnedBytes file = Bytes(save);
+        bool lost = false;
+        const std::string out = Str(OwnedBytes(cleaner::CleanBytes(file.get(), &lost)));
+        ASSERT_TRUE(savebuild::WellFormed(out)) << "seed " << seed;
+        std::vector<std::string> ids = literal::ListIds(out);
+        std::set<std::string> unique(ids.begin(), ids.end());
+        EXPECT_EQ(unique.size(), ids.size()) << "seed " << seed;
+        // Every reference of the save that names a pawn of the input's list, leaders aside.
+        const std::vector<std::string> listed = literal::ListIds(save);
+        for (size_t at = save.find("<li>Thing_"); at != std::string::npos; at = save.find("<li>Thing_", at + 1)) {
+            std::string id = save.substr(at + 10, save.find('<', at + 10) - at - 10);
+            if (std::count(listed.begin(), listed.end(), id) > 0) {
+                EXPECT_EQ(unique.count(id), 1u) << "seed " << seed << ": " << id;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -68,6 +68,57 @@ TEST_F(Prune, KeepsTheLeadersEntriesInLeaderOrder) {
     }
 }
 
+TEST_F(Prune, KeepsThePawnsTheSaveHoldsByReference) {
+    std::vector<std::string> e;
+    for (int i = 0; i < 6; ++i) e.push_back(Entry("Human" + std::to_string(i)));
+    const std::vector<std::string> leader = {"Thing_Human1"};
+    auto world = [](const std::string& inner) { return "<worldObjects>\r\n" + inner + "</worldObjects>\r\n"; };
+    auto caravan = [&](const std::vector<std::string>& ids) { return Around{"", "", world(Refs("pawns", ids))}; };
+    // Items the walk must read right: a pawn that wears a thing with an id of its own, one
+    // whose id comes after a nested item, one with look-alike tags before its id.
+    std::vector<std::string> odd = e;
+    odd[2] = Entry("Human2", "\t\t\t\t\t\t<apparel>\r\n\t\t\t\t\t\t\t<li><id>Parka7</id></li>\r\n\t\t\t\t\t\t</apparel>\r\n");
+    odd[3] = "\t\t\t\t\t<li>\r\n\t\t\t\t\t\t<tags><li>x</li></tags>\r\n" + Entry("Human3").substr(12);
+    odd[4] = "\t\t\t\t\t<li>\r\n\t\t\t\t\t\t<lifeStage>Adult</lifeStage><li Class=\"Gene\" />\r\n" + Entry("Human4").substr(12);
+    // A long comment before the leader's "<li>": its entry runs on to the list's end.
+    std::vector<std::string> gap = e;
+    gap[1] = "\t\t\t\t\t<!-- " + std::string(60, '=') + " -->\r\n" + e[1];
+    const std::string swallowing = "\r\n" + gap[1] + e[2] + e[3] + e[4] + e[5].substr(0, e[5].size() - 2) + "\r\n\t\t\t\t";
+    struct Row {
+        const char* what;
+        std::vector<std::string> entries;
+        Around around;
+        std::vector<std::string> pieces;
+    } rows[] = {
+        {"a caravan's pawns, after the leaders, in list order, each once", e,
+         caravan({"Human4", "Human2", "Human4"}), {Taken(e[1]), Held(e[2]), Held(e[4])}},
+        {"pods in flight", e, {"", "", world(Refs("tmpSavedPawns", {"Human3"}))}, {Taken(e[1]), Held(e[3])}},
+        {"kidnapped colonists, in two lists; the first is the list's first item", e,
+         {"", Refs("kidnappedPawns", {"Human0"}) + Refs("kidnappedPawns", {"Human2"}), ""},
+         {Taken(e[1]), Held(e[0]), Held(e[2])}},
+        {"colonists lent on a quest: the list's last item", e,
+         {"<questManager>\r\n" + Refs("lentColonists", {"Human5"}) + "</questManager>\r\n", "", ""},
+         {Taken(e[1]), Held(e[5])}},
+        {"a leader held too is taken once", e, caravan({"Human1"}), {Taken(e[1])}},
+        {"a pawn that is not in the list", e, caravan({"Human9"}), {Taken(e[1])}},
+        {"a thing a pawn wears, a pawn whose id follows a nested item, look-alike tags", odd,
+         caravan({"Parka7", "Human3", "Human4"}), {Taken(odd[1]), Held(odd[4])}},
+        {"a pawn inside the leader's entry is not written again", gap, caravan({"Human3"}), {swallowing}},
+        {"a world-objects region that is not closed holds nothing", e,
+         {"", "", "<worldObjects>\r\n" + Refs("pawns", {"Human2"})}, {Taken(e[1])}},
+        {"kidnapped pawns outside the faction section hold nothing", e, {"", "", Refs("kidnappedPawns", {"Human2"})},
+         {Taken(e[1])}},
+    };
+    for (const Row& r : rows) {
+        ShownBoxes().clear();
+        const std::string save = Save(leader, r.entries, r.around);
+        const std::string out = CleanedBy(save);
+        EXPECT_EQ(out, Cleaned(leader, r.pieces, r.around)) << r.what;
+        EXPECT_EQ(ShownBoxes(), "") << r.what;
+        EXPECT_EQ(WellFormed(out), WellFormed(save)) << r.what;
+    }
+}
+
 TEST_F(Prune, TellsOfShortEntriesAndMissingLeaders) {
     std::vector<std::string> e = {Entry("Human10"), Entry("Human11"), "\t\t\t\t\t<li><id>S</id></li>\r\n",
                                   Entry("Human13")};
@@ -86,6 +137,15 @@ TEST_F(Prune, TellsOfShortEntriesAndMissingLeaders) {
         CleanedBy(Save(r.leaders, e));
         EXPECT_EQ(ShownBoxes(), r.boxes);
     }
+    // Held pawns change no box: with no leader nothing is written, with leaders missing
+    // the held pawns are still written.
+    const Around caravan{"", "", "<worldObjects>" + Refs("pawns", {"Human11"}) + "</worldObjects>"};
+    ShownBoxes().clear();
+    EXPECT_EQ(CleanedBy(Save({}, e, caravan)), "");
+    EXPECT_EQ(ShownBoxes(), "[错误] 错误信息：未找到帮派首领信息\n");
+    ShownBoxes().clear();
+    EXPECT_EQ(CleanedBy(Save({"Thing_Q"}, e, caravan)), Cleaned({"Thing_Q"}, {Held(e[1])}, caravan));
+    EXPECT_EQ(ShownBoxes(), rows[1].boxes);
 }
 
 TEST_F(Prune, StopsBeforeWritingWhatCannotBeSpliced) {

@@ -7,42 +7,15 @@
 
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
+#include "tests/cleaner/save_builder.h"
 #include "tests/runtime/helpers.h"
 
 namespace {
 
+using savebuild::WellFormed;
 using testutil::ReadAll;
 using testutil::ShownBoxes;
 namespace fs = std::filesystem;
-
-// Tags balance, in order; declarations, comments and self-closing tags stand alone.
-bool WellFormed(const std::string& x) {
-    std::vector<std::string> open;
-    int roots = 0;
-    for (size_t i = x.find('<'); i != std::string::npos; i = x.find('<', i)) {
-        if (x.compare(i, 2, "<?") == 0 || x.compare(i, 4, "<!--") == 0) {
-            size_t end = x.find(x[i + 1] == '?' ? "?>" : "-->", i);
-            if (end == std::string::npos) return false;
-            i = end + 2;
-            continue;
-        }
-        size_t end = x.find('>', i);
-        if (end == std::string::npos) return false;
-        std::string tag = x.substr(i + 1, end - i - 1);
-        i = end + 1;
-        if (tag.empty()) return false;
-        if (tag[0] == '/') {
-            if (open.empty() || open.back() != tag.substr(1)) return false;
-            open.pop_back();
-        } else if (tag.back() != '/') {
-            if (open.empty()) ++roots;
-            open.push_back(tag.substr(0, tag.find_first_of(" \t\r\n")));
-        } else if (open.empty()) {
-            ++roots;
-        }
-    }
-    return open.empty() && roots == 1;
-}
 
 // The output is the input's head, then pieces each behind "\r\n\t\t\t\t\t", then the list's
 // end and the input's tail. Each piece must be one run of bytes of the input's list.
@@ -110,7 +83,9 @@ TEST_F(RealSaves, CleanToWellFormedSavesOfWholeEntries) {
         EXPECT_GT(pieces, 0u);
         std::printf("%s: %zu of %zu bytes kept, %zu entries\n", name, out.size(), in.size(), pieces);
         testutil::OwnedBytes bytes = testutil::Bytes(in);
-        EXPECT_EQ(literal::Clean(bytes.get()).output, out);
+        literal::Run expected = literal::Clean(bytes.get());
+        EXPECT_EQ(expected.output, out);
+        EXPECT_TRUE(expected.held.empty()) << "these saves hold no world pawn by reference";
         EXPECT_LT(out.size(), in.size());
     }
 }

@@ -23,6 +23,8 @@ saves=$(pwd)
 
 "$gen" Colony.rws --pawns 10 --leaders 4 --cjk --seed 3
 "$literal" Colony.rws "$work/expected.rws"
+"$gen" Caravan.rws --pawns 12 --leaders 3 --caravan 3 --seed 4
+"$literal" Caravan.rws "$work/caravan-expected.rws"
 "$gen" NoLeaders.rws --pawns 4 --leaders 0
 "$gen" Far.rws --pawns 6 --leaders 3 --far-marker
 "$gen" Locked.rws --pawns 4 --leaders 2
@@ -47,6 +49,12 @@ run "Colony.rws"
 expect "again: the next free name" "$success$saves/Colony-A-A.rws" "$out"
 cmp -s Colony-A-A.rws "$work/expected.rws" && same=yes || same=no
 expect "again: same output" yes "$same"
+
+run "Caravan.rws"
+expect "a caravan: the success box" "$success$saves/Caravan-A.rws" "$out"
+cmp -s Caravan-A.rws "$work/caravan-expected.rws" && same=yes || same=no
+expect "a caravan: output identical to the literal steps" yes "$same"
+expect "a caravan: its pawns are kept, once each" "$(caravan_pawns Caravan.rws)" "$(kept_once Caravan-A.rws Caravan.rws)"
 
 before=$(listing)
 run "NoLeaders.rws"

@@ -53,6 +53,8 @@ mkdir -p "$saves"
 generate() { "$wine_run" ../gen_save.exe "$saves/$1" "${@:2}" 2>/dev/null; }
 generate Colony.rws --pawns 10 --leaders 4 --cjk --seed 3
 "$wine_run" ./literal_clean.exe "$saves/Colony.rws" "$build/tests/e2e-expected.rws" 2>/dev/null
+generate Caravan.rws --pawns 12 --leaders 3 --caravan 3 --seed 4
+"$wine_run" ./literal_clean.exe "$saves/Caravan.rws" "$build/tests/e2e-caravan-expected.rws" 2>/dev/null
 generate NoLeaders.rws --pawns 4 --leaders 0
 generate Far.rws --pawns 6 --leaders 3 --far-marker
 generate Locked.rws --pawns 4 --leaders 2
@@ -84,6 +86,14 @@ $success\\Colony-A-A.rws
 exit: 0" "$(drive Colony.rws)"
 cmp -s "$saves/Colony-A-A.rws" "$build/tests/e2e-expected.rws" && same=yes || same=no
 expect "again: same output" yes "$same"
+
+expect "a caravan" "$opened
+$success\\Caravan-A.rws
+exit: 0" "$(drive Caravan.rws)"
+cmp -s "$saves/Caravan-A.rws" "$build/tests/e2e-caravan-expected.rws" && same=yes || same=no
+expect "a caravan: output identical to the literal steps" yes "$same"
+expect "a caravan: its pawns are kept, once each" "$(caravan_pawns "$saves/Caravan.rws")" \
+    "$(kept_once "$saves/Caravan-A.rws" "$saves/Caravan.rws")"
 
 before=$(listing)
 expect "no leaders" "$opened

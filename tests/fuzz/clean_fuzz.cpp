@@ -1,11 +1,14 @@
 // libFuzzer target: the whole cleaning of one input in memory, plus the two entry scans at a
-// start taken from the input. Boxes are swallowed; nothing may crash, hang or trip a
-// sanitizer.
+// start taken from the input and the walk over the input's items. Boxes are swallowed;
+// nothing may crash, hang or trip a sanitizer.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "cleaner/clean.h"
+#include "cleaner/held.h"
 #include "cleaner/prune.h"
 #include "platform/platform.h"
 #include "runtime/memory.h"
@@ -29,6 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cleaner::SaveView text = cleaner::SaveView{data, static_cast<int32_t>(size)}.AsText();
         cleaner::FindEntryEnd(text, start);
         cleaner::FindEntryStart(text, start);
+        static const std::vector<std::string_view> held = {"", "A", "Human1"};
+        cleaner::FindHeldItems(text, held);
     }
     return 0;
 }
