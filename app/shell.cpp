@@ -33,10 +33,14 @@ intptr_t RunMainDialog() {
     return 0;
 }
 
+// Without SWP_NOACTIVATE every call would activate the hidden carrier and take the keyboard
+// from the picker and the boxes; the pause keeps the loop off the processor.
 void TopmostKeeper(void*) {
     for (;;) {
         platform::slots.SetWindowPos(MainDialogHandle.load(std::memory_order_relaxed), platform::HwndTopmost(),
-                                     0, 0, 0, 0, platform::kSwpNoSize | platform::kSwpNoMove);
+                                     0, 0, 0, 0,
+                                     platform::kSwpNoSize | platform::kSwpNoMove | platform::kSwpNoActivate);
+        platform::slots.Sleep(kKeeperPauseMs);
     }
 }
 

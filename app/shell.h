@@ -19,6 +19,7 @@ extern runtime::Text SelectedSavePath;
 
 constexpr uint16_t kMainDialogTemplate = 1000;
 constexpr uint16_t kAppIconResource = 129;
+constexpr uint32_t kKeeperPauseMs = 100;
 
 // Registers the exit clean-up, runs the dialog, ends the process (exit code 0).
 [[noreturn]] void StartProgram();

@@ -18,7 +18,7 @@ using runtime::Owned;
 
 namespace {
 
-constexpr int32_t kExtensionLength = 4;  // ".rws", taken as read: what it is is not tested
+constexpr int32_t kExtensionLength = 4;  // ".rws"
 
 void ShowError(runtime::ConstText text) {
     runtime::ShowMessage({OfText(text), OfInt32(0), OfText("错误")});
@@ -56,8 +56,14 @@ runtime::Text BuildOutputPath(runtime::ConstText input_path) {
     }
     int32_t length = runtime::TextLength({path});
     Owned<char> name(runtime::RightText({path, OfInt32(length - separator)}));
+    // Only the file name's own ".rws" is replaced; any other name keeps all it has.
+    // "." is never half of a GBK character, so a name ending in ".rws" ends in those four.
     int32_t name_length = runtime::TextLength({OfText(name.get())});
-    Owned<char> base_name(runtime::LeftText({OfText(name.get()), OfInt32(name_length - kExtensionLength)}));
+    Owned<char> ending(runtime::RightText({OfText(name.get()), OfInt32(kExtensionLength)}));
+    bool rws = name_length >= kExtensionLength &&
+               runtime::FindText({OfText(ending.get()), OfText(".rws"), OfInt32(1), runtime::OfBool(true)}) == 1;
+    int32_t kept = rws ? name_length - kExtensionLength : name_length;
+    Owned<char> base_name(runtime::LeftText({OfText(name.get()), OfInt32(kept)}));
     Owned<char> folder(runtime::LeftText({path, OfInt32(separator)}));
     Owned<char> stem(runtime::ConcatText({folder.get(), base_name.get(), "-A"}));
     for (;;) {
@@ -67,27 +73,51 @@ runtime::Text BuildOutputPath(runtime::ConstText input_path) {
     }
 }
 
-void CleanSave(runtime::ConstText save_path) {
-    Owned<runtime::ByteSetHeader> file(runtime::ReadFileBytes({OfText(save_path)}));
+namespace {
+
+// The save's bytes, or null after the box that says why there are none.
+runtime::ByteSet ReadSave(runtime::ConstText save_path) {
+    runtime::ByteSet file = runtime::ReadFileBytes({OfText(save_path)});
+    if (file != nullptr) return file;
+    const char* why = runtime::FileExists({OfText(save_path)}) ? "错误信息：存档读取失败：" : "错误信息：存档不存在：";
+    Owned<char> text(runtime::ConcatText({why, save_path}));
+    ShowError(text.get());
+    return nullptr;
+}
+
+// Writes the output under the first free "-A" name, never through a name that exists: a
+// name found taken at the create (something appeared there since the check) gives way to
+// the next one. Shows the success or the write-failure box.
+bool WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
+    Owned<char> target(BuildOutputPath(save_path));
+    runtime::NewFile result;
+    while ((result = runtime::WriteNewFileBytes({OfText(target.get()), OfByteSet(out)})) ==
+           runtime::NewFile::kNameTaken) {
+        target.reset(BuildOutputPath(target.get()));
+    }
+    if (result == runtime::NewFile::kFailed) {
+        Owned<char> text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
+        ShowError(text.get());
+        return false;
+    }
+    Owned<char> text(
+        runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
+    runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("成功")});
+    return true;
+}
+
+}  // namespace
+
+bool CleanSave(runtime::ConstText save_path) {
+    Owned<runtime::ByteSetHeader> file(ReadSave(save_path));
+    if (file == nullptr) return false;
     bool lost = false;
     Owned<runtime::ByteSetHeader> out(CleanBytes(file.get(), &lost));
     if (lost) {
         ShowError("错误代码：01");
         runtime::EndProgram(0);
     }
-    if (out == nullptr) return;
-
-    Owned<char> target(BuildOutputPath(save_path));
-    if (!runtime::WriteFileBytes({OfText(target.get()), OfByteSet(out.get())})) {
-        // Only a file this run created is removed: the name was free a moment ago.
-        if (runtime::FileExists({OfText(target.get())})) runtime::RemoveFile({OfText(target.get())});
-        Owned<char> text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
-        ShowError(text.get());
-        return;
-    }
-    Owned<char> text(
-        runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
-    runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("成功")});
+    return out != nullptr && WriteOutput(save_path, out.get());
 }
 
 }  // namespace cleaner

@@ -1,5 +1,6 @@
 // The cleaning run: the picked save is read, its list of living world pawns pruned to the
-// faction leaders, and the result written as a new save beside it. Every outcome is a box.
+// faction leaders and the pawns the save holds by reference, and the result written as a
+// new save beside it. Every outcome is a box.
 #pragma once
 
 #include "runtime/value.h"
@@ -11,11 +12,13 @@ namespace cleaner {
 // of its own, when a leader's entry cannot be delimited (error code 01).
 runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost);
 
-// The first free name beside the input: "-A" before ".rws", once more while it is taken.
+// The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
+// or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The
+// folder part is kept as it is; given an output name, it gives the next one.
 runtime::Text BuildOutputPath(runtime::ConstText input_path);
 
 // Cleans the save at `save_path` (the shell's chosen path). Returns after the last box,
-// except on error code 01, which ends the process.
-void CleanSave(runtime::ConstText save_path);
+// true when the cleaned save was written; error code 01 ends the process.
+bool CleanSave(runtime::ConstText save_path);
 
 }  // namespace cleaner

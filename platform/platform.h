@@ -44,6 +44,7 @@ constexpr uintptr_t kIconBig = 1;
 inline WindowHandle HwndTopmost() { return reinterpret_cast<WindowHandle>(intptr_t{-1}); }
 constexpr uint32_t kSwpNoSize = 0x0001;
 constexpr uint32_t kSwpNoMove = 0x0002;
+constexpr uint32_t kSwpNoActivate = 0x0010;
 
 // The shell's special folders.
 constexpr int kCsidlProfile = 0x0028;
@@ -86,9 +87,17 @@ inline FileHandle InvalidFile() { return reinterpret_cast<FileHandle>(~uintptr_t
 constexpr uint32_t kGenericRead = 0x80000000;
 constexpr uint32_t kGenericWrite = 0x40000000;
 constexpr uint32_t kFileShareReadWrite = 3;  // FILE_SHARE_READ | FILE_SHARE_WRITE
+constexpr uint32_t kCreateNew = 1;  // fails when anything stands at the name
 constexpr uint32_t kCreateAlways = 2;
 constexpr uint32_t kOpenExisting = 3;
 constexpr uint32_t kFileAttributeArchive = 0x20;
+// With kCreateNew: a link at the name is the name's own entry, never followed.
+constexpr uint32_t kFileFlagOpenReparsePoint = 0x00200000;
+
+// GetLastError's answer when a kCreateNew found the name taken.
+constexpr uint32_t kErrorFileExists = 80;
+// GetFileType's answer for a file on a disk (not a pipe, a device or a console).
+constexpr uint32_t kFileTypeDisk = 1;
 
 // A critical section's storage, big enough for the platform's own record.
 struct CriticalSection {
@@ -121,8 +130,12 @@ struct Slots {
     int (*ReadFile)(FileHandle file, void* data, uint32_t size, uint32_t* read);
     int (*WriteFile)(FileHandle file, const void* data, uint32_t size, uint32_t* written);
     int (*CloseHandle)(FileHandle handle);
+    // Non-zero when anything stands at the path, a link whose target is missing included.
     int (*PathFileExistsA)(const char* path);
     int (*DeleteFileA)(const char* path);
+    // The reason the last call on this thread failed (kErrorFileExists and others).
+    uint32_t (*GetLastError)();
+    uint32_t (*GetFileType)(FileHandle file);
 
     // Libraries. LoadLibrary looks for a bare file name in the system's own library folder
     // only (never in the program's folder or the current one); a full path is loaded as
@@ -148,6 +161,7 @@ struct Slots {
     intptr_t (*SendMessageA)(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
     int (*SetWindowPos)(WindowHandle window, WindowHandle after, int x, int y, int cx, int cy,
                         uint32_t flags);
+    void (*Sleep)(uint32_t milliseconds);
 
     // The shell's special folders: the folder's list, then its path into a buffer of
     // kMaxPath bytes (an empty string when it has none).
@@ -155,7 +169,8 @@ struct Slots {
     int (*SHGetPathFromIDListA)(const ItemIdList* list, char* path);
 };
 
-// The live table; tests may swap entries and must restore them.
+// The live table; tests may swap entries and must restore them. Each platform fills it by
+// member name, so a function cannot land in another slot of the same type.
 extern Slots slots;
 // The table as the platform fills it, for restoring.
 const Slots& DefaultSlots();

@@ -11,13 +11,38 @@ namespace runtime {
 namespace {
 
 const char kDefaultCaption[] = "信息";
+constexpr uint32_t kErrorAlreadyExists = 183;  // some systems' word for a taken name
 
 struct OpenFile {
     platform::FileHandle handle;
+
+    bool Valid() const { return handle != platform::InvalidFile(); }
+    // True when the system took the close: a written file may report its last failure here.
+    bool Close() {
+        platform::FileHandle h = handle;
+        handle = platform::InvalidFile();
+        return platform::slots.CloseHandle(h) != 0;
+    }
     ~OpenFile() {
-        if (handle != platform::InvalidFile()) platform::slots.CloseHandle(handle);
+        if (Valid()) platform::slots.CloseHandle(handle);
     }
 };
+
+// Writes the byte sets args[1...] in order and closes the file. False at the first write
+// that fails or stores fewer bytes than asked (the rest are not written), or when the
+// close fails.
+bool WriteAllAndClose(OpenFile& file, ArgList args) {
+    bool ok = true;
+    for (int i = 1; ok && i < args.count; ++i) {
+        ConstByteSet data = args[i].AsByteSet();
+        int32_t n = BytesLengthOf(data);
+        if (n <= 0) continue;
+        uint32_t written = 0;
+        ok = platform::slots.WriteFile(file.handle, BytesData(data), static_cast<uint32_t>(n), &written) != 0 &&
+             written == static_cast<uint32_t>(n);
+    }
+    return file.Close() && ok;
+}
 
 }  // namespace
 
@@ -25,7 +50,9 @@ ByteSet ReadFileBytes(ArgList args) {
     OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericRead,
                                               platform::kFileShareReadWrite, platform::kOpenExisting,
                                               platform::kFileAttributeArchive)};
-    if (file.handle == platform::InvalidFile()) return nullptr;
+    if (!file.Valid()) return nullptr;
+    // A pipe or a device is no save, and a read from it need not end.
+    if (platform::slots.GetFileType(file.handle) != platform::kFileTypeDisk) return nullptr;
     uint32_t high = 0;
     uint32_t size = platform::slots.GetFileSize(file.handle, &high);
     // A file whose size does not fit the block's 32-bit length (or leaves no room for the
@@ -48,22 +75,24 @@ bool WriteFileBytes(ArgList args) {
     OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericWrite, 0,
                                               platform::kCreateAlways,
                                               platform::kFileAttributeArchive)};
-    if (file.handle == platform::InvalidFile()) return false;
-    for (int i = 1; i < args.count; ++i) {
-        ConstByteSet data = args[i].AsByteSet();
-        int32_t n = BytesLengthOf(data);
-        if (n <= 0) continue;
-        uint32_t written = 0;
-        if (!platform::slots.WriteFile(file.handle, BytesData(data), static_cast<uint32_t>(n),
-                                       &written))
-            return false;
+    return file.Valid() && WriteAllAndClose(file, args);
+}
+
+NewFile WriteNewFileBytes(ArgList args) {
+    OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericWrite, 0, platform::kCreateNew,
+                                              platform::kFileAttributeArchive | platform::kFileFlagOpenReparsePoint)};
+    if (!file.Valid()) {
+        uint32_t error = platform::slots.GetLastError();
+        return error == platform::kErrorFileExists || error == kErrorAlreadyExists ? NewFile::kNameTaken
+                                                                                    : NewFile::kFailed;
     }
-    return true;
+    if (WriteAllAndClose(file, args)) return NewFile::kWritten;
+    // The exclusive create makes it certain that the file at the path is this call's own.
+    platform::slots.DeleteFileA(args[0].AsText());
+    return NewFile::kFailed;
 }
 
 bool FileExists(ArgList args) { return platform::slots.PathFileExistsA(args[0].AsText()) != 0; }
-
-bool RemoveFile(ArgList args) { return platform::slots.DeleteFileA(args[0].AsText()) != 0; }
 
 int32_t ShowMessage(ArgList args) {
     TaggedValue message = args[0];

@@ -10,13 +10,22 @@ namespace runtime {
 // path -> new ByteSet of the whole file (length 0 for an empty file), or null when the
 // file cannot be opened or read whole.
 ByteSet ReadFileBytes(ArgList args);
-// path, byte sets... -> true when the file was created and every byte set written. The
-// first failed write stops the rest; the file then keeps what was written.
+// path, byte sets... -> true when the file was created (or emptied) and every byte set
+// written in full and the file closed. The first failed or short write stops the rest; the
+// file then keeps what was written.
 bool WriteFileBytes(ArgList args);
-// path -> true for an existing file or folder.
+
+enum class NewFile {
+    kWritten,    // created and written in full
+    kNameTaken,  // something already stood at the path; it was not touched
+    kFailed,     // not created, or not written in full (the file created is removed again)
+};
+// path, byte sets... -> creates the file only where nothing stands at the path (a link,
+// even one whose target is missing, is never followed) and writes the byte sets in order.
+NewFile WriteNewFileBytes(ArgList args);
+// path -> true when anything stands at the path: a file, a folder, or a link (even one
+// whose target is missing).
 bool FileExists(ArgList args);
-// path -> true when the file was deleted.
-bool RemoveFile(ArgList args);
 // message (any kind), [style], [title], [owner window, Int32 only] -> button chosen minus 1.
 int32_t ShowMessage(ArgList args);
 

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <new>
 
 namespace runtime {
 
@@ -45,9 +46,17 @@ platform::HeapHandle EnsureProcessHeap() {
 }
 
 void OutOfMemory() {
+    // A box that itself runs out of memory ends the process without a second one.
+    static std::atomic<bool> stopping{false};
+    if (stopping.exchange(true)) platform::ExitProcess(0);
     platform::slots.MessageBoxA(nullptr, kOutOfMemoryText, kErrorCaption, platform::kMbIconError);
     EndProgram(0);
 }
+
+namespace {
+// The standard library's allocations stop as ours do, from the start of the process.
+const std::new_handler kPreviousNewHandler = std::set_new_handler(OutOfMemory);
+}  // namespace
 
 void* AllocateMemory(uint32_t size) {
     void* block = platform::slots.HeapAlloc(EnsureProcessHeap(), platform::kHeapZeroMemory, size);

@@ -1,9 +1,12 @@
 // Memory and the way out of the process.
 //
 // AllocateMemory never returns null and always returns cleared memory: when the heap
-// refuses, it shows "内存不足" and ends the process. FreeMemory takes anything a pointer
-// variable can hold (null, small integers, image constants, live blocks) and releases only
-// live heap blocks, so owners free what they hold without asking where it came from.
+// refuses, it shows "内存不足" and ends the process; so does any allocation of the standard
+// library (containers, new) that the system refuses. FreeMemory accepts null, small
+// integers (up to 0xFFFF), the program's image constants and live blocks of the process
+// heap, and releases only the last; it ignores what it cannot read. Anything else that can
+// be read (a block already freed, a pointer into a block, another heap's block) must not be
+// passed to it: the heap would be asked to free it.
 //
 // Every path of the program ends in EndProgram, which runs, in this order: the exit clean-up
 // routine (once, whichever thread gets there first), the support libraries' end

@@ -14,6 +14,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -151,22 +152,56 @@ int PosixMessageBoxA(WindowHandle, const char* text, const char* caption, uint32
 int FdOf(FileHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
 FileHandle HandleOf(int fd) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd)); }
 
+// The reason for the last failure, in the Windows numbering the program knows.
+thread_local uint32_t last_error = 0;
+
+uint32_t ErrorOf(int error) {
+    switch (error) {
+        case EEXIST: return kErrorFileExists;
+        case ENOENT: return 2;         // ERROR_FILE_NOT_FOUND
+        case ENOTDIR: return 3;        // ERROR_PATH_NOT_FOUND
+        case EACCES: case EPERM: case EISDIR: case ELOOP: return 5;  // ERROR_ACCESS_DENIED
+        case ENAMETOOLONG: return 206; // ERROR_FILENAME_EXCED_RANGE
+        case ENOSPC: return 112;       // ERROR_DISK_FULL
+        default: return 31;            // ERROR_GEN_FAILURE
+    }
+}
+
+FileHandle Failed(int error) {
+    last_error = ErrorOf(error);
+    return InvalidFile();
+}
+
 // POSIX opens are shared for reading and writing alike, which is what readers of a save
-// the game may be writing need. A folder cannot be opened as a file, as on Windows.
+// the game may be writing need. A folder cannot be opened as a file, as on Windows. Reads
+// open without waiting, so a FIFO or a device answers at once. kCreateNew never follows a
+// link and fails on anything that stands at the name.
 FileHandle PosixCreateFileA(const char* path, uint32_t access, uint32_t, uint32_t creation,
                             uint32_t) {
     std::string name = GbkToUtf8(path);
     int flags = O_CLOEXEC;
     if (access & kGenericWrite) flags |= O_WRONLY;
+    else flags |= O_RDONLY | O_NONBLOCK;
     if (creation == kCreateAlways) flags |= O_CREAT | O_TRUNC;
+    if (creation == kCreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
     int fd = open(name.c_str(), flags, 0666);
-    if (fd < 0) return InvalidFile();
+    if (fd < 0) return Failed(errno);
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
-        return InvalidFile();
+        return Failed(EISDIR);
     }
     return HandleOf(fd);
+}
+
+uint32_t PosixGetLastError() { return last_error; }
+
+// Windows's FILE_TYPE_DISK, FILE_TYPE_CHAR and FILE_TYPE_PIPE.
+uint32_t PosixGetFileType(FileHandle file) {
+    struct stat st;
+    if (fstat(FdOf(file), &st) != 0) return 0;  // FILE_TYPE_UNKNOWN
+    if (S_ISREG(st.st_mode)) return kFileTypeDisk;
+    return S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? 2 : 3;
 }
 
 uint32_t PosixGetFileSize(FileHandle file, uint32_t* high) {
@@ -204,9 +239,10 @@ int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* w
 
 int PosixCloseHandle(FileHandle handle) { return close(FdOf(handle)) == 0 ? 1 : 0; }
 
+// The entry itself: a link counts whether or not its target exists.
 int PosixPathFileExistsA(const char* path) {
     struct stat st;
-    return stat(GbkToUtf8(path).c_str(), &st) == 0 ? 1 : 0;
+    return lstat(GbkToUtf8(path).c_str(), &st) == 0 ? 1 : 0;
 }
 
 int PosixDeleteFileA(const char* path) { return unlink(GbkToUtf8(path).c_str()) == 0 ? 1 : 0; }
@@ -319,10 +355,12 @@ intptr_t PosixDialogBoxParamA(ModuleHandle, const char*, WindowHandle, DialogPro
 IconHandle PosixLoadIconA(ModuleHandle, const char*) { return nullptr; }  // no icons here
 intptr_t PosixSendMessageA(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
 
-// Nothing to keep on top; the pause spares a processor the keeper's endless loop.
-int PosixSetWindowPos(WindowHandle, WindowHandle, int, int, int, int, uint32_t) {
-    usleep(100 * 1000);
-    return 1;
+int PosixSetWindowPos(WindowHandle, WindowHandle, int, int, int, int, uint32_t) { return 1; }  // nothing on top
+
+void PosixSleep(uint32_t milliseconds) {
+    timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
 }
 
 // The profile folder is the home folder.
@@ -347,14 +385,37 @@ int PosixSHGetPathFromIDListA(const ItemIdList* list, char* path) {
 static_assert(sizeof(pthread_mutex_t) <= sizeof(CriticalSection));
 
 const Slots kDefaultSlots = {
-    PosixGetProcessHeap, PosixHeapAlloc,    PosixHeapReAlloc, PosixHeapFree,
-    PosixIsBadReadPtr,   PosixMessageBoxA,  PosixCreateFileA, PosixGetFileSize,
-    PosixReadFile,       PosixWriteFile,    PosixCloseHandle, PosixPathFileExistsA,
-    PosixDeleteFileA,    PosixGetModuleHandleA, PosixLoadLibrary, PosixGetProcAddress,
-    PosixFreeLibrary,    PosixGetModuleFileNameA, PosixGetCommandLineA, PosixCreateThread,
-    PosixDeleteCriticalSection, PosixPumpWaitingMessages,
-    PosixDialogBoxParamA, PosixLoadIconA, PosixSendMessageA, PosixSetWindowPos,
-    PosixSHGetSpecialFolderLocation, PosixSHGetPathFromIDListA,
+    .GetProcessHeap = PosixGetProcessHeap,
+    .HeapAlloc = PosixHeapAlloc,
+    .HeapReAlloc = PosixHeapReAlloc,
+    .HeapFree = PosixHeapFree,
+    .IsBadReadPtr = PosixIsBadReadPtr,
+    .MessageBoxA = PosixMessageBoxA,
+    .CreateFileA = PosixCreateFileA,
+    .GetFileSize = PosixGetFileSize,
+    .ReadFile = PosixReadFile,
+    .WriteFile = PosixWriteFile,
+    .CloseHandle = PosixCloseHandle,
+    .PathFileExistsA = PosixPathFileExistsA,
+    .DeleteFileA = PosixDeleteFileA,
+    .GetLastError = PosixGetLastError,
+    .GetFileType = PosixGetFileType,
+    .GetModuleHandleA = PosixGetModuleHandleA,
+    .LoadLibrary = PosixLoadLibrary,
+    .GetProcAddress = PosixGetProcAddress,
+    .FreeLibrary = PosixFreeLibrary,
+    .GetModuleFileNameA = PosixGetModuleFileNameA,
+    .GetCommandLineA = PosixGetCommandLineA,
+    .CreateThread = PosixCreateThread,
+    .DeleteCriticalSection = PosixDeleteCriticalSection,
+    .PumpWaitingMessages = PosixPumpWaitingMessages,
+    .DialogBoxParamA = PosixDialogBoxParamA,
+    .LoadIconA = PosixLoadIconA,
+    .SendMessageA = PosixSendMessageA,
+    .SetWindowPos = PosixSetWindowPos,
+    .Sleep = PosixSleep,
+    .SHGetSpecialFolderLocation = PosixSHGetSpecialFolderLocation,
+    .SHGetPathFromIDListA = PosixSHGetPathFromIDListA,
 };
 
 int AddMainImage(dl_phdr_info* info, size_t, void* data) {

@@ -61,6 +61,8 @@ int WinWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* wri
 int WinCloseHandle(FileHandle handle) { return ::CloseHandle(static_cast<HANDLE>(handle)); }
 int WinPathFileExistsA(const char* path) { return ::PathFileExistsA(path); }
 int WinDeleteFileA(const char* path) { return ::DeleteFileA(path); }
+uint32_t WinGetLastError() { return ::GetLastError(); }
+uint32_t WinGetFileType(FileHandle file) { return ::GetFileType(static_cast<HANDLE>(file)); }
 
 ModuleHandle WinGetModuleHandleA(const char* name) { return ::GetModuleHandleA(name); }
 
@@ -153,6 +155,8 @@ int32_t WinSHGetSpecialFolderLocation(WindowHandle owner, int folder, ItemIdList
                                         reinterpret_cast<LPITEMIDLIST*>(list));
 }
 
+void WinSleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
 int WinSHGetPathFromIDListA(const ItemIdList* list, char* path) {
     return ::SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(list), path);
 }
@@ -169,17 +173,42 @@ static_assert(kOpenFileNameSizeNt4 == 76);
 #endif
 static_assert(kOfnExplorer == OFN_EXPLORER && kCsidlProfile == CSIDL_PROFILE);
 static_assert(kWmInitDialog == WM_INITDIALOG && kWmSetIcon == WM_SETICON);
-static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE);
+static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE && kSwpNoActivate == SWP_NOACTIVATE);
+static_assert(kCreateNew == CREATE_NEW && kFileFlagOpenReparsePoint == FILE_FLAG_OPEN_REPARSE_POINT);
+static_assert(kErrorFileExists == ERROR_FILE_EXISTS && kFileTypeDisk == FILE_TYPE_DISK);
 
 const Slots kDefaultSlots = {
-    WinGetProcessHeap, WinHeapAlloc,    WinHeapReAlloc, WinHeapFree,
-    WinIsBadReadPtr,   WinMessageBoxA,  WinCreateFileA, WinGetFileSize,
-    WinReadFile,       WinWriteFile,    WinCloseHandle, WinPathFileExistsA,
-    WinDeleteFileA,    WinGetModuleHandleA, WinLoadLibrary, WinGetProcAddress,
-    WinFreeLibrary,    WinGetModuleFileNameA, WinGetCommandLineA, WinCreateThread,
-    WinDeleteCriticalSection, WinPumpWaitingMessages,
-    WinDialogBoxParamA, WinLoadIconA, WinSendMessageA, WinSetWindowPos,
-    WinSHGetSpecialFolderLocation, WinSHGetPathFromIDListA,
+    .GetProcessHeap = WinGetProcessHeap,
+    .HeapAlloc = WinHeapAlloc,
+    .HeapReAlloc = WinHeapReAlloc,
+    .HeapFree = WinHeapFree,
+    .IsBadReadPtr = WinIsBadReadPtr,
+    .MessageBoxA = WinMessageBoxA,
+    .CreateFileA = WinCreateFileA,
+    .GetFileSize = WinGetFileSize,
+    .ReadFile = WinReadFile,
+    .WriteFile = WinWriteFile,
+    .CloseHandle = WinCloseHandle,
+    .PathFileExistsA = WinPathFileExistsA,
+    .DeleteFileA = WinDeleteFileA,
+    .GetLastError = WinGetLastError,
+    .GetFileType = WinGetFileType,
+    .GetModuleHandleA = WinGetModuleHandleA,
+    .LoadLibrary = WinLoadLibrary,
+    .GetProcAddress = WinGetProcAddress,
+    .FreeLibrary = WinFreeLibrary,
+    .GetModuleFileNameA = WinGetModuleFileNameA,
+    .GetCommandLineA = WinGetCommandLineA,
+    .CreateThread = WinCreateThread,
+    .DeleteCriticalSection = WinDeleteCriticalSection,
+    .PumpWaitingMessages = WinPumpWaitingMessages,
+    .DialogBoxParamA = WinDialogBoxParamA,
+    .LoadIconA = WinLoadIconA,
+    .SendMessageA = WinSendMessageA,
+    .SetWindowPos = WinSetWindowPos,
+    .Sleep = WinSleep,
+    .SHGetSpecialFolderLocation = WinSHGetSpecialFolderLocation,
+    .SHGetPathFromIDListA = WinSHGetPathFromIDListA,
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "app/picker.h"
 #include "app/save_folder.h"
+#include "app/shell.h"
 #include "tests/runtime/helpers.h"
 
 namespace {
@@ -54,6 +55,31 @@ TEST_F(SaveFolder, IsTheProfileAndTheGamesPath) {
         EXPECT_EQ(Str(profile), r.profile) << r.given;
         EXPECT_EQ(Str(folder), r.profile + suffix) << r.given;
     }
+}
+
+std::string& KeeperCalls() {
+    static std::string calls;
+    return calls;
+}
+int RecordPlacement(platform::WindowHandle, platform::WindowHandle after, int, int, int, int, uint32_t flags) {
+    KeeperCalls() += "place " + std::to_string(reinterpret_cast<intptr_t>(after)) + " " + std::to_string(flags) + "; ";
+    return 1;
+}
+struct KeeperStopped {};
+void RecordPause(uint32_t ms) {
+    KeeperCalls() += "pause " + std::to_string(ms) + "; ";
+    if (KeeperCalls().size() > 60) throw KeeperStopped{};
+}
+
+class Keeper : public testutil::SlotTest {};
+
+// The keeper keeps the carrier on top without taking the keyboard from the picker and the
+// boxes (SWP_NOACTIVATE), and rests between calls instead of keeping a processor busy.
+TEST_F(Keeper, PlacesWithoutActivatingAndRests) {
+    platform::slots.SetWindowPos = RecordPlacement;
+    platform::slots.Sleep = RecordPause;
+    EXPECT_THROW(app::TopmostKeeper(nullptr), KeeperStopped);
+    EXPECT_EQ(KeeperCalls(), "place -1 19; pause 100; place -1 19; pause 100; place -1 19; pause 100; ");
 }
 
 TEST(Picker, FilterListSeparatesAtEveryBar) {

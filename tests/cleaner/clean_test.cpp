@@ -1,8 +1,15 @@
 // The cleaning run on files: the output's name and content, the boxes, and what is left on
 // disk when the output cannot be written.
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
@@ -36,11 +43,13 @@ TEST(OutputPath, AddsDashAUntilTheNameIsFree) {
         {"C:\\Saves\\Colony.rws", {"C:\\Saves\\Colony-A.rws", "C:\\Saves\\Colony-A-A.rws"},
          "C:\\Saves\\Colony-A-A-A.rws"},
         {"C:\\Saves\\Colony-A.rws", {"C:\\Saves\\Colony-A.rws"}, "C:\\Saves\\Colony-A-A.rws"},
-        {"D:\\Saves\\ab.x", {}, "D:\\Saves\\-A.rws"},
+        {"C:\\Saves\\Colony.RWS", {}, "C:\\Saves\\Colony-A.rws"},
+        // A name without ".rws" keeps all it has; the folder is never cut into.
+        {"D:\\Saves\\ab.x", {}, "D:\\Saves\\ab.x-A.rws"},
+        {"saves/sub/ab", {}, "saves/sub/ab-A.rws"},
+        {"D:\\存档\\ab", {}, "D:\\存档\\ab-A.rws"},
+        {"D:\\Saves\\.rws", {}, "D:\\Saves\\-A.rws"},
         {"Colony.rws", {}, "Colony-A.rws"},
-        // A GBK character whose second byte is a backslash is not a separator: the name is
-        // its four characters, all dropped.
-        {"D:\\\x95\\ab", {}, "D:\\-A.rws"},
     };
     for (const Row& r : rows) {
         Existing() = r.existing;
@@ -83,44 +92,113 @@ platform::FileHandle RefuseCreate(const char* path, uint32_t access, uint32_t sh
     if (access == platform::kGenericWrite) return platform::InvalidFile();
     return platform::DefaultSlots().CreateFileA(path, access, share, creation, attributes);
 }
-
 int FailWrite(platform::FileHandle, const void*, uint32_t, uint32_t* written) {
     *written = 0;
     return 0;
 }
+int ShortWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
+    return platform::DefaultSlots().WriteFile(f, data, size / 2, written);
+}
+int FailClose(platform::FileHandle f) {
+    platform::DefaultSlots().CloseHandle(f);
+    return 0;
+}
+int ShortRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
+    platform::DefaultSlots().ReadFile(f, data, size, read);
+    *read = size / 2;
+    return 1;
+}
+uint32_t HugeSize(platform::FileHandle, uint32_t* high) {
+    *high = 0;
+    return 0x80000000u;  // 2 GiB
+}
+int NothingExists(const char*) { return 0; }  // every name looks free until the create
 
-TEST_F(Clean, ReportsWhatItCannotDoAndLeavesNothingBehind) {
+std::vector<std::string> Listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every way the save cannot be read or its output cannot be written: the box that says so,
+// the input unchanged, and nothing created or removed but the one file the run made.
+TEST_F(Clean, ReportsWhatItCannotDoAndTouchesNothingElse) {
     const std::string save = savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")});
-    const std::string no_leaders = "[错误] 错误信息：未找到帮派首领信息\n";
+    const std::string path = Path("Colony.rws");
+    const std::string missing = "[错误] 错误信息：存档不存在：" + path + "\n";
+    const std::string unreadable = "[错误] 错误信息：存档读取失败：" + path + "\n";
     const std::string not_written = "[错误] 错误信息：存档写入失败：" + Path("Colony-A.rws") + "\n";
+    auto success = [this](const char* name) {
+        return "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path(name) + "\n";
+    };
+    using Setup = void (*)(const fs::path& dir, const std::string& save);
+    auto put = [](const fs::path& dir, const std::string& save) { std::ofstream(dir / "Colony.rws", std::ios::binary) << save; };
     struct Row {
         const char* what;
-        bool present;
-        std::string content;
+        Setup setup;
         void (*tweak)();
         std::string boxes;
+        const char* made;  // the one file the run adds, or null
     } rows[] = {
-        {"missing file", false, "", [] {}, no_leaders},
-        {"empty file", true, "", [] {}, no_leaders},
-        {"output cannot be created", true, save, [] { platform::slots.CreateFileA = RefuseCreate; },
-         not_written},
-        {"write fails after the create", true, save, [] { platform::slots.WriteFile = FailWrite; },
-         not_written},
+        {"missing save", [](const fs::path&, const std::string&) {}, [] {}, missing, nullptr},
+        {"a folder", [](const fs::path& d, const std::string&) { fs::create_directory(d / "Colony.rws"); }, [] {},
+         unreadable, nullptr},
+        {"2 GiB", put, [] { platform::slots.GetFileSize = HugeSize; }, unreadable, nullptr},
+        {"a short read", put, [] { platform::slots.ReadFile = ShortRead; }, unreadable, nullptr},
+        {"empty save", [](const fs::path& d, const std::string&) { std::ofstream(d / "Colony.rws") << ""; }, [] {},
+         "[错误] 错误信息：未找到帮派首领信息\n", nullptr},
+        {"output cannot be created", put, [] { platform::slots.CreateFileA = RefuseCreate; }, not_written, nullptr},
+        {"write fails after the create", put, [] { platform::slots.WriteFile = FailWrite; }, not_written, nullptr},
+        {"a short write", put, [] { platform::slots.WriteFile = ShortWrite; }, not_written, nullptr},
+        {"the close fails", put, [] { platform::slots.CloseHandle = FailClose; }, not_written, nullptr},
+        {"a file appears at the name after the check",
+         [](const fs::path& d, const std::string& s) {
+             std::ofstream(d / "Colony.rws", std::ios::binary) << s;
+             std::ofstream(d / "Colony-A.rws") << "someone else's";
+         },
+         [] { platform::slots.PathFileExistsA = NothingExists; }, success("Colony-A-A.rws"), "Colony-A-A.rws"},
+#if !defined(_WIN32)
+        {"a FIFO as the save", [](const fs::path& d, const std::string&) { mkfifo((d / "Colony.rws").c_str(), 0600); },
+         [] {}, unreadable, nullptr},
+        {"a link to a missing file at the name",
+         [](const fs::path& d, const std::string& s) {
+             std::ofstream(d / "Colony.rws", std::ios::binary) << s;
+             fs::create_symlink(d / "elsewhere" / "target", d / "Colony-A.rws");
+         },
+         [] {}, success("Colony-A-A.rws"), "Colony-A-A.rws"},
+        {"a FIFO at the name",
+         [](const fs::path& d, const std::string& s) {
+             std::ofstream(d / "Colony.rws", std::ios::binary) << s;
+             mkfifo((d / "Colony-A.rws").c_str(), 0600);
+         },
+         [] {}, success("Colony-A-A.rws"), "Colony-A-A.rws"},
+#endif
     };
     for (const Row& r : rows) {
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        if (r.present) Put("Colony.rws", r.content);
+        r.setup(dir_, save);
+        std::vector<std::string> expected = Listing(dir_);
+        const std::string input = fs::is_regular_file(path) ? Get("Colony.rws") : "";
+        const std::string other = fs::is_regular_file(dir_ / "Colony-A.rws") ? Get("Colony-A.rws") : "";
+        if (r.made != nullptr) expected.push_back(r.made);
+        std::sort(expected.begin(), expected.end());
+
         ShownBoxes().clear();
         r.tweak();
-        cleaner::CleanSave(Path("Colony.rws").c_str());
+        cleaner::CleanSave(path.c_str());
         platform::slots = platform::DefaultSlots();
         platform::slots.MessageBoxA = testutil::RecordBox;
         EXPECT_EQ(ShownBoxes(), r.boxes) << r.what;
-        EXPECT_EQ(FileCount(), r.present ? 1u : 0u) << r.what;
-        if (r.present) {
-            EXPECT_EQ(Get("Colony.rws"), r.content) << r.what;
+        EXPECT_EQ(Listing(dir_), expected) << r.what;
+        if (fs::is_regular_file(path)) {
+            EXPECT_EQ(Get("Colony.rws"), input) << r.what;
         }
+        if (fs::is_regular_file(dir_ / "Colony-A.rws")) {
+            EXPECT_EQ(Get("Colony-A.rws"), other) << r.what;
+        }
+        EXPECT_FALSE(fs::exists(dir_ / "elsewhere")) << r.what;
     }
 }
 

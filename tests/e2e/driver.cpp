@@ -1,6 +1,7 @@
-// The Windows end-to-end driver: starts sorrel.exe, works its picker and message boxes from
-// inside Wine (FindWindow, WM_SETTEXT, WM_GETTEXT, WM_COMMAND), and reports what it saw on
-// standard output, one line each, texts as the program's GBK bytes.
+// The Windows end-to-end driver: starts sorrel.exe and works its picker and message boxes
+// from inside Wine as a person does, with keystrokes (SendInput) into the foreground window;
+// reads what they show with WM_GETTEXT, and reports it on standard output, one line each,
+// texts as the program's GBK bytes.
 //
 //   driver inspect SORREL_EXE              the exe's resources and imports
 //   driver run SORREL_EXE ACTION [BMP]     ACTION: "cancel", or a file name to type and open;
@@ -17,8 +18,6 @@ namespace {
 constexpr DWORD kTimeoutMs = 120000;
 constexpr int kFilterCombo = 0x470;  // cmb1: "files of type"
 constexpr int kFolderCombo = 0x471;  // cmb2: "look in"
-constexpr int kNameEdit = 0x480;     // edt1
-constexpr int kNameCombo = 0x47C;    // cmb13, the name box of newer dialogs
 
 std::string TextOf(HWND window) {
     char buffer[4096] = {};
@@ -68,6 +67,54 @@ std::string BoxText(HWND box) {
     std::string text;
     EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
     return text;
+}
+
+// Waits up to five seconds for `window` to hold the keyboard.
+bool BecomesForeground(HWND window) {
+    for (int i = 0; i < 100; ++i) {
+        if (GetForegroundWindow() == window) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+void Send(INPUT down) {
+    INPUT keys[2] = {down, down};
+    keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
+void Press(WORD key) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    Send(in);
+}
+
+// Types the text (GBK) character by character.
+void Type(const std::string& text) {
+    wchar_t wide[1024] = {};
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 1024);
+    for (const wchar_t* c = wide; *c != 0; ++c) {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wScan = *c;
+        in.ki.dwFlags = KEYEVENTF_UNICODE;
+        Send(in);
+    }
+}
+
+// The process's processor time over one second of waiting, in milliseconds.
+unsigned long ProcessorMsInOneSecond(HANDLE process) {
+    auto used = [process] {
+        FILETIME created, exited, kernel, user;
+        GetProcessTimes(process, &created, &exited, &kernel, &user);
+        auto ticks = [](FILETIME t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+        return ticks(kernel) + ticks(user);  // in 100 ns steps
+    };
+    ULONGLONG before = used();
+    Sleep(1000);
+    return static_cast<unsigned long>((used() - before) / 10000);
 }
 
 // A 24-bit picture of the window as the screen shows it.
@@ -141,14 +188,16 @@ int Run(const char* exe, const std::string& action, const char* picture) {
                     TextOf(GetDlgItem(picker, kFolderCombo)).c_str());
         if (picture != nullptr) SavePicture(picker, picture);
 
+        // A person types only into the window that has the keyboard. A quarter of one
+        // processor is far above an idle wait and far below a loop that never rests.
+        const bool foreground = BecomesForeground(picker);
+        const unsigned long busy = ProcessorMsInOneSecond(process.hProcess);
+        std::printf("picker waits: foreground=%d processor=%s\n", foreground ? 1 : 0, busy < 250 ? "idle" : "busy");
         if (action == "cancel") {
-            PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+            Press(VK_ESCAPE);
         } else {
-            HWND name = GetDlgItem(picker, kNameEdit);
-            if (name == nullptr) name = GetDlgItem(picker, kNameCombo);
-            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(action.c_str()));
-            PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(picker, IDOK)));
+            Type(action);
+            Press(VK_RETURN);
         }
         while (IsWindow(picker) && IsWindowVisible(picker)) {
             if (timed_out()) return std::printf("timeout: the picker stays\n"), finish(1);
@@ -156,7 +205,7 @@ int Run(const char* exe, const std::string& action, const char* picture) {
         }
     }
 
-    // Each box in turn: caption and text, then OK.
+    // Each box in turn: caption and text, then Enter.
     while (WaitForSingleObject(process.hProcess, 50) != WAIT_OBJECT_0) {
         if (timed_out()) return std::printf("timeout: the program does not end\n"), finish(1);
         HWND box = FindDialog(process.dwProcessId, nullptr);
@@ -165,7 +214,12 @@ int Run(const char* exe, const std::string& action, const char* picture) {
         char caption[256] = {};
         GetWindowTextA(box, caption, sizeof caption);
         std::printf("box: [%s] %s\n", caption, BoxText(box).c_str());
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        if (BecomesForeground(box)) {
+            Press(VK_RETURN);
+        } else {
+            std::printf("not foreground: [%s]\n", caption);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
         while (IsWindow(box) && WaitForSingleObject(process.hProcess, 50) != WAIT_OBJECT_0) {
             if (timed_out()) return std::printf("timeout: the box stays\n"), finish(1);
         }

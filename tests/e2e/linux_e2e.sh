@@ -27,8 +27,12 @@ saves=$(pwd)
 "$literal" Caravan.rws "$work/caravan-expected.rws"
 "$gen" NoLeaders.rws --pawns 4 --leaders 0
 "$gen" Far.rws --pawns 6 --leaders 3 --far-marker
-"$gen" Locked.rws --pawns 4 --leaders 2
-ln -s "$work/missing/folder" Locked-A.rws
+"$gen" Linked.rws --pawns 4 --leaders 2
+ln -s "$work/missing/folder" Linked-A.rws
+"$gen" Full.rws --pawns 4 --leaders 2
+mkfifo Pipe.rws
+inputs() { md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws; }
+read_before=$(inputs)
 before=$(listing)
 
 run ""
@@ -63,12 +67,27 @@ expect "no leaders: exit code" 0 "$code"
 run "Far.rws"
 expect "error code 01: the box" "[错误] 错误代码：01" "$out"
 expect "error code 01: exit code" 0 "$code"
-run "Locked.rws"
-expect "output cannot be created: the box" "[错误] 错误信息：存档写入失败：$saves/Locked-A.rws" "$out"
-expect "output cannot be created: exit code" 0 "$code"
-[ -L Locked-A.rws ] && link=kept || link=gone
-expect "output cannot be created: the link stays" kept "$link"
-expect "nothing written by the three" "$before" "$(listing)"
+run "Missing.rws"
+expect "a save that does not exist: the box" "[错误] 错误信息：存档不存在：$saves/Missing.rws" "$out"
+out=$(printf '%s\n' Pipe.rws | timeout 20 "$sorrel" 2>/dev/null)
+expect "a FIFO as the save: the box at once" "[错误] 错误信息：存档读取失败：$saves/Pipe.rws" "$out"
+expect "nothing written by these" "$before" "$(listing)"
+
+# A link whose target is missing stands at the first name: the output takes the next one
+# and nothing is made where the link points.
+run "Linked.rws"
+expect "a link at the name: the next name" "$success$saves/Linked-A-A.rws" "$out"
+[ -L Linked-A.rws ] && [ ! -e "$work/missing" ] && link=untouched || link=followed
+expect "a link at the name: the link stays, its target is not made" untouched "$link"
+
+# The disk fills up during the write (a file size limit, its signal ignored): the box, and
+# the partial file is taken away again.
+before=$(listing)
+out=$(printf '%s\n' Full.rws | (trap '' XFSZ; ulimit -f 1; "$sorrel" 2>/dev/null))
+code=$?
+expect "a write that fails: the box" "[错误] 错误信息：存档写入失败：$saves/Full-A.rws" "$out"
+expect "a write that fails: exit code" 0 "$code"
+expect "a write that fails: nothing left behind" "$before" "$(listing)"
 
 run "$(printf '\xf0\x9f\x98\x80').rws"
 expect "a path GBK cannot hold: no box" "" "$out"
@@ -94,5 +113,7 @@ cp Colony.rws "$windows_saves/Profile.rws"
 run "1"
 expect "the save folder under the profile" "Folder: $windows_saves" "$(grep '^Folder:' "$work/stderr")"
 expect "cleaned there" "$success$windows_saves/Profile-A.rws" "$out"
+
+expect "every save read is unchanged" "$read_before" "$(inputs)"
 
 exit $failed

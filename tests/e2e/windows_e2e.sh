@@ -57,9 +57,12 @@ generate Caravan.rws --pawns 12 --leaders 3 --caravan 3 --seed 4
 "$wine_run" ./literal_clean.exe "$saves/Caravan.rws" "$build/tests/e2e-caravan-expected.rws" 2>/dev/null
 generate NoLeaders.rws --pawns 4 --leaders 0
 generate Far.rws --pawns 6 --leaders 3 --far-marker
-generate Locked.rws --pawns 4 --leaders 2
-ln -s "$build/no-such-folder/file" "$saves/Locked-A.rws"
+generate Linked.rws --pawns 4 --leaders 2
+ln -s "$build/no-such-folder/file" "$saves/Linked-A.rws"
+generate Full.rws --pawns 4 --leaders 2
 listing() { ls -A "$saves" | tr '\n' ' '; }
+inputs() { (cd "$saves" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws); }
+read_before=$(inputs)
 
 # The driver's report, in UTF-8, one line each. The program's texts are GBK: in this locale
 # Wine's code page for the A functions is 936.
@@ -68,7 +71,8 @@ drive() {
         tr -d '\r' | iconv -f GBK -t UTF-8
 }
 opened="carrier: Sorrel visible=0 topmost=1
-picker: 选择-需要清理的存档 | filter *.rws | folder Saves"
+picker: 选择-需要清理的存档 | filter *.rws | folder Saves
+picker waits: foreground=1 processor=idle"
 success="box: [成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：$windows_saves"
 
 before=$(listing)
@@ -102,11 +106,27 @@ exit: 0" "$(drive NoLeaders.rws)"
 expect "error code 01" "$opened
 box: [错误] 错误代码：01
 exit: 0" "$(drive Far.rws)"
-expect "output cannot be created" "$opened
-box: [错误] 错误信息：存档写入失败：$windows_saves\\Locked-A.rws
-exit: 0" "$(drive Locked.rws)"
-[ -L "$saves/Locked-A.rws" ] && link=kept || link=gone
-expect "output cannot be created: the link stays" kept "$link"
-expect "nothing written by the three" "$before" "$(listing)"
+expect "a save that does not exist" "$opened
+box: [错误] 错误信息：存档不存在：$windows_saves\\Missing.rws
+exit: 0" "$(drive Missing.rws)"
+expect "nothing written by these" "$before" "$(listing)"
+
+# A link whose target is missing stands at the first name: the output takes the next one
+# and nothing is made where the link points.
+expect "a link at the name" "$opened
+$success\\Linked-A-A.rws
+exit: 0" "$(drive Linked.rws)"
+[ -L "$saves/Linked-A.rws" ] && [ ! -e "$build/no-such-folder" ] && link=untouched || link=followed
+expect "a link at the name: the link stays, its target is not made" untouched "$link"
+
+# The disk fills up during the write (a file size limit, its signal ignored): the box, and
+# the partial file is taken away again.
+before=$(listing)
+expect "a write that fails" "$opened
+box: [错误] 错误信息：存档写入失败：$windows_saves\\Full-A.rws
+exit: 0" "$(trap '' XFSZ; ulimit -f 1; drive Full.rws)"
+expect "a write that fails: nothing left behind" "$before" "$(listing)"
+
+expect "every save read is unchanged" "$read_before" "$(inputs)"
 
 exit $failed

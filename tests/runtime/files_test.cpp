@@ -1,5 +1,10 @@
 // Whole-file reads and writes, path tests and message boxes of any value.
 #include "runtime/files.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "tests/runtime/helpers.h"
 
 namespace {
@@ -36,6 +41,15 @@ TEST_F(Files, ReadWholeFiles) {
     ASSERT_NE(writer, platform::InvalidFile());
     EXPECT_EQ(Str(Read("busy")), content);
     platform::slots.CloseHandle(writer);
+
+    // A device is no file to read, and the read does not wait on it.
+#if defined(_WIN32)
+    EXPECT_EQ(OwnedBytes(ReadFileBytes({OfText("NUL")})), nullptr);
+#else
+    EXPECT_EQ(OwnedBytes(ReadFileBytes({OfText("/dev/null")})), nullptr);
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(Read("fifo"), nullptr);  // no writer: an open that waited would never return
+#endif
 }
 
 int ShortRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
@@ -63,6 +77,15 @@ TEST_F(Files, IncompleteReadsGiveNothing) {
     EXPECT_EQ(Read("save"), nullptr);
 }
 
+int ShortWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
+    int ok = platform::DefaultSlots().WriteFile(f, data, size - 1, written);
+    return ok;  // success, with one byte less stored than asked
+}
+int FailedClose(platform::FileHandle f) {
+    platform::DefaultSlots().CloseHandle(f);
+    return 0;
+}
+
 int write_calls = 0;
 int FailingWrite(platform::FileHandle, const void*, uint32_t, uint32_t* written) {
     ++write_calls;
@@ -86,6 +109,51 @@ TEST_F(Files, WriteCreatesOrTruncates) {
     platform::slots.WriteFile = FailingWrite;
     EXPECT_FALSE(WriteFileBytes({OfText(Path("fail").c_str()), OfByteSet(abc.get()), OfByteSet(de.get())}));
     EXPECT_EQ(write_calls, 1);  // the first failure stops the rest
+    platform::slots.WriteFile = ShortWrite;
+    EXPECT_FALSE(WriteFileBytes({OfText(Path("short").c_str()), OfByteSet(abc.get())}));
+}
+
+// Something already standing at the name is never opened, followed or emptied; a file this
+// call made and could not write in full is taken away again.
+TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
+    OwnedBytes abc = Bytes("abc");
+    struct Row {
+        const char* what;
+        void (*setup)(const fs::path& at);
+        void (*tweak)();
+        NewFile result;
+        bool exists_after;
+    } rows[] = {
+        {"a free name", [](const fs::path&) {}, [] {}, NewFile::kWritten, true},
+        {"a file", [](const fs::path& at) { std::ofstream(at) << "old"; }, [] {}, NewFile::kNameTaken, true},
+        {"a folder", [](const fs::path& at) { fs::create_directory(at); }, [] {}, NewFile::kNameTaken, true},
+#if !defined(_WIN32)
+        {"a link to a missing file", [](const fs::path& at) { fs::create_symlink(at.string() + "-target", at); },
+         [] {}, NewFile::kNameTaken, true},
+        {"a FIFO", [](const fs::path& at) { mkfifo(at.c_str(), 0600); }, [] {}, NewFile::kNameTaken, true},
+#endif
+        {"a short write", [](const fs::path&) {}, [] { platform::slots.WriteFile = ShortWrite; }, NewFile::kFailed,
+         false},
+        {"a failed close", [](const fs::path&) {}, [] { platform::slots.CloseHandle = FailedClose; },
+         NewFile::kFailed, false},
+    };
+    for (const Row& r : rows) {
+        const fs::path at = dir_ / "new";
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        r.setup(at);
+        const std::string before = fs::is_regular_file(at) ? Get("new") : "";
+        r.tweak();
+        EXPECT_EQ(WriteNewFileBytes({OfText(at.string().c_str()), OfByteSet(abc.get())}), r.result) << r.what;
+        platform::slots = platform::DefaultSlots();
+        EXPECT_EQ(fs::exists(fs::symlink_status(at)), r.exists_after) << r.what;
+        if (fs::is_regular_file(fs::symlink_status(at))) {
+            EXPECT_EQ(Get("new"), r.result == NewFile::kWritten ? "abc" : before) << r.what;
+        }
+        EXPECT_FALSE(fs::exists(at.string() + "-target")) << r.what;
+    }
+    EXPECT_EQ(WriteNewFileBytes({OfText(Path("no/such/x").c_str()), OfByteSet(abc.get())}), NewFile::kFailed);
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
 }
 
 TEST_F(Files, ExistenceOfFilesAndFolders) {
@@ -93,6 +161,10 @@ TEST_F(Files, ExistenceOfFilesAndFolders) {
     EXPECT_TRUE(FileExists({OfText(Path("file").c_str())}));
     EXPECT_TRUE(FileExists({OfText(dir_.string().c_str())}));
     EXPECT_FALSE(FileExists({OfText(Path("nothing").c_str())}));
+#if !defined(_WIN32)
+    fs::create_symlink(dir_ / "nothing", dir_ / "link");
+    EXPECT_TRUE(FileExists({OfText(Path("link").c_str())}));  // the link stands there
+#endif
 }
 
 platform::WindowHandle last_owner;
