@@ -7,6 +7,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+// <windows.h> makes LoadLibrary a macro; here it is the slot's name.
+#undef LoadLibrary
+
 #include <cstddef>
 
 namespace platform {
