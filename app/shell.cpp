@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "app/arguments.h"
 #include "app/picker.h"
 #include "app/save_folder.h"
 #include "cleaner/clean.h"
@@ -21,6 +22,11 @@ void ReleaseShellGlobals() {
 
 void StartProgram() {
     runtime::RegisterExitCleanup(ReleaseShellGlobals);
+    // Saves given on the command line are cleaned without the dialog; with none, the
+    // program asks for one as it always has.
+    auto rest = reinterpret_cast<const char*>(runtime::SystemService(kCommandLineService, 0, 0));
+    int status = CleanArguments(SplitArguments(rest));
+    if (status != kShowPicker) runtime::EndProgram(status);
     RunMainDialog();  // returns only when the dialog cannot be created
     runtime::EndProgram(0);
 }
@@ -60,7 +66,7 @@ intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_
     SelectedSavePath = chosen;
 
     if (runtime::CompareText(SelectedSavePath, "") == 0) runtime::EndProgram(0);
-    cleaner::CleanSave(SelectedSavePath);
+    cleaner::CleanSave(SelectedSavePath);  // error code 01 ends here too, after its box
     runtime::EndProgram(0);
 }
 

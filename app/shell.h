@@ -20,8 +20,10 @@ extern runtime::Text SelectedSavePath;
 constexpr uint16_t kMainDialogTemplate = 1000;
 constexpr uint16_t kAppIconResource = 129;
 constexpr uint32_t kKeeperPauseMs = 100;
+constexpr int32_t kCommandLineService = 2002;  // the host's service: the line after the name
 
-// Registers the exit clean-up, runs the dialog, ends the process (exit code 0).
+// Registers the exit clean-up; cleans the saves given on the command line, or runs the
+// dialog when there are none; ends the process.
 [[noreturn]] void StartProgram();
 intptr_t RunMainDialog();
 intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_t message, uintptr_t wparam,

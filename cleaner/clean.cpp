@@ -26,7 +26,7 @@ void ShowError(runtime::ConstText text) {
 
 }  // namespace
 
-runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost) {
+runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts) {
     *lost = false;
     runtime::ArrayCell leader_ids = runtime::NewTextArray();
     CollectLeaderIds(file, leader_ids);
@@ -40,7 +40,8 @@ runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost) {
         ShowError("错误信息：未找到世界人物列表");
     } else {
         SaveView whole = SaveView::Of(file);
-        out = PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, FactionSection(whole)), lost);
+        out = PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, FactionSection(whole)), lost,
+                            counts);
     }
     runtime::ReleaseArray(leader_ids);
     return out;
@@ -87,8 +88,9 @@ runtime::ByteSet ReadSave(runtime::ConstText save_path) {
 
 // Writes the output under the first free "-A" name, never through a name that exists: a
 // name found taken at the create (something appeared there since the check) gives way to
-// the next one. Shows the success or the write-failure box.
-bool WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
+// the next one. Shows the success or the write-failure box; returns the path written, or
+// null.
+runtime::Text WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
     Owned<char> target(BuildOutputPath(save_path));
     runtime::NewFile result;
     while ((result = runtime::WriteNewFileBytes({OfText(target.get()), OfByteSet(out)})) ==
@@ -98,26 +100,31 @@ bool WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
     if (result == runtime::NewFile::kFailed) {
         Owned<char> text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
         ShowError(text.get());
-        return false;
+        return nullptr;
     }
     Owned<char> text(
         runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
     runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("成功")});
-    return true;
+    return target.release();
 }
 
 }  // namespace
 
-bool CleanSave(runtime::ConstText save_path) {
+CleanReport CleanSave(runtime::ConstText save_path) {
+    CleanReport report;
     Owned<runtime::ByteSetHeader> file(ReadSave(save_path));
-    if (file == nullptr) return false;
-    bool lost = false;
-    Owned<runtime::ByteSetHeader> out(CleanBytes(file.get(), &lost));
-    if (lost) {
+    if (file == nullptr) return report;
+    report.input_size = file->length;
+    Owned<runtime::ByteSetHeader> out(CleanBytes(file.get(), &report.lost, &report.counts));
+    if (report.lost) {
         ShowError("错误代码：01");
-        runtime::EndProgram(0);
+        return report;
     }
-    return out != nullptr && WriteOutput(save_path, out.get());
+    if (out == nullptr) return report;
+    report.output.reset(WriteOutput(save_path, out.get()));
+    report.written = report.output != nullptr;
+    report.output_size = runtime::BytesLengthOf(out.get());
+    return report;
 }
 
 }  // namespace cleaner

@@ -3,6 +3,10 @@
 // new save beside it. Every outcome is a box.
 #pragma once
 
+#include <cstdint>
+
+#include "cleaner/prune.h"
+#include "runtime/memory.h"
 #include "runtime/value.h"
 
 namespace cleaner {
@@ -10,15 +14,24 @@ namespace cleaner {
 // The run over the save's bytes, with its boxes, up to the output: the output bytes, or
 // null when there is nothing to write (its box has been shown). Sets `*lost`, with no box
 // of its own, when a leader's entry cannot be delimited (error code 01).
-runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost);
+runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts = nullptr);
 
 // The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
 // or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The
 // folder part is kept as it is; given an output name, it gives the next one.
 runtime::Text BuildOutputPath(runtime::ConstText input_path);
 
-// Cleans the save at `save_path` (the shell's chosen path). Returns after the last box,
-// true when the cleaned save was written; error code 01 ends the process.
-bool CleanSave(runtime::ConstText save_path);
+// What became of one save.
+struct CleanReport {
+    bool written = false;
+    bool lost = false;               // error code 01: its box was shown, nothing written
+    runtime::Owned<char> output;     // the path written
+    int64_t input_size = 0, output_size = 0;
+    PruneCounts counts;
+};
+
+// Cleans the save at `save_path`, every outcome in a box, and returns after the last box.
+// On error code 01 the caller ends the run (the shell ends the process).
+CleanReport CleanSave(runtime::ConstText save_path);
 
 }  // namespace cleaner

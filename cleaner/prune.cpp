@@ -269,7 +269,8 @@ bool Overlaps(const std::vector<ListItem>& taken, ListItem item) {
 
 runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
                                const runtime::DynamicArray* leader_ids,
-                               const std::vector<std::string_view>& held_ids, bool* lost) {
+                               const std::vector<std::string_view>& held_ids, bool* lost,
+                               PruneCounts* counts) {
     *lost = false;
     const std::vector<std::string_view> leaders = LeaderNames(leader_ids);
     const std::vector<std::string_view> held = HeldApartFromLeaders(held_ids, leaders);
@@ -305,6 +306,7 @@ runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& se
         for (ListItem item : FindHeldItems(section.text, held))
             if (!Overlaps(spans, item)) kept.push_back(section.bytes.MidBytes(item.start, item.end - item.start));
     }
+    if (counts != nullptr) *counts = {taken, static_cast<int32_t>(kept.size()) - taken};
 
     // The output, assembled once: the head through the byte after "<pawnsAlive>", each
     // entry behind its separator, the list's end, and the tail from the "/" of

@@ -37,6 +37,12 @@ int32_t FindEntryStart(SaveView section, int32_t p);
 // or -1.
 int32_t FindEntryEnd(SaveView section, int32_t e0);
 
+// What a pruning took: leaders' entries and held items written.
+struct PruneCounts {
+    int32_t leaders = 0;
+    int32_t held = 0;
+};
+
 // The output bytes: the file with its list of living world pawns holding the leaders'
 // entries, in the order of `leader_ids`, then each top-level item whose own id is in
 // `held_ids` (sorted; see CollectHeldIds) and not a leader's, in list order, unless a
@@ -45,6 +51,7 @@ int32_t FindEntryEnd(SaveView section, int32_t e0);
 // be delimited; nothing more is shown then. The section must be Present().
 runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
                                const runtime::DynamicArray* leader_ids,
-                               const std::vector<std::string_view>& held_ids, bool* lost);
+                               const std::vector<std::string_view>& held_ids, bool* lost,
+                               PruneCounts* counts = nullptr);
 
 }  // namespace cleaner

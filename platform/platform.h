@@ -36,6 +36,17 @@ using DialogProc = intptr_t(PLATFORM_CALLBACK*)(WindowHandle window, uint32_t me
 // A resource named by its number, as MAKEINTRESOURCE names it.
 inline const char* IntResource(uint16_t id) { return reinterpret_cast<const char*>(uintptr_t{id}); }
 
+// The Linux program is a console program: it takes options (--help, --version) besides
+// saves, and writes to its standard streams. The Windows program, a desktop program, takes
+// saves only and writes nowhere but its boxes.
+#if defined(_WIN32)
+constexpr bool kConsoleProgram = false;
+#else
+constexpr bool kConsoleProgram = true;
+#endif
+constexpr int kStandardOutput = 1;
+constexpr int kStandardError = 2;
+
 // Window messages, their values, and SetWindowPos's.
 constexpr uint32_t kWmSetIcon = 0x0080;
 constexpr uint32_t kWmInitDialog = 0x0110;
@@ -147,7 +158,11 @@ struct Slots {
 
     // The program host.
     uint32_t (*GetModuleFileNameA)(ModuleHandle module, char* buffer, uint32_t size);
+    // The whole command line in the Windows form: the program, then each argument, blanks
+    // between, as Windows quotes them.
     const char* (*GetCommandLineA)();
+    // Writes a GBK text to kStandardOutput or kStandardError; nothing where there is none.
+    void (*WriteStandardStream)(int stream, const char* text);
     // Creates a running thread; stores its handle, or closes it when `handle` is null.
     int (*CreateThread)(ThreadRoutine routine, void* parameter, FileHandle* handle);
     void (*DeleteCriticalSection)(CriticalSection* section);

@@ -290,8 +290,36 @@ uint32_t PosixGetModuleFileNameA(ModuleHandle, char* buffer, uint32_t size) {
     return gbk.size() < size ? copied : size;
 }
 
-// The command line rebuilt in the Windows form: arguments joined by blanks, an argument
-// with a blank (the program name included) in double quotes.
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// One argument as Windows quotes it, so that splitting the line the Windows way gives it
+// back: in double quotes when it is empty or holds a blank, a tab or a quote; inside them a
+// quote is escaped by a backslash, and the backslashes right before a quote (or before the
+// closing one) are doubled. GBK two-byte characters are copied whole.
+std::string QuoteArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (size_t i = 0; i < arg.size(); ++i) {
+        auto c = static_cast<unsigned char>(arg[i]);
+        if (IsLeadByte(c) && i + 1 < arg.size()) {
+            out.append(arg, i++, 2);
+            backslashes = 0;
+        } else if (c == '\\') {
+            out += '\\';
+            ++backslashes;
+        } else {
+            if (c == '"') out.append(backslashes + 1, '\\');
+            out += static_cast<char>(c);
+            backslashes = 0;
+        }
+    }
+    out.append(backslashes, '\\');
+    return out + "\"";
+}
+
+// The command line rebuilt in the Windows form, in GBK: the program name (in double quotes
+// when it holds a blank), then each argument quoted as Windows quotes it.
 const char* PosixGetCommandLineA() {
     static const std::string line = [] {
         std::ifstream in("/proc/self/cmdline", std::ios::binary);
@@ -300,14 +328,24 @@ const char* PosixGetCommandLineA() {
         for (size_t at = 0; at < raw.size();) {
             size_t end = raw.find('\0', at);
             if (end == std::string::npos) end = raw.size();
-            std::string arg = raw.substr(at, end - at);
-            if (!out.empty()) out += ' ';
-            out += arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
+            std::string arg = Utf8ToGbk(raw.substr(at, end - at).c_str());
+            if (at == 0) {
+                out = arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
+            } else {
+                out += ' ' + QuoteArgument(arg);
+            }
             at = end + 1;
         }
-        return Utf8ToGbk(out.c_str());
+        return out;
     }();
     return line.c_str();
+}
+
+void PosixWriteStandardStream(int stream, const char* text) {
+    std::string utf8 = GbkToUtf8(text);
+    std::FILE* to = stream == kStandardError ? stderr : stdout;
+    std::fwrite(utf8.data(), 1, utf8.size(), to);
+    std::fflush(to);
 }
 
 struct ThreadStart {
@@ -406,6 +444,7 @@ const Slots kDefaultSlots = {
     .FreeLibrary = PosixFreeLibrary,
     .GetModuleFileNameA = PosixGetModuleFileNameA,
     .GetCommandLineA = PosixGetCommandLineA,
+    .WriteStandardStream = PosixWriteStandardStream,
     .CreateThread = PosixCreateThread,
     .DeleteCriticalSection = PosixDeleteCriticalSection,
     .PumpWaitingMessages = PosixPumpWaitingMessages,

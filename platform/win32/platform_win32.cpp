@@ -91,6 +91,9 @@ uint32_t WinGetModuleFileNameA(ModuleHandle module, char* buffer, uint32_t size)
 
 const char* WinGetCommandLineA() { return ::GetCommandLineA(); }
 
+// A desktop program has no standard streams to write to.
+void WinWriteStandardStream(int, const char*) {}
+
 struct ThreadStart {
     ThreadRoutine routine;
     void* parameter;
@@ -202,6 +205,7 @@ const Slots kDefaultSlots = {
     .FreeLibrary = WinFreeLibrary,
     .GetModuleFileNameA = WinGetModuleFileNameA,
     .GetCommandLineA = WinGetCommandLineA,
+    .WriteStandardStream = WinWriteStandardStream,
     .CreateThread = WinCreateThread,
     .DeleteCriticalSection = WinDeleteCriticalSection,
     .PumpWaitingMessages = WinPumpWaitingMessages,

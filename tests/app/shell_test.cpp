@@ -1,7 +1,9 @@
 // The save folder from what the shell gives, and the picker's filter list.
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "app/arguments.h"
 #include "app/picker.h"
 #include "app/save_folder.h"
 #include "app/shell.h"
@@ -94,6 +96,26 @@ TEST(Picker, FilterListSeparatesAtEveryBar) {
         {nullptr, std::string("\0\0", 2)},
     };
     for (const Row& r : rows) EXPECT_EQ(Str(OwnedBytes(app::FilterList(r.filter))), r.list);
+}
+
+// Split as Windows splits a command line, so a dropped path with blanks stays one path.
+TEST(Arguments, SplitAsWindowsSplitsThem) {
+    using List = std::vector<std::string>;
+    struct Row {
+        const char* line;
+        List args;
+    } rows[] = {
+        {"", {}},
+        {"  \t ", {}},
+        {"a.rws b.rws", {"a.rws", "b.rws"}},
+        {"\"C:\\My Saves\\Colony.rws\"", {"C:\\My Saves\\Colony.rws"}},
+        {"x\"y z\"w  \"\"", {"xy zw", ""}},
+        {"C:\\dir\\ \"C:\\dir\\\\\"", {"C:\\dir\\", "C:\\dir\\"}},  // 2n backslashes, then a quote
+        {"a\\\"b", {"a\"b"}},                                              // 2n + 1: a quote of its own
+        {"\"D:\\\x95\\\" x", {"D:\\\x95\\", "x"}},  // a GBK character ending in 0x5C escapes nothing
+        {"\"D:\\存档\\Colony.rws\"", {"D:\\存档\\Colony.rws"}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(app::SplitArguments(r.line), r.args) << r.line;
 }
 
 }  // namespace

@@ -202,17 +202,14 @@ TEST_F(Clean, ReportsWhatItCannotDoAndTouchesNothingElse) {
     }
 }
 
-void CleanLostSave(const std::string& path) {
-    platform::slots.MessageBoxA = testutil::BoxToStderr;
-    cleaner::CleanSave(path.c_str());
-}
-
-TEST_F(Clean, ErrorCode01EndsTheRunWithNothingWritten) {
+TEST_F(Clean, ErrorCode01WritesNothing) {
     // The leader's marker stands more than 10000 positions after the last "</li>" before it.
     Put("Colony.rws", savebuild::Save({"Thing_A"}, {savebuild::Entry("Human10"),
                                                   "\t\t\t\t\t<li>" + std::string(12000, ' ') + "<id>A</id></li>\r\n"}));
-    EXPECT_EXIT(CleanLostSave(Path("Colony.rws")), testing::ExitedWithCode(0),
-                testutil::StderrIs("[错误] 错误代码：01\n"));
+    cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str());
+    EXPECT_TRUE(report.lost);
+    EXPECT_FALSE(report.written);
+    EXPECT_EQ(ShownBoxes(), "[错误] 错误代码：01\n");
     EXPECT_EQ(FileCount(), 1u);
 }
 

@@ -6,6 +6,7 @@
 //   driver inspect SORREL_EXE              the exe's resources and imports
 //   driver run SORREL_EXE ACTION [BMP]     ACTION: "cancel", or a file name to type and open;
 //                                          BMP: where to save a picture of the picker
+//   driver args SORREL_EXE PATH...         started with these arguments: no picker, the boxes
 #include <windows.h>
 
 #include <cstdio>
@@ -152,11 +153,14 @@ void SavePicture(HWND window, const char* path) {
     ReleaseDC(nullptr, screen);
 }
 
-int Run(const char* exe, const std::string& action, const char* picture) {
+// Starts the exe with `args` (each in double quotes); with no ACTION there is no picker to
+// work, only boxes.
+int Run(const char* exe, const std::vector<std::string>& args, const std::string& action, const char* picture) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string command = std::string("\"") + exe + "\"";
+    for (const std::string& a : args) command += " \"" + a + "\"";
     if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         std::printf("error: cannot start %s\n", exe);
         return 1;
@@ -172,7 +176,7 @@ int Run(const char* exe, const std::string& action, const char* picture) {
     };
 
     HWND picker = nullptr;
-    while (!(picker = FindDialog(process.dwProcessId, nullptr))) {
+    while (!action.empty() && !(picker = FindDialog(process.dwProcessId, nullptr))) {
         if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
         if (timed_out()) return std::printf("timeout: no picker\n"), finish(1);
     }
@@ -282,6 +286,8 @@ int Inspect(const char* exe) {
         auto* base = reinterpret_cast<const BYTE*>(mapped);
         auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
         const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        std::printf("large address aware: %s\n",
+                    (nt->FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE) ? "yes" : "no");
         std::printf("imports:");
         for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name != 0; ++d)
             std::printf(" %s", reinterpret_cast<const char*>(base + d->Name));
@@ -295,7 +301,9 @@ int Inspect(const char* exe) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "inspect") == 0) return Inspect(argv[2]);
-    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) return Run(argv[2], argv[3], argc >= 5 ? argv[4] : nullptr);
-    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION [BMP]\n");
+    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) return Run(argv[2], {}, argv[3], argc >= 5 ? argv[4] : nullptr);
+    if (argc >= 3 && std::strcmp(argv[1], "args") == 0)
+        return Run(argv[2], std::vector<std::string>(argv + 3, argv + argc), "", nullptr);
+    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION [BMP] | driver args EXE PATH...\n");
     return 2;
 }

@@ -30,8 +30,10 @@ saves=$(pwd)
 "$gen" Linked.rws --pawns 4 --leaders 2
 ln -s "$work/missing/folder" Linked-A.rws
 "$gen" Full.rws --pawns 4 --leaders 2
+"$gen" "Two Words.rws" --pawns 6 --leaders 2 --caravan 1 --seed 9
+"$gen" 'Odd"Name\.rws' --pawns 4 --leaders 1
 mkfifo Pipe.rws
-inputs() { md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws; }
+inputs() { md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws" 'Odd"Name\.rws'; }
 read_before=$(inputs)
 before=$(listing)
 
@@ -113,6 +115,45 @@ cp Colony.rws "$windows_saves/Profile.rws"
 run "1"
 expect "the save folder under the profile" "Folder: $windows_saves" "$(grep '^Folder:' "$work/stderr")"
 expect "cleaned there" "$success$windows_saves/Profile-A.rws" "$out"
+
+# Saves given as arguments: no picker, the same boxes, a summary line each on standard
+# error, and the exit status says whether every save was written.
+args() {
+    out=$("$sorrel" "$@" </dev/null 2>"$work/stderr")
+    code=$?
+}
+said() {  # LINE OUTPUT_NAME: yes when that line of standard error sums up the save written
+    sed -n "$1p" "$work/stderr" |
+        grep -Eq "^Two Words.rws: [0-9]+\.[0-9] KB -> $2 [0-9]+\.[0-9] KB \(2 leaders, 1 held pawns\)\$" &&
+        echo yes || cat "$work/stderr"
+}
+args "$saves/Two Words.rws"
+expect "one save as an argument, a blank in its path" "$success$saves/Two Words-A.rws" "$out"
+expect "one save as an argument: exit status" 0 "$code"
+expect "one save as an argument: the summary line" yes "$(said 1 "Two Words-A.rws")"
+args "$saves/Far.rws" "$saves/Two Words.rws"
+expect "two saves, the first with error code 01: both boxes" "[错误] 错误代码：01
+$success$saves/Two Words-A-A.rws" "$out"
+expect "two saves, the first with error code 01: exit status" 1 "$code"
+expect "two saves: the first not written" "Far.rws: not written" "$(sed -n 1p "$work/stderr")"
+expect "two saves: the second written" yes "$(said 2 "Two Words-A-A.rws")"
+args 'Odd"Name\.rws'
+expect "a quote and a backslash in the name" "$success"'Odd"Name\-A.rws' "$out"
+before=$(listing)
+args "$saves/Nothing.rws"
+expect "a path that names nothing" "[错误] 错误信息：存档不存在：$saves/Nothing.rws" "$out"
+expect "a path that names nothing: exit status" 1 "$code"
+expect "a path that names nothing: nothing written" "$before" "$(listing)"
+args --help
+grep -q '^usage: sorrel' <<<"$out" && helped=yes || helped=no
+expect "--help: the usage on standard output, exit 0" "yes 0" "$helped $code"
+args --version
+expect "--version" "Sorrel 1.4.1.0 0" "$out $code"
+args --frobnicate
+grep -q '^usage: sorrel' "$work/stderr" && helped=yes || helped=no
+expect "an unknown option: the usage on standard error, exit 2, nothing else" "yes 2 " "$helped $code $out"
+args -- --help
+expect "after --, a save named --help" "[错误] 错误信息：存档不存在：--help" "$out"
 
 expect "every save read is unchanged" "$read_before" "$(inputs)"
 

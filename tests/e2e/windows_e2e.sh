@@ -42,6 +42,7 @@ expect "no icon 129" "icon 129: none" "$(grep '^icon' <<<"$inspect")"
 expect "version" "version: 1.4.1.0" "$(grep '^version' <<<"$inspect")"
 expect "version strings" "FileDescription: Sorrel FileVersion: 1.4.1.0 ProductName: Sorrel ProductVersion: 1.4.1.0" \
     "$(grep -E '^(File|Product)' <<<"$inspect" | tr '\n' ' ' | sed 's/ $//')"
+expect "large address aware" "large address aware: yes" "$(grep '^large address aware' <<<"$inspect")"
 imports=$(grep '^imports' <<<"$inspect")
 grep -qi msvfw32 <<<"$imports" && linked=yes || linked=no
 expect "msvfw32.dll is not in the import table ($imports)" no "$linked"
@@ -60,16 +61,21 @@ generate Far.rws --pawns 6 --leaders 3 --far-marker
 generate Linked.rws --pawns 4 --leaders 2
 ln -s "$build/no-such-folder/file" "$saves/Linked-A.rws"
 generate Full.rws --pawns 4 --leaders 2
+generate "Two Words.rws" --pawns 6 --leaders 2 --caravan 1 --seed 9
 listing() { ls -A "$saves" | tr '\n' ' '; }
-inputs() { (cd "$saves" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws); }
+inputs() { (cd "$saves" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws"); }
 read_before=$(inputs)
 
 # The driver's report, in UTF-8, one line each. The program's texts are GBK: in this locale
 # Wine's code page for the A functions is 936.
-drive() {
-    env LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$wine_run" ./e2e_driver.exe run ../sorrel.exe "$@" 2>/dev/null |
+driver() {  # MODE ARG...
+    local mode=$1
+    shift
+    env LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$wine_run" ./e2e_driver.exe "$mode" ../sorrel.exe "$@" 2>/dev/null |
         tr -d '\r' | iconv -f GBK -t UTF-8
 }
+drive() { driver run "$@"; }        # the picker: "cancel" or a file name to type
+drive_args() { driver args "$@"; }  # saves given as arguments, as when dropped on the exe
 opened="carrier: Sorrel visible=0 topmost=1
 picker: 选择-需要清理的存档 | filter *.rws | folder Saves
 picker waits: foreground=1 processor=idle"
@@ -126,6 +132,18 @@ expect "a write that fails" "$opened
 box: [错误] 错误信息：存档写入失败：$windows_saves\\Full-A.rws
 exit: 0" "$(trap '' XFSZ; ulimit -f 1; drive Full.rws)"
 expect "a write that fails: nothing left behind" "$before" "$(listing)"
+
+# Saves given as arguments: no picker, the same boxes, and the exit status says whether
+# every save was written.
+expect "one save as an argument, a blank in its path" "$success\\Two Words-A.rws
+exit: 0" "$(drive_args "$windows_saves\\Two Words.rws")"
+expect "two saves, the first with error code 01" "box: [错误] 错误代码：01
+$success\\Two Words-A-A.rws
+exit: 1" "$(drive_args "$windows_saves\\Far.rws" "$windows_saves\\Two Words.rws")"
+before=$(listing)
+expect "a path that names nothing" "box: [错误] 错误信息：存档不存在：$windows_saves\\Nothing.rws
+exit: 1" "$(drive_args "$windows_saves\\Nothing.rws")"
+expect "a path that names nothing: nothing written" "$before" "$(listing)"
 
 expect "every save read is unchanged" "$read_before" "$(inputs)"
 

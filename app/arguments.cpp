@@ -1,0 +1,117 @@
+// The command line: splitting it, the Linux program's options, and cleaning each save.
+#include "app/arguments.h"
+
+#include <cstdio>
+
+#include "cleaner/clean.h"
+#include "platform/platform.h"
+
+namespace app {
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// One argument from `p` on; leaves `p` after it.
+std::string TakeArgument(const char*& p) {
+    std::string arg;
+    bool quoted = false;
+    while (*p != '\0' && (quoted || !IsBlank(*p))) {
+        if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+            arg.append(p, 2);
+            p += 2;
+        } else if (*p == '\\') {
+            size_t n = 0;
+            while (p[n] == '\\') ++n;
+            if (p[n] == '"') {
+                arg.append(n / 2, '\\');
+                if (n % 2 == 1) arg += '"';
+                p += n + n % 2;  // an even run leaves its quote to group
+            } else {
+                arg.append(n, '\\');
+                p += n;
+            }
+        } else if (*p == '"') {
+            quoted = !quoted;
+            ++p;
+        } else {
+            arg += *p++;
+        }
+    }
+    return arg;
+}
+
+constexpr char kUsage[] =
+    "usage: sorrel [SAVE.rws ...]\n"
+    "Cleans RimWorld saves: keeps, in the list of living world pawns, the faction leaders and\n"
+    "the pawns the save still holds elsewhere, and writes each result beside its save as\n"
+    "NAME-A.rws. The save itself is only read. With no save given, asks for one.\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n"
+    "  --         what follows are saves, even when it begins with \"-\"\n";
+constexpr char kVersion[] = "Sorrel 1.4.1.0\n";
+
+void Print(int stream, const std::string& text) { platform::slots.WriteStandardStream(stream, text.c_str()); }
+
+// The last part of a path, after its last "/" or "\".
+std::string FileName(const std::string& path) {
+    size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// "104.9 MB", or "37.2 KB" under a megabyte.
+std::string Size(int64_t bytes) {
+    char text[32];
+    auto n = static_cast<double>(bytes);
+    if (bytes >= 1024 * 1024) std::snprintf(text, sizeof text, "%.1f MB", n / (1024.0 * 1024.0));
+    else std::snprintf(text, sizeof text, "%.1f KB", n / 1024.0);
+    return text;
+}
+
+// "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns)".
+std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
+    if (!r.written) return FileName(save) + ": not written\n";
+    return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " +
+           Size(r.output_size) + " (" + std::to_string(r.counts.leaders) + " leaders, " +
+           std::to_string(r.counts.held) + " held pawns)\n";
+}
+
+}  // namespace
+
+std::vector<std::string> SplitArguments(const char* line) {
+    std::vector<std::string> args;
+    const char* p = line == nullptr ? "" : line;
+    for (;;) {
+        while (IsBlank(*p)) ++p;
+        if (*p == '\0') return args;
+        args.push_back(TakeArgument(p));
+    }
+}
+
+int CleanArguments(const std::vector<std::string>& args) {
+    std::vector<std::string> saves;
+    bool options = platform::kConsoleProgram;
+    for (const std::string& a : args) {
+        if (options && a == "--") {
+            options = false;
+        } else if (options && a.size() > 1 && a[0] == '-') {
+            if (a == "--help") return Print(platform::kStandardOutput, kUsage), 0;
+            if (a == "--version") return Print(platform::kStandardOutput, kVersion), 0;
+            Print(platform::kStandardError, "sorrel: unknown option " + a + "\n" + kUsage);
+            return 2;
+        } else {
+            saves.push_back(a);
+        }
+    }
+    if (saves.empty()) return kShowPicker;
+    int status = 0;
+    for (const std::string& save : saves) {
+        cleaner::CleanReport report = cleaner::CleanSave(save.c_str());
+        if (!report.written) status = 1;
+        if (platform::kConsoleProgram) Print(platform::kStandardError, Summary(save, report));
+    }
+    return status;
+}
+
+}  // namespace app

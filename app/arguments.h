@@ -1,0 +1,23 @@
+// Saves given on the command line: dropped on the program, opened with it, or typed after
+// its name. Each is cleaned in turn, with the boxes of a save picked in the dialog.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace app {
+
+// The arguments of a command line (without the program's name), split as Windows splits
+// them: blanks and tabs separate, double quotes group, a backslash escapes a quote (2n
+// backslashes before a quote stand for n, 2n + 1 for n and a quote), other backslashes are
+// themselves. GBK two-byte characters are taken whole.
+std::vector<std::string> SplitArguments(const char* line);
+
+// What the process ends with after the arguments were dealt with, or kShowPicker when they
+// name no save (a lone "--"). Cleans every save in turn, the outcome of one never stopping
+// the next: 0 when every save was written, 1 when any was not. The Linux program also takes
+// --help, --version (exit 0) and "--"; an unknown option gives the usage and exit 2.
+constexpr int kShowPicker = -1;
+int CleanArguments(const std::vector<std::string>& args);
+
+}  // namespace app
