@@ -1,25 +1,41 @@
-# Entry points for people and CI. Each target first installs, from Debian packages, whatever
-# the build needs and is missing (scripts/setup.sh does nothing when all is there).
+# Entry points for people and CI. Each target first installs, from Debian packages, what
+# that target needs and is missing, no more (scripts/setup.sh does nothing when all is there).
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 PRESETS := native asan win32 win64
 
 FUZZ_SECONDS ?= 60
+VERSION := 1.4.1.0
+DIST_ZIP := build/dist/sorrel-$(VERSION)-win32.zip
 
-.PHONY: setup run demo bench win32 run-win32 test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: setup run demo bench win32 run-win32 dist check-dist test fuzz build-fuzz $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
 
 setup:
-	@bash scripts/setup.sh
+	@bash scripts/setup.sh all
 
-$(addprefix build-,$(PRESETS)): build-%: setup
+# What each preset's build needs (the sanitizer build is the native one's), and its tests:
+# the Windows tests run under Wine.
+SETUP_native := native
+SETUP_asan := native
+SETUP_win32 := win32
+SETUP_win64 := win64
+
+$(addprefix build-,$(PRESETS)): build-%:
+	@bash scripts/setup.sh $(SETUP_$*)
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $* -j $(JOBS)
 
-$(addprefix test-,$(PRESETS)): test-%: build-%
+test-native test-asan: test-%: build-%
 	@echo "== tests: $* =="
 	@ctest --preset $* -j $(JOBS)
 
-build-fuzz: setup
+test-win32 test-win64: test-%: build-%
+	@bash scripts/setup.sh wine
+	@echo "== tests: $* =="
+	@ctest --preset $* -j $(JOBS)
+
+build-fuzz:
+	@bash scripts/setup.sh fuzz
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
 
@@ -30,8 +46,18 @@ fuzz: build-fuzz
 	@grep -E '^(Done|stat::number_of_executed_units|stat::slowest)' build/fuzz/fuzz.log
 
 # Every build, every test: native, sanitizers, the Windows builds under Wine, a minute of
-# fuzzing.
-test: $(addprefix test-,$(PRESETS)) fuzz
+# fuzzing, the players' zip.
+test: $(addprefix test-,$(PRESETS)) fuzz check-dist
+
+# The players' zip: the product and its instructions in Chinese.
+dist: build-win32
+	@bash scripts/setup.sh dist
+	@mkdir -p build/dist
+	@python3 scripts/dist.py build/win32/sorrel.exe docs/使用说明.txt $(DIST_ZIP)
+
+check-dist: dist
+	@echo "== the players' zip =="
+	@python3 tests/dist_check.py $(DIST_ZIP) build/win32/sorrel.exe
 
 # The Linux program on your own saves: it lists the saves of the game's folder (or the
 # current one) and reads a number or a path.
