@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Mutation testing by hand (not in CI): small faults put into the program one at a time, each
+rebuilt and run against the native tests and the Linux end-to-end suite. A mutant the tests
+fail on is caught; one they pass is missed; one that does not build is left out.
+
+    scripts/mutate.py [--seed N] [--count N] [--build DIR] [--report FILE]
+
+Faults: a comparison flipped (< and <=, > and >=, == and !=), a constant off by one, a
+statement dropped, a condition negated, a returned value replaced. They are drawn from the
+code under cleaner/, runtime/ and app/, the same ones for the same seed, spread over the
+files. Every file touched is put back, also when the run is interrupted.
+"""
+import argparse
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+FOLDERS = ("cleaner", "runtime", "app")
+
+# (kind, pattern, replacement); a pattern's first group is what is replaced.
+FLIPS = [
+    ("comparison", r" (<) ", " <= "),
+    ("comparison", r" (<=) ", " < "),
+    ("comparison", r" (>) ", " >= "),
+    ("comparison", r" (>=) ", " > "),
+    ("comparison", r" (==) ", " != "),
+    ("comparison", r" (!=) ", " == "),
+    ("constant", r"(?<![\w.])(\d+)(?![\w.])", None),  # n -> n + 1
+]
+
+
+def code_part(line):
+    """The line without its comment and with its string and character literals blanked, so
+    that no fault lands inside them."""
+    out, quote, i = [], None, 0
+    while i < len(line):
+        c = line[i]
+        if quote:
+            if c == "\\":
+                out.append("  ")
+                i += 2
+                continue
+            if c == quote:
+                quote = None
+            out.append(c if c == quote or quote is None else " ")
+        elif c in "\"'":
+            quote = c
+            out.append(c)
+        elif line.startswith("//", i):
+            break
+        else:
+            out.append(c)
+        i += 1
+    return "".join(out).ljust(len(line))
+
+
+def skipped(code):
+    s = code.strip()
+    return (not s or s.startswith("#") or s.startswith("static_assert") or s.startswith("template")
+            or "operator" in s)
+
+
+def candidates(path):
+    rel = os.path.relpath(path, ROOT)
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    found = []
+    for n, line in enumerate(lines):
+        code = code_part(line)
+        if skipped(code):
+            continue
+        for kind, pattern, replacement in FLIPS:
+            for m in re.finditer(pattern, code):
+                a, b = m.span(1)
+                new = replacement if replacement else str(int(m.group(1)) + 1)
+                if kind == "comparison":
+                    a, b = m.span(0)
+                found.append((rel, n, kind, line[:a] + new + line[b:]))
+        s = code.strip()
+        m = re.match(r"(\s*)(if|while) \((.*)\) \{$", code.rstrip())
+        if m and "(" not in m.group(3)[:1]:
+            found.append((rel, n, "negated", line.replace("(" + m.group(3) + ")", "(!(" + m.group(3) + "))", 1)))
+        m = re.match(r"(\s*)return (true|false|0|1|-1);", code)
+        if m:
+            other = {"true": "false", "false": "true", "0": "1", "1": "0", "-1": "0"}[m.group(2)]
+            found.append((rel, n, "return", m.group(1) + "return " + other + ";" + line[len(m.group(0)):]))
+        elif re.match(r"\s*return [^;{}]+;\s*$", code) and not s.startswith("return {"):
+            found.append((rel, n, "return", re.sub(r"return [^;]+;", "return {};", line, count=1)))
+        # A statement of its own that calls, assigns or counts: dropped.
+        if (re.match(r"\s*[\w:.>\-\[\]*]+(\(.*\)|\s*[-+*|&]?=\s.*|\+\+|--);\s*$", code)
+                and not re.match(r"\s*(return|const|auto|int|bool|using|static|constexpr)\b", code)
+                and not re.match(r"\s*[\w:<>]+\s+\w+\s*=", code)):
+            found.append((rel, n, "dropped", re.match(r"\s*", line).group(0) + ";"))
+    return found
+
+
+def choose(seed, count):
+    files = sorted(os.path.join(d, f) for folder in FOLDERS
+                   for d, _, fs in os.walk(os.path.join(ROOT, folder)) for f in fs if f.endswith(".cpp"))
+    rng = random.Random(seed)
+    per_file = {f: candidates(f) for f in files}
+    for f in per_file:
+        rng.shuffle(per_file[f])
+    chosen = []
+    while len(chosen) < count and any(per_file.values()):  # round robin: spread over the files
+        for f in files:
+            if per_file[f] and len(chosen) < count:
+                chosen.append(per_file[f].pop())
+    return chosen
+
+
+def run(cmd, timeout):
+    try:
+        return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return -1
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--count", type=int, default=160)
+    p.add_argument("--build", default=os.path.join(ROOT, "build", "mutate"))
+    p.add_argument("--report", default=None)
+    a = p.parse_args()
+
+    subprocess.run(["cmake", "-S", ROOT, "-B", a.build, "-DCMAKE_BUILD_TYPE=Debug", "-DSORREL_WERROR=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+    if run(["cmake", "--build", a.build, "-j", str(os.cpu_count())], 1800) != 0:
+        sys.exit("mutate: the unmutated program does not build")
+    if run(["ctest", "--test-dir", a.build, "-j", str(os.cpu_count()), "--timeout", "120"], 1800) != 0:
+        sys.exit("mutate: the unmutated program fails its tests")
+
+    originals = {}
+
+    def restore(*_):
+        for path, text in originals.items():
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+        originals.clear()
+
+    def interrupted(*_):
+        restore()
+        sys.exit("mutate: interrupted; every file put back")
+
+    signal.signal(signal.SIGINT, interrupted)
+    signal.signal(signal.SIGTERM, interrupted)
+
+    report = open(a.report, "w", encoding="utf-8") if a.report else sys.stdout
+    mutants = choose(a.seed, a.count)
+    caught = built = 0
+    try:
+        for i, (rel, n, kind, new) in enumerate(mutants, 1):
+            path = os.path.join(ROOT, rel)
+            with open(path, encoding="utf-8") as f:
+                text = f.read()
+            originals[path] = text
+            lines = text.split("\n")
+            old, lines[n] = lines[n], new
+            with open(path, "w", encoding="utf-8") as f:
+                f.write("\n".join(lines))
+            start = time.time()
+            if run(["cmake", "--build", a.build, "-j", str(os.cpu_count())], 600) != 0:
+                verdict = "does not build"
+            else:
+                built += 1
+                failed = run(["ctest", "--test-dir", a.build, "-j", str(os.cpu_count()), "--timeout", "60",
+                              "--stop-on-failure"], 900) != 0
+                caught += failed
+                verdict = "caught" if failed else "MISSED"
+            restore()
+            print(f"{i:3} {verdict:14} {rel}:{n + 1} {kind}: {old.strip()}  =>  {new.strip()}  "
+                  f"({time.time() - start:.0f} s)", file=report, flush=True)
+    finally:
+        restore()
+        # The build folder holds objects of the last mutant: bring it back to the source.
+        run(["cmake", "--build", a.build, "-j", str(os.cpu_count())], 1800)
+    print(f"{built} mutants, {caught} caught ({len(mutants) - built} left out: they do not build)",
+          file=report, flush=True)
+
+
+if __name__ == "__main__":
+    main()
