@@ -84,8 +84,9 @@ def candidates(path):
                 found.append((rel, n, kind, line[:a] + new + line[b:]))
         s = code.strip()
         m = re.match(r"(\s*)(if|while) \((.*)\) \{$", code.rstrip())
-        if m and "(" not in m.group(3)[:1]:
-            found.append((rel, n, "negated", line.replace("(" + m.group(3) + ")", "(!(" + m.group(3) + "))", 1)))
+        if m:
+            a, b = m.span(3)
+            found.append((rel, n, "negated", line[:a] + "!(" + line[a:b] + ")" + line[b:]))
         m = re.match(r"(\s*)return (true|false|0|1|-1);", code)
         if m:
             other = {"true": "false", "false": "true", "0": "1", "1": "0", "-1": "0"}[m.group(2)]
