@@ -13,7 +13,8 @@ namespace app {
 using runtime::OfByteSet;
 using runtime::OfInt32;
 using runtime::OfText;
-using runtime::Owned;
+using runtime::OwnedBytes;
+using runtime::OwnedText;
 
 namespace {
 
@@ -26,25 +27,25 @@ constexpr runtime::ConstBytes<2> kListEnd{1, 2, {0, 0}};
 constexpr int32_t kFileBufferSize = 255;
 
 // A copy the record may point at, or null for a null argument.
-Owned<char> CopyOrNull(runtime::ConstText text) {
-    return Owned<char>(text == nullptr ? nullptr : runtime::ConcatText({text}));
+OwnedText CopyOrNull(runtime::ConstText text) {
+    return OwnedText(text == nullptr ? nullptr : runtime::ConcatText({text}));
 }
 
 }  // namespace
 
-runtime::ByteSet FilterList(runtime::ConstText filter) {
-    Owned<runtime::ByteSetHeader> bytes(runtime::ToBytes({OfText(filter)}));
-    Owned<runtime::ByteSetHeader> separated(
+OwnedBytes FilterList(runtime::ConstText filter) {
+    OwnedBytes bytes(runtime::ToBytes({OfText(filter)}));
+    OwnedBytes separated(
         runtime::ReplaceBytes({OfByteSet(bytes.get()), OfByteSet(kBar.get()), OfByteSet(kNul.get())}));
-    return runtime::ConcatBytes({separated.get(), kListEnd.get()});
+    return OwnedBytes(runtime::ConcatBytes({separated.get(), kListEnd.get()}));
 }
 
-runtime::Text PickOpenFile(platform::WindowHandle owner, runtime::ConstText title, runtime::ConstText filter,
-                           runtime::ConstText initial_folder) {
-    Owned<runtime::ByteSetHeader> filter_list(FilterList(filter));
-    Owned<runtime::ByteSetHeader> file(runtime::BlankBytes({OfInt32(kFileBufferSize)}));
-    Owned<char> folder = CopyOrNull(initial_folder);
-    Owned<char> title_copy = CopyOrNull(title);
+OwnedText PickOpenFile(platform::WindowHandle owner, runtime::ConstText title, runtime::ConstText filter,
+                       runtime::ConstText initial_folder) {
+    OwnedBytes filter_list = FilterList(filter);
+    OwnedBytes file(runtime::BlankBytes({OfInt32(kFileBufferSize)}));
+    OwnedText folder = CopyOrNull(initial_folder);
+    OwnedText title_copy = CopyOrNull(title);
 
     platform::OPENFILENAMEA request{};
     request.lStructSize = platform::kOpenFileNameSizeNt4;
@@ -56,8 +57,8 @@ runtime::Text PickOpenFile(platform::WindowHandle owner, runtime::ConstText titl
     request.lpstrTitle = title_copy.get();
     request.Flags = platform::kOfnExplorer;
 
-    if (OpenFileNamePreview::Call(&request) == 0) return const_cast<char*>(runtime::kEmptyText);
-    return runtime::ToText({OfByteSet(file.get())});
+    if (OpenFileNamePreview::Call(&request) == 0) return OwnedText(const_cast<char*>(runtime::kEmptyText));
+    return OwnedText(runtime::ToText({OfByteSet(file.get())}));
 }
 
 }  // namespace app

@@ -3,16 +3,17 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "runtime/memory.h"
 #include "runtime/value.h"
 
 namespace app {
 
 // The filter in the dialog's list form: each "|" of `filter` becomes a NUL, and two NULs end
 // the list ("*.rws" -> "*.rws" NUL NUL; "" -> NUL NUL).
-runtime::ByteSet FilterList(runtime::ConstText filter);
+runtime::OwnedBytes FilterList(runtime::ConstText filter);
 
 // The path chosen (up to 254 bytes), or the empty text on cancel or failure.
-runtime::Text PickOpenFile(platform::WindowHandle owner, runtime::ConstText title, runtime::ConstText filter,
+runtime::OwnedText PickOpenFile(platform::WindowHandle owner, runtime::ConstText title, runtime::ConstText filter,
                            runtime::ConstText initial_folder);
 
 }  // namespace app

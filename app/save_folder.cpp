@@ -8,7 +8,7 @@ namespace app {
 
 using runtime::OfInt32;
 using runtime::OfText;
-using runtime::Owned;
+using runtime::OwnedText;
 
 namespace {
 
@@ -18,23 +18,23 @@ constexpr int32_t kPathCapacity = 255;
 
 }  // namespace
 
-runtime::Text SpecialFolderPath(int32_t folder) {
+OwnedText SpecialFolderPath(int32_t folder) {
     // The shell writes up to MAX_PATH bytes whatever the buffer, so it gets that many; a
     // path longer than the program keeps counts as no path at all.
-    Owned<char> buffer(runtime::SpaceText({OfInt32(static_cast<int32_t>(platform::kMaxPath) - 1)}));
+    OwnedText buffer(runtime::SpaceText({OfInt32(static_cast<int32_t>(platform::kMaxPath) - 1)}));
     platform::ItemIdList* list = nullptr;
     platform::slots.SHGetSpecialFolderLocation(nullptr, folder, &list);
     platform::slots.SHGetPathFromIDListA(list, buffer.get());
     if (runtime::CompareText(buffer.get(), "") == 0 || runtime::TextLength({OfText(buffer.get())}) > kPathCapacity)
-        return const_cast<char*>(runtime::kEmptyText);
-    Owned<char> last(runtime::RightText({OfText(buffer.get()), OfInt32(1)}));
+        return OwnedText(const_cast<char*>(runtime::kEmptyText));
+    OwnedText last(runtime::RightText({OfText(buffer.get()), OfInt32(1)}));
     if (runtime::CompareText(last.get(), "\\") != 0) buffer.reset(runtime::ConcatText({buffer.get(), "\\"}));
-    return runtime::ConcatText({buffer.get()});
+    return OwnedText(runtime::ConcatText({buffer.get()}));
 }
 
-runtime::Text LocateSaveFolder() {
-    Owned<char> profile(SpecialFolderPath(platform::kCsidlProfile));
-    return runtime::ConcatText({profile.get(), kSaveFolderSuffix});
+OwnedText LocateSaveFolder() {
+    OwnedText profile = SpecialFolderPath(platform::kCsidlProfile);
+    return OwnedText(runtime::ConcatText({profile.get(), kSaveFolderSuffix}));
 }
 
 }  // namespace app

@@ -1,15 +1,16 @@
 // Where the game keeps its saves: the user's profile folder and the game's fixed path.
 #pragma once
 
+#include "runtime/memory.h"
 #include "runtime/value.h"
 
 namespace app {
 
 // The special folder's path with exactly one trailing backslash, or the empty text.
-runtime::Text SpecialFolderPath(int32_t folder);
+runtime::OwnedText SpecialFolderPath(int32_t folder);
 
 // The profile folder followed by "AppData\LocalLow\Ludeon Studios\RimWorld\Saves" (the bare
 // suffix when the profile has no path). Not required to exist.
-runtime::Text LocateSaveFolder();
+runtime::OwnedText LocateSaveFolder();
 
 }  // namespace app

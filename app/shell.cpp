@@ -59,11 +59,9 @@ intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_
     platform::slots.SendMessageA(window, platform::kWmSetIcon, platform::kIconBig, icon);
     runtime::StartThread(TopmostKeeper);
 
-    runtime::Owned<char> folder(LocateSaveFolder());
-    runtime::Text chosen = PickOpenFile(window, "选择-需要清理的存档", "*.rws", folder.get());
-    folder.reset();
-    runtime::FreeMemory(SelectedSavePath);
-    SelectedSavePath = chosen;
+    runtime::OwnedText chosen = PickOpenFile(window, "选择-需要清理的存档", "*.rws", LocateSaveFolder().get());
+    ReleaseShellGlobals();
+    SelectedSavePath = chosen.release();
 
     if (runtime::CompareText(SelectedSavePath, "") == 0) runtime::EndProgram(0);
     cleaner::CleanSave(SelectedSavePath);  // error code 01 ends here too, after its box

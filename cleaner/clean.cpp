@@ -14,7 +14,8 @@ namespace cleaner {
 using runtime::OfByteSet;
 using runtime::OfInt32;
 using runtime::OfText;
-using runtime::Owned;
+using runtime::OwnedBytes;
+using runtime::OwnedText;
 
 namespace {
 
@@ -26,28 +27,26 @@ void ShowError(runtime::ConstText text) {
 
 }  // namespace
 
-runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts) {
+OwnedBytes CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts) {
     *lost = false;
-    runtime::ArrayCell leader_ids = runtime::NewTextArray();
-    CollectLeaderIds(file, leader_ids);
+    runtime::OwnedArray leader_ids(runtime::NewTextArray());
+    CollectLeaderIds(file, leader_ids.get());
     PawnSection section = CutPawnSection(file);
-    runtime::ByteSet out = nullptr;
     if (runtime::ArrayMemberCount(*leader_ids) == 0) {
         ShowError("错误信息：未找到帮派首领信息");
-    } else if (!section.Present()) {
+        return nullptr;
+    }
+    if (!section.Present()) {
         // Without the list there is nothing to prune; splicing around a missing tag would
         // write a broken save.
         ShowError("错误信息：未找到世界人物列表");
-    } else {
-        SaveView whole = SaveView::Of(file);
-        out = PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, FactionSection(whole)), lost,
-                            counts);
+        return nullptr;
     }
-    runtime::ReleaseArray(leader_ids);
-    return out;
+    SaveView whole = SaveView::Of(file);
+    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, FactionSection(whole)), lost, counts);
 }
 
-runtime::Text BuildOutputPath(runtime::ConstText input_path) {
+OwnedText BuildOutputPath(runtime::ConstText input_path) {
     auto path = OfText(input_path);
     // The last backslash; FindText steps over GBK characters, whose second byte may be 0x5C.
     int32_t separator = 0;
@@ -56,20 +55,20 @@ runtime::Text BuildOutputPath(runtime::ConstText input_path) {
         separator = b;
     }
     int32_t length = runtime::TextLength({path});
-    Owned<char> name(runtime::RightText({path, OfInt32(length - separator)}));
+    OwnedText name(runtime::RightText({path, OfInt32(length - separator)}));
     // Only the file name's own ".rws" is replaced; any other name keeps all it has.
     // "." is never half of a GBK character, so a name ending in ".rws" ends in those four.
     int32_t name_length = runtime::TextLength({OfText(name.get())});
-    Owned<char> ending(runtime::RightText({OfText(name.get()), OfInt32(kExtensionLength)}));
+    OwnedText ending(runtime::RightText({OfText(name.get()), OfInt32(kExtensionLength)}));
     bool rws = name_length >= kExtensionLength &&
                runtime::FindText({OfText(ending.get()), OfText(".rws"), OfInt32(1), runtime::OfBool(true)}) == 1;
     int32_t kept = rws ? name_length - kExtensionLength : name_length;
-    Owned<char> base_name(runtime::LeftText({OfText(name.get()), OfInt32(kept)}));
-    Owned<char> folder(runtime::LeftText({path, OfInt32(separator)}));
-    Owned<char> stem(runtime::ConcatText({folder.get(), base_name.get(), "-A"}));
+    OwnedText base_name(runtime::LeftText({OfText(name.get()), OfInt32(kept)}));
+    OwnedText folder(runtime::LeftText({path, OfInt32(separator)}));
+    OwnedText stem(runtime::ConcatText({folder.get(), base_name.get(), "-A"}));
     for (;;) {
-        Owned<char> candidate(runtime::ConcatText({stem.get(), ".rws"}));
-        if (!runtime::FileExists({OfText(candidate.get())})) return candidate.release();
+        OwnedText candidate(runtime::ConcatText({stem.get(), ".rws"}));
+        if (!runtime::FileExists({OfText(candidate.get())})) return candidate;
         stem.reset(runtime::ConcatText({stem.get(), "-A"}));
     }
 }
@@ -77,11 +76,11 @@ runtime::Text BuildOutputPath(runtime::ConstText input_path) {
 namespace {
 
 // The save's bytes, or null after the box that says why there are none.
-runtime::ByteSet ReadSave(runtime::ConstText save_path) {
-    runtime::ByteSet file = runtime::ReadFileBytes({OfText(save_path)});
+OwnedBytes ReadSave(runtime::ConstText save_path) {
+    OwnedBytes file(runtime::ReadFileBytes({OfText(save_path)}));
     if (file != nullptr) return file;
     const char* why = runtime::FileExists({OfText(save_path)}) ? "错误信息：存档读取失败：" : "错误信息：存档不存在：";
-    Owned<char> text(runtime::ConcatText({why, save_path}));
+    OwnedText text(runtime::ConcatText({why, save_path}));
     ShowError(text.get());
     return nullptr;
 }
@@ -90,38 +89,37 @@ runtime::ByteSet ReadSave(runtime::ConstText save_path) {
 // name found taken at the create (something appeared there since the check) gives way to
 // the next one. Shows the success or the write-failure box; returns the path written, or
 // null.
-runtime::Text WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
-    Owned<char> target(BuildOutputPath(save_path));
+OwnedText WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
+    OwnedText target = BuildOutputPath(save_path);
     runtime::NewFile result;
     while ((result = runtime::WriteNewFileBytes({OfText(target.get()), OfByteSet(out)})) ==
            runtime::NewFile::kNameTaken) {
-        target.reset(BuildOutputPath(target.get()));
+        target = BuildOutputPath(target.get());
     }
     if (result == runtime::NewFile::kFailed) {
-        Owned<char> text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
+        OwnedText text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
         ShowError(text.get());
         return nullptr;
     }
-    Owned<char> text(
-        runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
+    OwnedText text(runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
     runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("成功")});
-    return target.release();
+    return target;
 }
 
 }  // namespace
 
 CleanReport CleanSave(runtime::ConstText save_path) {
     CleanReport report;
-    Owned<runtime::ByteSetHeader> file(ReadSave(save_path));
+    OwnedBytes file = ReadSave(save_path);
     if (file == nullptr) return report;
     report.input_size = file->length;
-    Owned<runtime::ByteSetHeader> out(CleanBytes(file.get(), &report.lost, &report.counts));
+    OwnedBytes out = CleanBytes(file.get(), &report.lost, &report.counts);
     if (report.lost) {
         ShowError("错误代码：01");
         return report;
     }
     if (out == nullptr) return report;
-    report.output.reset(WriteOutput(save_path, out.get()));
+    report.output = WriteOutput(save_path, out.get());
     report.written = report.output != nullptr;
     report.output_size = runtime::BytesLengthOf(out.get());
     return report;

@@ -14,18 +14,18 @@ namespace cleaner {
 // The run over the save's bytes, with its boxes, up to the output: the output bytes, or
 // null when there is nothing to write (its box has been shown). Sets `*lost`, with no box
 // of its own, when a leader's entry cannot be delimited (error code 01).
-runtime::ByteSet CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts = nullptr);
+runtime::OwnedBytes CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts = nullptr);
 
 // The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
 // or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The
 // folder part is kept as it is; given an output name, it gives the next one.
-runtime::Text BuildOutputPath(runtime::ConstText input_path);
+runtime::OwnedText BuildOutputPath(runtime::ConstText input_path);
 
 // What became of one save.
 struct CleanReport {
     bool written = false;
     bool lost = false;               // error code 01: its box was shown, nothing written
-    runtime::Owned<char> output;     // the path written
+    runtime::OwnedText output;       // the path written
     int64_t input_size = 0, output_size = 0;
     PruneCounts counts;
 };

@@ -34,9 +34,8 @@ void CollectLeaderIds(runtime::ConstByteSet file, runtime::ArrayCell leader_ids)
         p += kLeaderTagLength;
         int32_t t = section.Find("</leader>", p - kEndTagLookBack);
         SaveView id = section.MidText(p, t - p);
-        runtime::Text copy = runtime::MakeText(id.data, id.length);
-        runtime::AppendMember(leader_ids, copy);
-        runtime::FreeMemory(copy);
+        runtime::OwnedText copy(runtime::MakeText(id.data, id.length));
+        runtime::AppendMember(leader_ids, copy.get());
         p = section.Find("<leader>Thing_", p + kNextReferenceStep);
     }
 }

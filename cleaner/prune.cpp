@@ -25,7 +25,7 @@ namespace cleaner {
 using runtime::ArgList;
 using runtime::OfInt32;
 using runtime::OfText;
-using runtime::Owned;
+using runtime::OwnedText;
 
 namespace {
 
@@ -142,15 +142,15 @@ bool ShortEntry(SaveView entry) {
 }
 
 void ShowShortEntry(int32_t taken) {
-    Owned<char> number(runtime::ToText({OfInt32(taken)}));
-    Owned<char> text(runtime::ConcatText({"首领数据获取第：", number.get(), "获取出错"}));
+    OwnedText number(runtime::ToText({OfInt32(taken)}));
+    OwnedText text(runtime::ConcatText({"首领数据获取第：", number.get(), "获取出错"}));
     runtime::ShowMessage({OfText(text.get())});
 }
 
 void ShowLeadersMissing(int32_t total, int32_t taken) {
-    Owned<char> n(runtime::ToText({OfInt32(total)}));
-    Owned<char> m(runtime::ToText({OfInt32(taken)}));
-    Owned<char> text(runtime::ConcatText({"总首领数：", n.get(), "\r\n成功获取的首领数：", m.get(),
+    OwnedText n(runtime::ToText({OfInt32(total)}));
+    OwnedText m(runtime::ToText({OfInt32(taken)}));
+    OwnedText text(runtime::ConcatText({"总首领数：", n.get(), "\r\n成功获取的首领数：", m.get(),
                                           "\r\n不影响游戏正常运行\r\n请联系作者修复！"}));
     runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("提示：首领信息缺失")});
 }
@@ -267,7 +267,7 @@ bool Overlaps(const std::vector<ListItem>& taken, ListItem item) {
 
 }  // namespace
 
-runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
+runtime::OwnedBytes PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
                                const runtime::DynamicArray* leader_ids,
                                const std::vector<std::string_view>& held_ids, bool* lost,
                                PruneCounts* counts) {
@@ -318,8 +318,8 @@ runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& se
     for (const SaveView& entry : kept) size += kSeparatorLength + entry.length;
     if (size > INT32_MAX - 8) runtime::OutOfMemory();
 
-    runtime::ByteSet out = runtime::NewByteSet(static_cast<int32_t>(size));
-    uint8_t* at = runtime::BytesData(out);
+    runtime::OwnedBytes out(runtime::NewByteSet(static_cast<int32_t>(size)));
+    uint8_t* at = runtime::BytesData(out.get());
     auto put = [&at](const void* bytes, int32_t n) {
         if (n > 0) std::memcpy(at, bytes, static_cast<size_t>(n));
         at += n;

@@ -9,6 +9,7 @@
 
 #include "cleaner/save_view.h"
 #include "runtime/array.h"
+#include "runtime/memory.h"
 #include "runtime/value.h"
 
 namespace cleaner {
@@ -49,7 +50,7 @@ struct PruneCounts {
 // leader's entry already covers part of it. Shows the short-entry and leaders-missing boxes
 // on the way (they count leaders only). Null, with `*lost` set, when a leader's entry cannot
 // be delimited; nothing more is shown then. The section must be Present().
-runtime::ByteSet PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
+runtime::OwnedBytes PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
                                const runtime::DynamicArray* leader_ids,
                                const std::vector<std::string_view>& held_ids, bool* lost,
                                PruneCounts* counts = nullptr);

@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <memory>
+
 #include "runtime/value.h"
 
 namespace runtime {
@@ -49,6 +51,11 @@ void AppendMember(ArrayCell cell, ConstText text);
 void ResizeArray(ArrayCell cell, int32_t n);
 // Array of Text: frees the members, the block and the cell.
 void ReleaseArray(ArrayCell cell);
+// Holds a cell and its array of Text, released with ReleaseArray.
+struct ReleaseArrayDeleter {
+    void operator()(ArrayCell cell) const { ReleaseArray(cell); }
+};
+using OwnedArray = std::unique_ptr<DynamicArray*, ReleaseArrayDeleter>;
 void MakeArrayWritable(size_t member_size, ArrayCell cell);
 // The member bytes up to the first NUL as a new Text; null when that is empty.
 Text ArrayBytesToText(const DynamicArray* block, size_t member_size);

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "runtime/value.h"
 
 namespace runtime {
 
@@ -38,6 +39,8 @@ struct FreeMemoryDeleter {
 };
 template <class T>
 using Owned = std::unique_ptr<T, FreeMemoryDeleter>;
+using OwnedText = Owned<char>;
+using OwnedBytes = Owned<ByteSetHeader>;
 
 // Shows the "内存不足" box and ends the process.
 [[noreturn]] void OutOfMemory();
