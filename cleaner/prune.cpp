@@ -185,6 +185,92 @@ int32_t FindEntryStart(SaveView section, int32_t p) {
     return p <= kStepLimit ? kFirstEntryStart : kEntryStartLost;
 }
 
+namespace {
+
+// The walk of FindEntryEnd, its state held between its steps.
+class EntryEndScan {
+public:
+    EntryEndScan(SaveView section, int32_t e0)
+        : e0_(e0), open_ended_(section.length - kOpenEndedOffset), pass_limit_(8 * int64_t{section.length} + 64),
+          closing_(section, "</li>"), opening_(section, "<li>"), item_(section, "<li Class"), gt_(section, ">"),
+          self_closing_(section, "/>"), e_(e0) {}
+
+    int32_t Run() {
+        for (int64_t pass = 0;; ++pass) {
+            if (Repeats(pass)) return open_ended_;
+            e_ = closing_.From(int64_t{e_} + 1);
+            o_ = opening_.From(pass == 0 ? int64_t{e0_} + kFirstOpenOffset + 1 : int64_t{o_} + 1);
+            if (o_ > e_ && !Unmatched()) return open_ended_;
+            if (!(o_ < e_ || d_ > 0)) return e_;
+        }
+    }
+
+private:
+    // A pass that repeats an earlier one repeats for ever: Brent's cycle finding, with a
+    // bound on the passes (many times what any list needs) as a last guard.
+    bool Repeats(int64_t pass) {
+        ScanState now{e_, o_, k_, d_ > 0, counted_};
+        if (pass > pass_limit_ || (pass > 0 && now == saved_)) return true;
+        if (since_saved_ == power_) {
+            saved_ = now;
+            power_ *= 2;
+            since_saved_ = 0;
+        }
+        ++since_saved_;
+        return false;
+    }
+
+    // A closing tag with no opening tag before it: the depth drops and the next class items
+    // are accounted for. False when the entry runs to the list's end: the closing tags ran
+    // out with the depth above 0, or the class items would be gone round for ever.
+    bool Unmatched() {
+        const bool first = !counted_;
+        counted_ = true;
+        if (e_ == -1 && d_ > 0) return false;
+        if (first) {
+            k_ = item_.From(int64_t{e0_} + kFirstClassOffset);
+        } else {
+            --d_;
+            k_ = item_.From(int64_t{k_} + 1);
+        }
+        return PassClassItems();
+    }
+
+    // Steps over the class items before e that close themselves; one closed by ">" has its
+    // own "</li>", one more to pass.
+    bool PassClassItems() {
+        LookAtItem();
+        int rounds = k_ == -1 ? 1 : 0;
+        while (k_ < e_) {
+            if (g_ < h_) {
+                e_ = closing_.From(int64_t{e_} + 1);
+                ++d_;
+                return true;
+            }
+            k_ = item_.From(int64_t{k_} + 1);
+            if (k_ == -1 && ++rounds == 2) return false;  // round every class item
+            LookAtItem();
+        }
+        return true;
+    }
+
+    void LookAtItem() {
+        g_ = gt_.From(int64_t{k_} + 1);
+        h_ = self_closing_.From(int64_t{k_} + 1);
+    }
+
+    const int32_t e0_, open_ended_;
+    const int64_t pass_limit_;
+    Finder closing_, opening_, item_, gt_, self_closing_;
+    int32_t e_, o_ = 0, k_ = 0, g_ = 0, h_ = 0;
+    int64_t d_ = 0;
+    bool counted_ = false;
+    ScanState saved_{};
+    int64_t power_ = 1, since_saved_ = 0;
+};
+
+}  // namespace
+
 // The closing tags after e0 and the opening tags after e0 + 50 are walked in step, with the
 // "<li Class" items accounted for apart. A search that finds nothing gives -1, and the next
 // search from there starts over at position 1; so the walk can come back to a pass it has
@@ -192,62 +278,7 @@ int32_t FindEntryStart(SaveView section, int32_t p) {
 // Both are caught here, and then the entry is taken through the end of the list (R =
 // Slen - 17), as the walk itself does when the closing tags run out with the depth above 0.
 // On every input where the walk ends by itself, the answer is the walk's own.
-int32_t FindEntryEnd(SaveView section, int32_t e0) {
-    const int32_t open_ended = section.length - kOpenEndedOffset;
-    Finder closing(section, "</li>"), opening(section, "<li>"), item(section, "<li Class");
-    Finder gt(section, ">"), self_closing(section, "/>");
-
-    int32_t e = e0, o = 0, k = 0, g = 0, h = 0;
-    int64_t d = 0;
-    bool counted = false;
-    int64_t next_o_from = int64_t{e0} + kFirstOpenOffset + 1;
-
-    // A pass that repeats an earlier one repeats for ever: Brent's cycle finding, with a
-    // bound on the passes (many times what any list needs) as a last guard.
-    ScanState saved{};
-    int64_t power = 1, since_saved = 0;
-    const int64_t pass_limit = 8 * int64_t{section.length} + 64;
-
-    for (int64_t pass = 0;; ++pass) {
-        ScanState now{e, o, k, d > 0, counted};
-        if (pass > pass_limit || (pass > 0 && now == saved)) return open_ended;
-        if (since_saved == power) {
-            saved = now;
-            power *= 2;
-            since_saved = 0;
-        }
-        ++since_saved;
-
-        e = closing.From(int64_t{e} + 1);
-        o = opening.From(pass == 0 ? next_o_from : int64_t{o} + 1);
-        if (o > e) {
-            const bool first = !counted;
-            counted = true;
-            if (e == -1 && d > 0) return open_ended;
-            if (first) {
-                k = item.From(int64_t{e0} + kFirstClassOffset);
-            } else {
-                --d;
-                k = item.From(int64_t{k} + 1);
-            }
-            g = gt.From(int64_t{k} + 1);
-            h = self_closing.From(int64_t{k} + 1);
-            int rounds = k == -1 ? 1 : 0;
-            while (k < e) {
-                if (g < h) {  // closed by ">": its own "</li>" is one more to pass
-                    e = closing.From(int64_t{e} + 1);
-                    ++d;
-                    break;
-                }
-                k = item.From(int64_t{k} + 1);
-                if (k == -1 && ++rounds == 2) return open_ended;  // round every class item
-                g = gt.From(int64_t{k} + 1);
-                h = self_closing.From(int64_t{k} + 1);
-            }
-        }
-        if (!(o < e || d > 0)) return e;
-    }
-}
+int32_t FindEntryEnd(SaveView section, int32_t e0) { return EntryEndScan(section, e0).Run(); }
 
 namespace {
 
@@ -260,62 +291,51 @@ std::vector<std::string_view> HeldApartFromLeaders(const std::vector<std::string
     return apart;
 }
 
-bool Overlaps(const std::vector<ListItem>& taken, ListItem item) {
-    return std::any_of(taken.begin(), taken.end(),
-                       [item](ListItem t) { return t.start < item.end && item.start < t.end; });
-}
+// The pieces of the output's list and the parts of the section the leaders' entries cover.
+struct Kept {
+    std::vector<SaveView> pieces;
+    std::vector<ListItem> covered;
+};
 
-}  // namespace
-
-runtime::OwnedBytes PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
-                               const runtime::DynamicArray* leader_ids,
-                               const std::vector<std::string_view>& held_ids, bool* lost,
-                               PruneCounts* counts) {
-    *lost = false;
-    const std::vector<std::string_view> leaders = LeaderNames(leader_ids);
-    const std::vector<std::string_view> held = HeldApartFromLeaders(held_ids, leaders);
-    std::vector<std::string_view> ids = leaders;
-    ids.insert(ids.end(), held.begin(), held.end());
-    const std::vector<int32_t> markers = FindMarkers(section.text, ids);
-
-    std::vector<SaveView> kept;
-    std::vector<ListItem> spans;  // what the leaders' entries cover, in section positions
+// Each marked leader's entry, in leader order, with the short-entry box; the number taken,
+// or -1 when an entry cannot be delimited.
+int32_t TakeLeaderEntries(const PawnSection& section, const std::vector<int32_t>& markers, size_t leaders,
+                          Kept& kept) {
     int32_t taken = 0;
-    for (size_t i = 0; i < leaders.size(); ++i) {
-        int32_t p = markers[i];
-        if (p == -1) continue;
-        int32_t b = FindEntryStart(section.text, p);
-        if (b == kEntryStartLost) {
-            *lost = true;
-            return nullptr;
-        }
+    for (size_t i = 0; i < leaders; ++i) {
+        if (markers[i] == -1) continue;
+        int32_t b = FindEntryStart(section.text, markers[i]);
+        if (b == kEntryStartLost) return -1;
         int64_t e0 = int64_t{b} + kItemEndLength;
         int32_t r = FindEntryEnd(section.text, static_cast<int32_t>(e0));
         SaveView entry = section.bytes.MidBytes(e0, int64_t{r} + kItemEndLength - e0);
-        kept.push_back(entry);
-        if (entry.length > 0) spans.push_back({static_cast<int32_t>(e0), static_cast<int32_t>(e0 + entry.length)});
+        kept.pieces.push_back(entry);
+        if (entry.length > 0) kept.covered.push_back({static_cast<int32_t>(e0), static_cast<int32_t>(e0 + entry.length)});
         ++taken;
         if (ShortEntry(entry)) ShowShortEntry(taken);
     }
-    const int32_t total = static_cast<int32_t>(leaders.size());
-    if (taken < total) ShowLeadersMissing(total, taken);
+    return taken;
+}
 
-    // Only a held id that is marked somewhere can be an item's own id: the walk over the
-    // list is made only then.
-    if (std::any_of(markers.begin() + total, markers.end(), [](int32_t p) { return p != -1; })) {
-        for (ListItem item : FindHeldItems(section.text, held))
-            if (!Overlaps(spans, item)) kept.push_back(section.bytes.MidBytes(item.start, item.end - item.start));
+// The held items that no leader's entry covers, in list order. Only a held id that is
+// marked somewhere can be an item's own id: the walk over the list is made only then.
+void KeepHeldItems(const PawnSection& section, const std::vector<std::string_view>& held, bool marked,
+                   Kept& kept) {
+    if (!marked) return;
+    for (ListItem item : FindHeldItems(section.text, held)) {
+        bool covered = std::any_of(kept.covered.begin(), kept.covered.end(),
+                                   [item](ListItem t) { return t.start < item.end && item.start < t.end; });
+        if (!covered) kept.pieces.push_back(section.bytes.MidBytes(item.start, item.end - item.start));
     }
-    if (counts != nullptr) *counts = {taken, static_cast<int32_t>(kept.size()) - taken};
+}
 
-    // The output, assembled once: the head through the byte after "<pawnsAlive>", each
-    // entry behind its separator, the list's end, and the tail from the "/" of
-    // "</pawnsAlive>".
-    SaveView whole = SaveView::Of(file);
+// The output, assembled once: the head through the byte after "<pawnsAlive>", each piece
+// behind its separator, the list's end, and the tail from the "/" of "</pawnsAlive>".
+runtime::OwnedBytes Assemble(SaveView whole, const PawnSection& section, const std::vector<SaveView>& pieces) {
     SaveView head = whole.MidBytes(1, int64_t{section.a} + kHeadLength);
     SaveView tail = whole.MidBytes(int64_t{section.z} + 1, int64_t{whole.length} - section.z);
     int64_t size = int64_t{head.length} + kSeparatorLength + tail.length;
-    for (const SaveView& entry : kept) size += kSeparatorLength + entry.length;
+    for (const SaveView& piece : pieces) size += kSeparatorLength + piece.length;
     if (size > INT32_MAX - 8) runtime::OutOfMemory();
 
     runtime::OwnedBytes out(runtime::NewByteSet(static_cast<int32_t>(size)));
@@ -325,13 +345,36 @@ runtime::OwnedBytes PrunePawnList(runtime::ConstByteSet file, const PawnSection&
         at += n;
     };
     put(head.data, head.length);
-    for (const SaveView& entry : kept) {
+    for (const SaveView& piece : pieces) {
         put(kEntrySeparator, kSeparatorLength);
-        put(entry.data, entry.length);
+        put(piece.data, piece.length);
     }
     put(kListEnd, kSeparatorLength);
     put(tail.data, tail.length);
     return out;
+}
+
+}  // namespace
+
+runtime::OwnedBytes PrunePawnList(runtime::ConstByteSet file, const PawnSection& section,
+                                  const runtime::DynamicArray* leader_ids,
+                                  const std::vector<std::string_view>& held_ids, bool* lost, PruneCounts* counts) {
+    const std::vector<std::string_view> leaders = LeaderNames(leader_ids);
+    const std::vector<std::string_view> held = HeldApartFromLeaders(held_ids, leaders);
+    std::vector<std::string_view> ids = leaders;
+    ids.insert(ids.end(), held.begin(), held.end());
+    const std::vector<int32_t> markers = FindMarkers(section.text, ids);
+
+    Kept kept;
+    const int32_t taken = TakeLeaderEntries(section, markers, leaders.size(), kept);
+    *lost = taken == -1;
+    if (*lost) return nullptr;
+    const auto total = static_cast<int32_t>(leaders.size());
+    if (taken < total) ShowLeadersMissing(total, taken);
+    KeepHeldItems(section, held, std::any_of(markers.begin() + total, markers.end(), [](int32_t p) { return p != -1; }),
+                  kept);
+    if (counts != nullptr) *counts = {taken, static_cast<int32_t>(kept.pieces.size()) - taken};
+    return Assemble(SaveView::Of(file), section, kept.pieces);
 }
 
 }  // namespace cleaner
