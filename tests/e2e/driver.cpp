@@ -19,6 +19,7 @@ namespace {
 constexpr DWORD kTimeoutMs = 120000;
 constexpr int kFilterCombo = 0x470;  // cmb1: "files of type"
 constexpr int kFolderCombo = 0x471;  // cmb2: "look in"
+constexpr int kNameEdit = 0x480;     // edt1: the file name
 
 std::string TextOf(HWND window) {
     char buffer[4096] = {};
@@ -105,19 +106,6 @@ void Type(const std::string& text) {
     }
 }
 
-// The process's processor time over one second of waiting, in milliseconds.
-unsigned long ProcessorMsInOneSecond(HANDLE process) {
-    auto used = [process] {
-        FILETIME created, exited, kernel, user;
-        GetProcessTimes(process, &created, &exited, &kernel, &user);
-        auto ticks = [](FILETIME t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-        return ticks(kernel) + ticks(user);  // in 100 ns steps
-    };
-    ULONGLONG before = used();
-    Sleep(1000);
-    return static_cast<unsigned long>((used() - before) / 10000);
-}
-
 // A 24-bit picture of the window as the screen shows it.
 void SavePicture(HWND window, const char* path) {
     RECT r;
@@ -192,12 +180,18 @@ int Run(const char* exe, const std::vector<std::string>& args, const std::string
                     TextOf(GetDlgItem(picker, kFolderCombo)).c_str());
         if (picture != nullptr) SavePicture(picker, picture);
 
-        // A person types only into the window that has the keyboard. A quarter of one
-        // processor is far above an idle wait and far below a loop that never rests.
+        // A person types only into the window that has the keyboard. While it waits, the
+        // test script reads the program's processor time from the system.
         const bool foreground = BecomesForeground(picker);
-        const unsigned long busy = ProcessorMsInOneSecond(process.hProcess);
-        std::printf("picker waits: foreground=%d processor=%s\n", foreground ? 1 : 0, busy < 250 ? "idle" : "busy");
-        if (action == "cancel") {
+        std::printf("picker waits: foreground=%d\n", foreground ? 1 : 0);
+        std::fflush(stdout);
+        if (action == "cancel") Sleep(2000);
+        if (!foreground) {  // keystrokes would go astray: the messages a keystroke sends
+            if (action != "cancel") {
+                SendMessageA(GetDlgItem(picker, kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(action.c_str()));
+            }
+            PostMessageA(picker, WM_COMMAND, action == "cancel" ? IDCANCEL : IDOK, 0);
+        } else if (action == "cancel") {
             Press(VK_ESCAPE);
         } else {
             Type(action);
