@@ -117,10 +117,15 @@ def choose(seed, count):
 
 
 def run(cmd, timeout):
+    """The command's exit status; -1 when it runs past `timeout` seconds, and then it and
+    everything it started (a test program a mutant sent round a loop) are ended."""
+    p = subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                         start_new_session=True)
     try:
-        return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout).returncode
+        return p.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        p.wait()
         return -1
 
 
@@ -172,8 +177,8 @@ def main():
                 verdict = "does not build"
             else:
                 built += 1
-                failed = run(["ctest", "--test-dir", a.build, "-j", str(os.cpu_count()), "--timeout", "60",
-                              "--stop-on-failure"], 900) != 0
+                failed = run(["ctest", "--test-dir", a.build, "-j", str(os.cpu_count()), "--stop-on-failure"],
+                             120) != 0
                 caught += failed
                 verdict = "caught" if failed else "MISSED"
             restore()

@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
-
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
 #include "tests/cleaner/save_builder.h"
@@ -87,26 +83,8 @@ TEST_F(Clean, WritesTheCleanedSaveBesideTheInput) {
     EXPECT_LT(expected.size(), save.size() / 2);
 }
 
-platform::FileHandle RefuseCreate(const char* path, uint32_t access, uint32_t share, uint32_t creation,
-                                  uint32_t attributes) {
-    if (access == platform::kGenericWrite) return platform::InvalidFile();
-    return platform::DefaultSlots().CreateFileA(path, access, share, creation, attributes);
-}
-int FailWrite(platform::FileHandle, const void*, uint32_t, uint32_t* written) {
-    *written = 0;
-    return 0;
-}
 int ShortWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
     return platform::DefaultSlots().WriteFile(f, data, size / 2, written);
-}
-int FailClose(platform::FileHandle f) {
-    platform::DefaultSlots().CloseHandle(f);
-    return 0;
-}
-int ShortRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
-    platform::DefaultSlots().ReadFile(f, data, size, read);
-    *read = size / 2;
-    return 1;
 }
 uint32_t HugeSize(platform::FileHandle, uint32_t* high) {
     *high = 0;
@@ -121,8 +99,10 @@ std::vector<std::string> Listing(const fs::path& dir) {
     return names;
 }
 
-// Every way the save cannot be read or its output cannot be written: the box that says so,
-// the input unchanged, and nothing created or removed but the one file the run made.
+// A save that cannot be read or an output that cannot be written: the box that says so, the
+// input unchanged, and nothing created or removed but the one file the run made. (Links and
+// FIFOs are met on real files in the end-to-end tests; the runtime's own tests go through
+// every way a create or a write fails.)
 TEST_F(Clean, ReportsWhatItCannotDoAndTouchesNothingElse) {
     const std::string save = savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")});
     const std::string path = Path("Colony.rws");
@@ -145,35 +125,16 @@ TEST_F(Clean, ReportsWhatItCannotDoAndTouchesNothingElse) {
         {"a folder", [](const fs::path& d, const std::string&) { fs::create_directory(d / "Colony.rws"); }, [] {},
          unreadable, nullptr},
         {"2 GiB", put, [] { platform::slots.GetFileSize = HugeSize; }, unreadable, nullptr},
-        {"a short read", put, [] { platform::slots.ReadFile = ShortRead; }, unreadable, nullptr},
         {"empty save", [](const fs::path& d, const std::string&) { std::ofstream(d / "Colony.rws") << ""; }, [] {},
          "[错误] 错误信息：未找到帮派首领信息\n", nullptr},
-        {"output cannot be created", put, [] { platform::slots.CreateFileA = RefuseCreate; }, not_written, nullptr},
-        {"write fails after the create", put, [] { platform::slots.WriteFile = FailWrite; }, not_written, nullptr},
-        {"a short write", put, [] { platform::slots.WriteFile = ShortWrite; }, not_written, nullptr},
-        {"the close fails", put, [] { platform::slots.CloseHandle = FailClose; }, not_written, nullptr},
+        {"a short write: the file made is taken away", put, [] { platform::slots.WriteFile = ShortWrite; },
+         not_written, nullptr},
         {"a file appears at the name after the check",
          [](const fs::path& d, const std::string& s) {
              std::ofstream(d / "Colony.rws", std::ios::binary) << s;
              std::ofstream(d / "Colony-A.rws") << "someone else's";
          },
          [] { platform::slots.PathFileExistsA = NothingExists; }, success("Colony-A-A.rws"), "Colony-A-A.rws"},
-#if !defined(_WIN32)
-        {"a FIFO as the save", [](const fs::path& d, const std::string&) { mkfifo((d / "Colony.rws").c_str(), 0600); },
-         [] {}, unreadable, nullptr},
-        {"a link to a missing file at the name",
-         [](const fs::path& d, const std::string& s) {
-             std::ofstream(d / "Colony.rws", std::ios::binary) << s;
-             fs::create_symlink(d / "elsewhere" / "target", d / "Colony-A.rws");
-         },
-         [] {}, success("Colony-A-A.rws"), "Colony-A-A.rws"},
-        {"a FIFO at the name",
-         [](const fs::path& d, const std::string& s) {
-             std::ofstream(d / "Colony.rws", std::ios::binary) << s;
-             mkfifo((d / "Colony-A.rws").c_str(), 0600);
-         },
-         [] {}, success("Colony-A-A.rws"), "Colony-A-A.rws"},
-#endif
     };
     for (const Row& r : rows) {
         fs::remove_all(dir_);
