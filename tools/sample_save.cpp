@@ -164,37 +164,41 @@ void WriteQuests(Writer& w, const std::vector<std::string>& lent) {
     w.Line(2, "</questManager>");
 }
 
+// One world object: its class (also its def), its id, then what `body` writes inside it.
+template <class Body>
+void WriteWorldObject(Writer& w, const std::string& type, int id, Body body) {
+    w.Line(4, "<li Class=\"" + type + "\">");
+    w.Line(5, "<def>" + type + "</def>");
+    w.Line(5, "<id>" + type + "_" + std::to_string(id) + "</id>");
+    body();
+    w.Line(4, "</li>");
+}
+
 void WriteWorldObjects(Writer& w, const std::vector<std::string>& caravan, const std::vector<std::string>& pods) {
     w.Line(2, "<worldObjects>");
     w.Line(3, "<worldObjects>");
-    w.Line(4, "<li Class=\"Settlement\">");
-    w.Line(5, "<def>Settlement</def>");
-    w.Line(5, "<id>Settlement_1</id>");
-    w.Line(5, "<faction>Faction_1</faction>");
-    w.Line(5, "<trader>");
-    WriteReferences(w, 6, "stock", {});
-    w.Line(5, "</trader>");
-    w.Line(4, "</li>");
+    WriteWorldObject(w, "Settlement", 1, [&] {
+        w.Line(5, "<faction>Faction_1</faction>");
+        w.Line(5, "<trader>");
+        WriteReferences(w, 6, "stock", {});
+        w.Line(5, "</trader>");
+    });
     if (!caravan.empty()) {
-        w.Line(4, "<li Class=\"Caravan\">");
-        w.Line(5, "<def>Caravan</def>");
-        w.Line(5, "<id>Caravan_2</id>");
-        w.Line(5, "<faction>Faction_0</faction>");
-        w.Line(5, "<pawns>");
-        WriteReferences(w, 6, "innerList", caravan);
-        w.Line(5, "</pawns>");
-        w.Line(4, "</li>");
+        WriteWorldObject(w, "Caravan", 2, [&] {
+            w.Line(5, "<faction>Faction_0</faction>");
+            w.Line(5, "<pawns>");
+            WriteReferences(w, 6, "innerList", caravan);
+            w.Line(5, "</pawns>");
+        });
     }
     if (!pods.empty()) {
-        w.Line(4, "<li Class=\"TravelingTransportPods\">");
-        w.Line(5, "<def>TravelingTransportPods</def>");
-        w.Line(5, "<id>TravelingTransportPods_3</id>");
-        w.Line(5, "<pods>");
-        w.Line(6, "<li>");
-        WriteReferences(w, 7, "tmpSavedPawns", pods);
-        w.Line(6, "</li>");
-        w.Line(5, "</pods>");
-        w.Line(4, "</li>");
+        WriteWorldObject(w, "TravelingTransportPods", 3, [&] {
+            w.Line(5, "<pods>");
+            w.Line(6, "<li>");
+            WriteReferences(w, 7, "tmpSavedPawns", pods);
+            w.Line(6, "</li>");
+            w.Line(5, "</pods>");
+        });
     }
     w.Line(3, "</worldObjects>");
     w.Line(2, "</worldObjects>");
