@@ -75,7 +75,7 @@ TEST_F(MemoryDeathTest, RefusedAllocationStops) {
         {
             platform::slots.MessageBoxA = BoxToStderr;
             std::vector<char> huge;
-            huge.reserve(huge.max_size() / 2);
+            huge.reserve(huge.max_size());  // more than any address space holds
         },
         ExitedWithCode(0), StderrIs(kBox));
 #endif
