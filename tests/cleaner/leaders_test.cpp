@@ -37,8 +37,13 @@ TEST(Leaders, CollectedInFactionOrder) {
          {"Human10", "Human30"}},
         {"<factionManager>" + pad + Ref("Thing_A") + pad + Ref("Thing_A") + "</factionManager>",
          {"A", "A"}},
-        // An earlier end tag within 500 characters before the id is the one found.
-        {"<factionManager>" + Ref("Thing_A") + Ref("Thing_B") + "</factionManager>", {"A", ""}},
+        // An earlier end tag from 500 characters before the id on is the one found: B's id
+        // starts 500 (then 501) characters after A's "</leader>".
+        {"<factionManager>" + Ref("Thing_A") + std::string(468, ' ') + Ref("Thing_B") + "</factionManager>", {"A", ""}},
+        {"<factionManager>" + Ref("Thing_A") + std::string(469, ' ') + Ref("Thing_B") + "</factionManager>", {"A", "B"}},
+        // The next reference is looked for from 10 characters into the id.
+        {"<factionManager><leader>Thing_123456789A<leader>Thing_C</leader></factionManager>",
+         {"123456789A<leader>Thing_C", "C"}},
         // No end tag at all: the reference still counts, with an empty id.
         {"<factionManager><leader>Thing_A</factionManager>", {""}},
         // No opening tag: the section runs from the first byte.

@@ -149,7 +149,7 @@ grep -q '^usage: sorrel' <<<"$out" && helped=yes || helped=no
 expect "--help: the usage on standard output, exit 0" "yes 0" "$helped $code"
 args --version
 expect "--version" "Sorrel 1.4.1.0 0" "$out $code"
-args --frobnicate
+args -x
 grep -q '^usage: sorrel' "$work/stderr" && helped=yes || helped=no
 expect "an unknown option: the usage on standard error, exit 2, nothing else" "yes 2 " "$helped $code $out"
 args -- --help

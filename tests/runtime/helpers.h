@@ -34,14 +34,15 @@ inline OwnedBytes Bytes(const std::string& s) {
     return OwnedBytes(runtime::MakeByteSet(s.data(), static_cast<int32_t>(s.size())));
 }
 
-// Every box shown while a test runs, as "[caption] text" lines.
+// Every box shown while a test runs, as "[caption] text" lines; a style other than 0 (one
+// OK button, no icon) follows as " {style N}".
 inline std::string& ShownBoxes() {
     static std::string boxes;
     return boxes;
 }
 
-inline int RecordBox(platform::WindowHandle, const char* text, const char* caption, uint32_t) {
-    ShownBoxes() += "[" + Str(caption) + "] " + Str(text) + "\n";
+inline int RecordBox(platform::WindowHandle, const char* text, const char* caption, uint32_t style) {
+    ShownBoxes() += "[" + Str(caption) + "] " + Str(text) + (style != 0 ? " {style " + std::to_string(style) + "}" : "") + "\n";
     return 1;
 }
 

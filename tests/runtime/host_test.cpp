@@ -75,7 +75,7 @@ TEST_F(Host, ServiceTable) {
     EXPECT_EQ(SystemService(2018, 0, 0), 0u);
 
     EXPECT_EQ(SystemService(2029, 0, 0), 0u);
-    EXPECT_EQ(ShownBoxes(), "[nightjar] 不支持系统功能函数2029. 请将此信息反馈给作者\n");
+    EXPECT_EQ(ShownBoxes(), "[nightjar] 不支持系统功能函数2029. 请将此信息反馈给作者 {style 16}\n");
 }
 
 TEST_F(Host, ReleaseArraysByMemberKind) {
