@@ -29,8 +29,10 @@ void ShowError(runtime::ConstText text) {
 
 OwnedBytes CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts) {
     *lost = false;
+    const SaveView whole = SaveView::Of(file);
+    const SaveView factions = FactionSection(whole);  // read for leaders and kidnapped pawns alike
     runtime::OwnedArray leader_ids(runtime::NewTextArray());
-    CollectLeaderIds(file, leader_ids.get());
+    CollectLeaderIdsIn(factions, leader_ids.get());
     PawnSection section = CutPawnSection(file);
     if (runtime::ArrayMemberCount(*leader_ids) == 0) {
         ShowError("错误信息：未找到帮派首领信息");
@@ -42,8 +44,7 @@ OwnedBytes CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* count
         ShowError("错误信息：未找到世界人物列表");
         return nullptr;
     }
-    SaveView whole = SaveView::Of(file);
-    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, FactionSection(whole)), lost, counts);
+    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, factions), lost, counts);
 }
 
 OwnedText BuildOutputPath(runtime::ConstText input_path) {

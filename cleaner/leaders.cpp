@@ -27,7 +27,10 @@ SaveView FactionSection(SaveView file) {
 }
 
 void CollectLeaderIds(runtime::ConstByteSet file, runtime::ArrayCell leader_ids) {
-    SaveView section = FactionSection(SaveView::Of(file));
+    CollectLeaderIdsIn(FactionSection(SaveView::Of(file)), leader_ids);
+}
+
+void CollectLeaderIdsIn(SaveView section, runtime::ArrayCell leader_ids) {
     int32_t p = section.Find("<leader>Thing_");
     runtime::ResizeArray(leader_ids, 0);
     while (p != -1) {
