@@ -2,7 +2,9 @@
 //   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
 //                [--caravan N] [--pods N] [--kidnapped N] [--quest N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -34,23 +36,24 @@ bool ReadNumber(const char* text, int64_t* n) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     tools::SampleOptions o;
+    // Switches: the option each sets, and to what.
+    const struct {
+        const char* name;
+        bool* option;
+        bool value;
+    } switches[] = {{"--cjk", &o.cjk, true},
+                    {"--lf", &o.crlf, false},
+                    {"--far-marker", &o.far_marker, true},
+                    {"--ref-leader", &o.ref_leader, true},
+                    {"--ref-nested", &o.ref_nested, true},
+                    {"--ref-missing", &o.ref_missing, true},
+                    {"--ref-swallowed", &o.ref_swallowed, true}};
     for (int i = 2; i < argc; ++i) {
         std::string flag = argv[i];
         int64_t n = 0;
-        if (flag == "--cjk") {
-            o.cjk = true;
-        } else if (flag == "--lf") {
-            o.crlf = false;
-        } else if (flag == "--far-marker") {
-            o.far_marker = true;
-        } else if (flag == "--ref-leader") {
-            o.ref_leader = true;
-        } else if (flag == "--ref-nested") {
-            o.ref_nested = true;
-        } else if (flag == "--ref-missing") {
-            o.ref_missing = true;
-        } else if (flag == "--ref-swallowed") {
-            o.ref_swallowed = true;
+        auto to = std::find_if(std::begin(switches), std::end(switches), [&flag](const auto& s) { return flag == s.name; });
+        if (to != std::end(switches)) {
+            *to->option = to->value;
         } else if (i + 1 < argc && ReadNumber(argv[i + 1], &n)) {
             ++i;
             if (flag == "--size") o.size = n;
