@@ -5,16 +5,12 @@
 namespace {
 
 using namespace runtime;
-using testutil::BoxToStderr;
 using testutil::Bytes;
 using testutil::OwnedBytes;
 using testutil::OwnedText;
 using testutil::Str;
-using testing::ExitedWithCode;
-using testutil::StderrIs;
 
 class Arrays : public testutil::SlotTest {};
-using ArraysDeathTest = Arrays;
 
 std::string MemberAt(ArrayCell cell, int32_t i) { return Str(TextMemberAt(ReferenceMember(*cell, i))); }
 
@@ -58,26 +54,6 @@ TEST_F(Arrays, ImageConstantIsCopiedBeforeAChange) {
     EXPECT_EQ(MemberAt(cell, 3), "three");
     ReleaseArray(cell);  // the constant members are ignored by the release
     EXPECT_STREQ(kConstPair.members[0], "one");
-}
-
-TEST_F(ArraysDeathTest, MemberIndexOutOfRange) {
-    struct Row {
-        int32_t members, index, error;
-    } rows[] = {{3, 0, 4}, {3, -1, 4}, {3, 4, 1}, {0, 1, 1}};
-    for (const Row& r : rows) {
-        std::string box = "[error] program internal error number is " + std::to_string(r.error) +
-                          ". \r\n" + (r.error == 4 ? "数组成员引用下标必须大于等于1" : "数组成员引用下标超出定义范围") +
-                          "\n";
-        EXPECT_EXIT(
-            {
-                platform::slots.MessageBoxA = BoxToStderr;
-                ArrayCell cell = NewTextArray();
-                for (int32_t i = 0; i < r.members; ++i) AppendMember(cell, "m");
-                ReferenceMember(*cell, r.index);
-            },
-            ExitedWithCode(0), StderrIs(box))
-            << r.members << " " << r.index;
-    }
 }
 
 TEST_F(Arrays, BytesToText) {
@@ -152,18 +128,6 @@ TEST_F(Arrays, ByteBufferGrowth) {
     EXPECT_EQ(b.data()[10], 'x');
     EXPECT_EQ(b.Resize(0), nullptr);
     EXPECT_EQ(b.capacity(), 0);
-}
-
-TEST_F(ArraysDeathTest, ReplaceBytesStopsWhenItsBufferCannotGrow) {
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            OwnedBytes data = Bytes("a|b");
-            OwnedBytes bar = Bytes("|");
-            platform::slots.HeapAlloc = testutil::RefuseAlloc;
-            ReplaceBytes({OfByteSet(data.get()), OfByteSet(bar.get())});
-        },
-        ExitedWithCode(0), StderrIs("[error] 内存不足\n"));
 }
 
 }  // namespace

@@ -16,6 +16,12 @@ using testutil::ShownBoxes;
 using testutil::Str;
 namespace fs = std::filesystem;
 
+#if defined(_WIN32)
+const char kNullDevice[] = "NUL";
+#else
+const char kNullDevice[] = "/dev/null";
+#endif
+
 class Files : public testutil::FolderTest {
 protected:
     Files() : FolderTest("files_test_tmp") {}
@@ -23,34 +29,6 @@ protected:
         return OwnedBytes(ReadFileBytes({OfText(Path(name).c_str())}));
     }
 };
-
-TEST_F(Files, ReadWholeFiles) {
-    EXPECT_EQ(Read("missing"), nullptr);
-    EXPECT_EQ(Read(""), nullptr);  // the folder itself
-    Put("empty", "");
-    OwnedBytes empty = Read("empty");
-    ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(empty->length, 0);
-
-    // Another program holds the file open for writing, sharing it for reading.
-    const std::string content("content\0with nul", 16);
-    Put("busy", content);
-    platform::FileHandle writer = platform::slots.CreateFileA(
-        Path("busy").c_str(), platform::kGenericWrite, platform::kFileShareReadWrite,
-        platform::kOpenExisting, platform::kFileAttributeArchive);
-    ASSERT_NE(writer, platform::InvalidFile());
-    EXPECT_EQ(Str(Read("busy")), content);
-    platform::slots.CloseHandle(writer);
-
-    // A device is no file to read, and the read does not wait on it.
-#if defined(_WIN32)
-    EXPECT_EQ(OwnedBytes(ReadFileBytes({OfText("NUL")})), nullptr);
-#else
-    EXPECT_EQ(OwnedBytes(ReadFileBytes({OfText("/dev/null")})), nullptr);
-    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(Read("fifo"), nullptr);  // no writer: an open that waited would never return
-#endif
-}
 
 int ShortRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
     platform::DefaultSlots().ReadFile(f, data, size, read);
@@ -63,18 +41,50 @@ int FailedRead(platform::FileHandle, void*, uint32_t, uint32_t* read) {
 }
 uint32_t HugeSize(platform::FileHandle, uint32_t* high) {
     *high = 1;
-    return 8;
+    return 8;  // 4 GiB + 8 bytes
 }
 
-TEST_F(Files, IncompleteReadsGiveNothing) {
-    Put("save", "0123456789");
-    platform::slots.ReadFile = ShortRead;
-    EXPECT_EQ(Read("save"), nullptr);
-    platform::slots.ReadFile = FailedRead;
-    EXPECT_EQ(Read("save"), nullptr);
-    platform::slots = platform::DefaultSlots();
-    platform::slots.GetFileSize = HugeSize;  // 4 GiB + 8 bytes
-    EXPECT_EQ(Read("save"), nullptr);
+// A file is read whole or not at all; what is not a disk file is not read, and not waited on.
+TEST_F(Files, ReadWholeFilesOnly) {
+    Put("save", std::string("content\0with nul", 16));
+    Put("empty", "");
+    struct Row {
+        const char* name;
+        void (*tweak)();
+        bool read;
+    } rows[] = {
+        {"save", [] {}, true},
+        {"empty", [] {}, true},
+        {"missing", [] {}, false},
+        {"", [] {}, false},  // the folder itself
+        {"save", [] { platform::slots.ReadFile = ShortRead; }, false},
+        {"save", [] { platform::slots.ReadFile = FailedRead; }, false},
+        {"save", [] { platform::slots.GetFileSize = HugeSize; }, false},
+#if !defined(_WIN32)
+        {"fifo", [] {}, false},  // no writer: an open that waited would never return
+#endif
+    };
+#if !defined(_WIN32)
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+#endif
+    for (const Row& r : rows) {
+        r.tweak();
+        OwnedBytes got = Read(r.name);
+        platform::slots = platform::DefaultSlots();
+        EXPECT_EQ(got != nullptr, r.read) << r.name;
+        if (got != nullptr) {
+            EXPECT_EQ(Str(got), Get(r.name)) << r.name;
+        }
+    }
+    EXPECT_EQ(OwnedBytes(ReadFileBytes({OfText(kNullDevice)})), nullptr);
+
+    // Another program holds the file open for writing, sharing it for reading.
+    platform::FileHandle writer = platform::slots.CreateFileA(Path("save").c_str(), platform::kGenericWrite,
+                                                              platform::kFileShareReadWrite, platform::kOpenExisting,
+                                                              platform::kFileAttributeArchive);
+    ASSERT_NE(writer, platform::InvalidFile());
+    EXPECT_EQ(Str(Read("save")), Get("save"));
+    platform::slots.CloseHandle(writer);
 }
 
 int ShortWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
@@ -113,8 +123,8 @@ TEST_F(Files, WriteCreatesOrTruncates) {
     EXPECT_FALSE(WriteFileBytes({OfText(Path("short").c_str()), OfByteSet(abc.get())}));
 }
 
-// Something already standing at the name is never opened, followed or emptied; a file this
-// call made and could not write in full is taken away again.
+// Anything standing at the name exists, and is never opened, followed or emptied; a file
+// this call made and could not write in full is taken away again.
 TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
     OwnedBytes abc = Bytes("abc");
     struct Row {
@@ -143,6 +153,7 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
         fs::create_directories(dir_);
         r.setup(at);
         const std::string before = fs::is_regular_file(at) ? Get("new") : "";
+        EXPECT_EQ(FileExists({OfText(at.string().c_str())}), r.result == NewFile::kNameTaken) << r.what;
         r.tweak();
         EXPECT_EQ(WriteNewFileBytes({OfText(at.string().c_str()), OfByteSet(abc.get())}), r.result) << r.what;
         platform::slots = platform::DefaultSlots();
@@ -154,17 +165,6 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
     }
     EXPECT_EQ(WriteNewFileBytes({OfText(Path("no/such/x").c_str()), OfByteSet(abc.get())}), NewFile::kFailed);
     EXPECT_FALSE(fs::exists(dir_ / "no"));
-}
-
-TEST_F(Files, ExistenceOfFilesAndFolders) {
-    Put("file", "x");
-    EXPECT_TRUE(FileExists({OfText(Path("file").c_str())}));
-    EXPECT_TRUE(FileExists({OfText(dir_.string().c_str())}));
-    EXPECT_FALSE(FileExists({OfText(Path("nothing").c_str())}));
-#if !defined(_WIN32)
-    fs::create_symlink(dir_ / "nothing", dir_ / "link");
-    EXPECT_TRUE(FileExists({OfText(Path("link").c_str())}));  // the link stands there
-#endif
 }
 
 platform::WindowHandle last_owner;

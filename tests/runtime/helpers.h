@@ -54,9 +54,16 @@ inline int BoxToStderr(platform::WindowHandle, const char* text, const char* cap
     return 1;
 }
 
-// Death-test expectation: standard error is exactly `s`.
-inline ::testing::Matcher<const std::string&> StderrIs(const std::string& s) {
-    return ::testing::Matcher<const std::string&>(s);
+// Death test: `run`, in a child process, ends it with status 0, and its boxes and all else
+// it writes to standard error are exactly `said`.
+inline void ExpectEnd(void (*run)(), const std::string& said, const std::string& what = "") {
+    EXPECT_EXIT(
+        {
+            platform::slots.MessageBoxA = BoxToStderr;
+            run();
+        },
+        ::testing::ExitedWithCode(0), ::testing::Matcher<const std::string&>(said))
+        << what;
 }
 
 // Heap slots that refuse every request.

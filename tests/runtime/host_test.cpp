@@ -9,10 +9,7 @@
 namespace {
 
 using namespace runtime;
-using testutil::BoxToStderr;
 using testutil::ShownBoxes;
-using testutil::StderrIs;
-using testing::ExitedWithCode;
 
 class Host : public testutil::SlotTest {};
 using HostDeathTest = Host;
@@ -115,16 +112,11 @@ void StartAndEnd() {
 }
 
 TEST_F(HostDeathTest, NotificationsBracketTheProgram) {
-    EXPECT_EXIT(StartAndEnd(), ExitedWithCode(0),
-                StderrIs("notify 1 service 0; cleanup; delete; delete; "));
+    testutil::ExpectEnd(StartAndEnd, "notify 1 service 0; cleanup; delete; delete; ");
     EXPECT_EQ(ThreadSupportNotify(2, 0, 0), -1);
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            SystemService(2027, reinterpret_cast<uintptr_t>("boom"), 0);
-        },
-        ExitedWithCode(0), StderrIs("[ERROR] Nightjar RunTime Error:\r\n\r\nboom\n"));
-    EXPECT_EXIT(SystemService(2028, 0, 0), ExitedWithCode(0), StderrIs(""));
+    testutil::ExpectEnd([] { SystemService(2027, reinterpret_cast<uintptr_t>("boom"), 0); },
+                        "[ERROR] Nightjar RunTime Error:\r\n\r\nboom\n");
+    testutil::ExpectEnd([] { SystemService(2028, 0, 0); }, "");
 }
 
 std::atomic<int> thread_ran{0};

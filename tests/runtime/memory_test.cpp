@@ -1,6 +1,5 @@
 // Allocation, tolerant release, the out-of-memory stop, fatal errors and the end of the
 // process.
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -10,9 +9,6 @@
 namespace {
 
 using namespace runtime;
-using testutil::BoxToStderr;
-using testing::ExitedWithCode;
-using testutil::StderrIs;
 
 class Memory : public testutil::SlotTest {};
 
@@ -26,18 +22,19 @@ bool AllZero(const void* p, size_t n) {
     return true;
 }
 
-TEST_F(Memory, BlocksComeBackCleared) {
-    void* a = AllocateMemory(16);
-    EXPECT_TRUE(AllZero(a, 16));
-    FreeMemory(a);
-    FreeMemory(AllocateMemory(0));
-
+TEST_F(Memory, BlocksComeBackClearedAndARefusedGrowthIsReported) {
     auto b = static_cast<char*>(ReallocateMemory(nullptr, 12));
     EXPECT_TRUE(AllZero(b, 12));
     std::memcpy(b, "hello world", 12);
     b = static_cast<char*>(ReallocateMemory(b, 4096));
     EXPECT_STREQ(b, "hello world");
+    platform::slots.HeapReAlloc = RefuseReAlloc;
+    EXPECT_EQ(ReallocateMemory(b, 8192), nullptr);  // no stop: the caller decides
     FreeMemory(b);
+    void* a = AllocateMemory(16);
+    EXPECT_TRUE(AllZero(a, 16));
+    FreeMemory(a);
+    FreeMemory(AllocateMemory(0));
 }
 
 TEST_F(Memory, FreeIgnoresWhatIsNotAHeapBlock) {
@@ -57,86 +54,63 @@ TEST_F(Memory, FreeIgnoresWhatIsNotAHeapBlock) {
     FreeMemory(heap);
 }
 
-TEST_F(Memory, ReallocateReportsRefusalWithoutStopping) {
-    void* block = AllocateMemory(8);
-    platform::slots.HeapReAlloc = RefuseReAlloc;
-    EXPECT_EQ(ReallocateMemory(block, 64), nullptr);
-    platform::slots.HeapReAlloc = platform::DefaultSlots().HeapReAlloc;
-    FreeMemory(block);
-}
-
 using MemoryDeathTest = Memory;
 
-TEST_F(MemoryDeathTest, RefusedAllocationStops) {
-    const char* kBox = "[error] 内存不足\n";
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's allocator reports such a request itself
-    // The standard library's allocations stop the same way, not with std::terminate.
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            std::vector<char> huge;
-            huge.reserve(huge.max_size());  // more than any address space holds
-        },
-        ExitedWithCode(0), StderrIs(kBox));
-#endif
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            platform::slots.HeapAlloc = RefuseAlloc;
-            AllocateMemory(16);
-        },
-        ExitedWithCode(0), StderrIs(kBox));
-    // Sizes that would wrap a 32-bit length are refused, never allocated short.
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            ArrayCell cell = NewTextArray();
-            ResizeArray(cell, INT32_MAX);
-        },
-        ExitedWithCode(0), StderrIs(kBox));
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            SizeSum(UINT32_MAX, 8);
-        },
-        ExitedWithCode(0), StderrIs(kBox));
-    // A member that cannot be added stops instead of writing through null.
-    EXPECT_EXIT(
-        {
-            platform::slots.MessageBoxA = BoxToStderr;
-            ArrayCell cell = NewTextArray();
-            platform::slots.HeapReAlloc = RefuseReAlloc;
-            AppendMember(cell, "x");
-            AppendMember(cell, "y");
-        },
-        ExitedWithCode(0), StderrIs(kBox));
+ArrayCell ThreeMembers() {
+    ArrayCell cell = NewTextArray();
+    for (const char* m : {"a", "b", "c"}) AppendMember(cell, m);
+    return cell;
 }
 
-TEST_F(MemoryDeathTest, RuntimeErrorShowsItsNumberAndMessage) {
+// Every way the runtime stops the program, with the one box it shows.
+TEST_F(MemoryDeathTest, EachStopShowsItsBox) {
+    const std::string no_memory = "[error] 内存不足\n", error = "[error] program internal error number is ";
+    const std::string below_one = error + "4. \r\n数组成员引用下标必须大于等于1\n";
+    const std::string beyond = error + "1. \r\n数组成员引用下标超出定义范围\n";
     struct Row {
-        int32_t number;
-        const char* message;
+        const char* what;
+        void (*run)();
+        std::string box;
     } rows[] = {
-        {1, "数组成员引用下标超出定义范围"},
-        {4, "数组成员引用下标必须大于等于1"},
-        {11, "所提供参数的数据类型不符合要求"},
-        {0, ""},
-        {12, ""},
-        {-3, ""},
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's allocator reports such a request itself
+        // The standard library's allocations stop the same way, not with std::terminate.
+        {"more than any address space holds", [] { std::vector<char> v; v.reserve(v.max_size()); }, no_memory},
+#endif
+        {"a refused allocation",
+         [] {
+             platform::slots.HeapAlloc = RefuseAlloc;
+             AllocateMemory(16);
+         },
+         no_memory},
+        // Sizes that would wrap a 32-bit length are refused, never allocated short.
+        {"an array of INT32_MAX members", [] { ResizeArray(NewTextArray(), INT32_MAX); }, no_memory},
+        {"a size sum that wraps", [] { SizeSum(UINT32_MAX, 8); }, no_memory},
+        // A member that cannot be added, a buffer that cannot grow: no write through null.
+        {"a member that cannot be added",
+         [] {
+             ArrayCell cell = NewTextArray();
+             platform::slots.HeapReAlloc = RefuseReAlloc;
+             AppendMember(cell, "x");
+             AppendMember(cell, "y");
+         },
+         no_memory},
+        {"ReplaceBytes' buffer",
+         [] {
+             testutil::OwnedBytes data = testutil::Bytes("a|b"), bar = testutil::Bytes("|");
+             platform::slots.HeapAlloc = RefuseAlloc;
+             ReplaceBytes({OfByteSet(data.get()), OfByteSet(bar.get())});
+         },
+         no_memory},
+        {"member 0", [] { ReferenceMember(*ThreeMembers(), 0); }, below_one},
+        {"member -1", [] { ReferenceMember(*ThreeMembers(), -1); }, below_one},
+        {"member 4 of 3", [] { ReferenceMember(*ThreeMembers(), 4); }, beyond},
+        {"member 1 of none", [] { ReferenceMember(*NewTextArray(), 1); }, beyond},
+        {"error 11", [] { RaiseRuntimeError(11); }, error + "11. \r\n所提供参数的数据类型不符合要求\n"},
+        {"error 0", [] { RaiseRuntimeError(0); }, error + "0. \r\n\n"},
+        {"error 12", [] { RaiseRuntimeError(12); }, error + "12. \r\n\n"},
+        {"error -3", [] { RaiseRuntimeError(-3); }, error + "-3. \r\n\n"},
     };
-    for (const Row& row : rows) {
-        char expected[512];
-        std::snprintf(expected, sizeof expected,
-                      "[error] program internal error number is %d. \r\n%s\n",
-                      static_cast<int>(row.number), row.message);
-        EXPECT_EXIT(
-            {
-                platform::slots.MessageBoxA = BoxToStderr;
-                RaiseRuntimeError(row.number);
-            },
-            ExitedWithCode(0), StderrIs(expected))
-            << row.number;
-    }
+    for (const Row& r : rows) testutil::ExpectEnd(r.run, r.box, r.what);
 }
 
 void Say(const char* word) {
@@ -145,8 +119,8 @@ void Say(const char* word) {
 }
 
 TEST_F(MemoryDeathTest, EndProgramRunsItsStepsInOrderAndOnce) {
-    EXPECT_EXIT(
-        {
+    testutil::ExpectEnd(
+        [] {
             RegisterExitCleanup([] {
                 Say("cleanup ");
                 EndProgram(0);  // a second way out, as from another thread
@@ -155,8 +129,8 @@ TEST_F(MemoryDeathTest, EndProgramRunsItsStepsInOrderAndOnce) {
             SetFinalExitStep([] { Say("unload"); });
             EndProgram(0);
         },
-        ExitedWithCode(0), StderrIs("cleanup notify unload"));
-    EXPECT_EXIT(EndProgram(0), ExitedWithCode(0), StderrIs(""));
+        "cleanup notify unload");
+    testutil::ExpectEnd([] { EndProgram(0); }, "");
 }
 
 }  // namespace
