@@ -21,20 +21,13 @@ export HOME="$work/home"
 cd "$work/saves"
 saves=$(pwd)
 
-"$gen" Colony.rws --pawns 10 --leaders 4 --cjk --seed 3
-"$literal" Colony.rws "$work/expected.rws"
-"$gen" Caravan.rws --pawns 12 --leaders 3 --caravan 3 --seed 4
-"$literal" Caravan.rws "$work/caravan-expected.rws"
-"$gen" NoLeaders.rws --pawns 4 --leaders 0
-"$gen" Far.rws --pawns 6 --leaders 3 --far-marker
-"$gen" Linked.rws --pawns 4 --leaders 2
+gen() { "$gen" "$@"; }
+literal() { "$literal" "$@"; }
+make_saves . "$work"
 ln -s "$work/missing/folder" Linked-A.rws
-"$gen" Full.rws --pawns 4 --leaders 2
-"$gen" "Two Words.rws" --pawns 6 --leaders 2 --caravan 1 --seed 9
-"$gen" 'Odd"Name\.rws' --pawns 4 --leaders 1
+gen 'Odd"Name\.rws' --pawns 4 --leaders 1
 mkfifo Pipe.rws
-inputs() { md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws" 'Odd"Name\.rws'; }
-read_before=$(inputs)
+read_before=$(inputs . && md5sum 'Odd"Name\.rws')
 before=$(listing)
 
 run ""
@@ -48,18 +41,15 @@ success="[成功] 提示信息：存档以优化成功！请进入游戏查看�
 run "Colony.rws"
 expect "clean: the success box" "$success$saves/Colony-A.rws" "$out"
 expect "clean: exit code" 0 "$code"
-cmp -s Colony-A.rws "$work/expected.rws" && same=yes || same=no
-expect "clean: output identical to the literal steps" yes "$same"
+expect "clean: output identical to the literal steps" yes "$(same Colony-A.rws "$work/expected.rws")"
 
 run "Colony.rws"
 expect "again: the next free name" "$success$saves/Colony-A-A.rws" "$out"
-cmp -s Colony-A-A.rws "$work/expected.rws" && same=yes || same=no
-expect "again: same output" yes "$same"
+expect "again: same output" yes "$(same Colony-A-A.rws "$work/expected.rws")"
 
 run "Caravan.rws"
 expect "a caravan: the success box" "$success$saves/Caravan-A.rws" "$out"
-cmp -s Caravan-A.rws "$work/caravan-expected.rws" && same=yes || same=no
-expect "a caravan: output identical to the literal steps" yes "$same"
+expect "a caravan: output identical to the literal steps" yes "$(same Caravan-A.rws "$work/caravan-expected.rws")"
 expect "a caravan: its pawns are kept, once each" "$(caravan_pawns Caravan.rws)" "$(kept_once Caravan-A.rws Caravan.rws)"
 
 before=$(listing)
@@ -155,6 +145,6 @@ expect "an unknown option: the usage on standard error, exit 2, nothing else" "y
 args -- --help
 expect "after --, a save named --help" "[错误] 错误信息：存档不存在：--help" "$out"
 
-expect "every save read is unchanged" "$read_before" "$(inputs)"
+expect "every save read is unchanged" "$read_before" "$(inputs . && md5sum 'Odd"Name\.rws')"
 
 exit $failed

@@ -15,7 +15,18 @@ using testutil::Str;
 
 std::string TextOf(TaggedValue v) { return Str(OwnedText(ToText({v}))); }
 
-TEST(Format, ScalarsToText) {
+// Every kind of value to text; null where there is no text (an empty one included).
+TEST(Format, ValuesToText) {
+    OwnedBytes xy = Bytes(std::string("xy\0z", 4)), nul = Bytes(std::string("\0z", 2));
+    struct Int32Array {
+        int32_t dims, size, member;
+    } ints = {1, 1, 0x00636261};
+    struct DoubleArray {
+        int32_t dims, size;
+        double member;
+    } doubles = {1, 1, 1.0};
+    const uint32_t int32_array = static_cast<uint32_t>(ValueKind::Int32) | kArrayFlag;
+    const uint32_t double_array = static_cast<uint32_t>(ValueKind::Double) | kArrayFlag;
     struct Row {
         TaggedValue value;
         const char* expected;
@@ -38,10 +49,21 @@ TEST(Format, ScalarsToText) {
         {OfDouble(100.0), "100"},
         {OfDouble(-1.25), "-1.25"},
         {OfFloat(0.1f), "0.1"},
+        {OfText("copy me"), "copy me"},
+        {OfText(kEmptyText), nullptr},
+        {OfByteSet(xy.get()), "xy"},
+        {OfByteSet(nul.get()), nullptr},
+        {OfByteSet(kEmptyBytes.get()), nullptr},
+        {OfPointer(int32_array, &ints), "abc"},
+        {OfPointer(double_array, &doubles), nullptr},
+        {OfBits(ValueKind::Absent, 5), nullptr},
+        {OfPointer(0x40000001, nullptr), nullptr},
     };
-    for (const Row& r : rows) EXPECT_EQ(TextOf(r.value), r.expected) << r.expected;
-    EXPECT_EQ(ToText({OfBits(ValueKind::Absent, 5)}), nullptr);
-    EXPECT_EQ(ToText({OfPointer(0x40000001, nullptr)}), nullptr);
+    for (const Row& r : rows) {
+        OwnedText text(ToText({r.value}));
+        EXPECT_EQ(text == nullptr ? "(null)" : Str(text), r.expected ? r.expected : "(null)") << r.value.type;
+        EXPECT_TRUE(text == nullptr || text.get() != r.value.AsText());  // a copy of its own
+    }
 }
 
 TEST(Format, TrimTrailingZeros) {
@@ -93,31 +115,6 @@ TEST(Format, DatesAndTimes) {
     for (const Row& r : rows) EXPECT_EQ(TextOf(OfDateTime(r.days)), r.expected) << r.days;
     // Day counts beyond 32 bits are held at the end instead of overflowing.
     EXPECT_FALSE(TextOf(OfDateTime(1e300)).empty());
-}
-
-TEST(Format, TextsByteSetsAndArrays) {
-    EXPECT_EQ(ToText({OfText(kEmptyText)}), nullptr);
-    const char* source = "copy me";
-    OwnedText copy(ToText({OfText(source)}));
-    EXPECT_NE(copy.get(), source);
-    EXPECT_EQ(Str(copy), source);
-
-    OwnedBytes xy = Bytes(std::string("xy\0z", 4)), nul = Bytes(std::string("\0z", 2));
-    EXPECT_EQ(TextOf(OfByteSet(xy.get())), "xy");
-    EXPECT_EQ(ToText({OfByteSet(nul.get())}), nullptr);
-    EXPECT_EQ(ToText({OfByteSet(kEmptyBytes.get())}), nullptr);
-
-    struct Int32Array {
-        int32_t dims, size, member;
-    } ints = {1, 1, 0x00636261};
-    struct DoubleArray {
-        int32_t dims, size;
-        double member;
-    } doubles = {1, 1, 1.0};
-    uint32_t int32_array = static_cast<uint32_t>(ValueKind::Int32) | kArrayFlag;
-    uint32_t double_array = static_cast<uint32_t>(ValueKind::Double) | kArrayFlag;
-    EXPECT_EQ(TextOf(OfPointer(int32_array, &ints)), "abc");
-    EXPECT_EQ(ToText({OfPointer(double_array, &doubles)}), nullptr);
 }
 
 TEST(Format, ToBytes) {
