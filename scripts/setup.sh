@@ -4,7 +4,7 @@
 #   setup.sh [native|win32|win64|wine|fuzz|dist|all]...   (default: all)
 # native: the Linux program and its tests (also the sanitizer build); win32/win64: the
 # cross-compilers of the Windows builds; wine: running them (Wine, a virtual display, Chinese
-# fonts for the pictures); fuzz: clang and libFuzzer; dist: the players' zip.
+# fonts for the dialogs); fuzz: clang and libFuzzer; dist: the players' zip.
 set -euo pipefail
 
 need=()

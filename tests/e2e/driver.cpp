@@ -4,8 +4,7 @@
 // texts as the program's GBK bytes.
 //
 //   driver inspect SORREL_EXE              the exe's resources and imports
-//   driver run SORREL_EXE ACTION [BMP]     ACTION: "cancel", or a file name to type and open;
-//                                          BMP: where to save a picture of the picker
+//   driver run SORREL_EXE ACTION           ACTION: "cancel", or a file name to type and open
 //   driver args SORREL_EXE PATH...         started with these arguments: no picker, the boxes
 #include <windows.h>
 
@@ -106,44 +105,9 @@ void Type(const std::string& text) {
     }
 }
 
-// A 24-bit picture of the window as the screen shows it.
-void SavePicture(HWND window, const char* path) {
-    RECT r;
-    GetWindowRect(window, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4, size = stride * static_cast<DWORD>(h);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + size;
-    if (FILE* out = std::fopen(path, "wb")) {
-        std::fwrite(&file, sizeof file, 1, out);
-        std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
-        std::fwrite(bits, 1, size, out);
-        std::fclose(out);
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-}
-
 // Starts the exe with `args` (each in double quotes); with no ACTION there is no picker to
 // work, only boxes.
-int Run(const char* exe, const std::vector<std::string>& args, const std::string& action, const char* picture) {
+int Run(const char* exe, const std::vector<std::string>& args, const std::string& action) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -178,7 +142,6 @@ int Run(const char* exe, const std::vector<std::string>& args, const std::string
         GetWindowTextA(picker, title, sizeof title);
         std::printf("picker: %s | filter %s | folder %s\n", title, TextOf(GetDlgItem(picker, kFilterCombo)).c_str(),
                     TextOf(GetDlgItem(picker, kFolderCombo)).c_str());
-        if (picture != nullptr) SavePicture(picker, picture);
 
         // A person types only into the window that has the keyboard. While it waits, the
         // test script reads the program's processor time from the system.
@@ -228,28 +191,26 @@ int Run(const char* exe, const std::vector<std::string>& args, const std::string
     return finish(0);
 }
 
+#pragma pack(push, 1)
+struct DialogHeader {  // how an extended dialog template (DLGTEMPLATEEX) begins
+    WORD version, signature;
+    DWORD help_id, ex_style, style;
+    WORD count;
+    short x, y, cx, cy;
+};
+#pragma pack(pop)
+
 // The dialog template, the version strings and the imported libraries of the exe.
 int Inspect(const char* exe) {
     HMODULE image = LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (image == nullptr) return std::printf("error: cannot load %s\n", exe), 1;
     HRSRC found = FindResourceExA(image, RT_DIALOG, MAKEINTRESOURCEA(1000), MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
     if (found != nullptr) {
-        auto* t = static_cast<const BYTE*>(LockResource(LoadResource(image, found)));
-        WORD version, signature, count;
-        DWORD ex_style, style;
-        short x, y, cx, cy;
-        std::memcpy(&version, t, 2);
-        std::memcpy(&signature, t + 2, 2);
-        std::memcpy(&ex_style, t + 8, 4);
-        std::memcpy(&style, t + 12, 4);
-        std::memcpy(&count, t + 16, 2);
-        std::memcpy(&x, t + 18, 2);
-        std::memcpy(&y, t + 20, 2);
-        std::memcpy(&cx, t + 22, 2);
-        std::memcpy(&cy, t + 24, 2);
-        std::printf("dialog 1000: ver %u sig %04X exstyle %08lX style %08lX items %u at %d,%d size %d,%d\n", version,
-                    signature, static_cast<unsigned long>(ex_style), static_cast<unsigned long>(style), count, x, y,
-                    cx, cy);
+        DialogHeader t;
+        std::memcpy(&t, LockResource(LoadResource(image, found)), sizeof t);
+        std::printf("dialog 1000: ver %u sig %04X exstyle %08lX style %08lX items %u at %d,%d size %d,%d\n", t.version,
+                    t.signature, static_cast<unsigned long>(t.ex_style), static_cast<unsigned long>(t.style), t.count,
+                    t.x, t.y, t.cx, t.cy);
     } else {
         std::printf("dialog 1000: none\n");
     }
@@ -295,9 +256,9 @@ int Inspect(const char* exe) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "inspect") == 0) return Inspect(argv[2]);
-    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) return Run(argv[2], {}, argv[3], argc >= 5 ? argv[4] : nullptr);
+    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) return Run(argv[2], {}, argv[3]);
     if (argc >= 3 && std::strcmp(argv[1], "args") == 0)
-        return Run(argv[2], std::vector<std::string>(argv + 3, argv + argc), "", nullptr);
-    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION [BMP] | driver args EXE PATH...\n");
+        return Run(argv[2], std::vector<std::string>(argv + 3, argv + argc), "");
+    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION | driver args EXE PATH...\n");
     return 2;
 }

@@ -31,16 +31,14 @@ read_before=$(inputs . && md5sum 'Odd"Name\.rws')
 before=$(listing)
 
 run ""
-expect "cancel: no box" "" "$out"
-expect "cancel: exit code" 0 "$code"
+expect "cancel: no box, exit code 0" " 0" "$out $code"
 expect "cancel: nothing written" "$before" "$(listing)"
 expect "the picker opens the current folder when no save folder exists" "Folder: $saves" \
     "$(grep '^Folder:' "$work/stderr")"
 
 success="[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为："
 run "Colony.rws"
-expect "clean: the success box" "$success$saves/Colony-A.rws" "$out"
-expect "clean: exit code" 0 "$code"
+expect "clean: the success box, exit code 0" "$success$saves/Colony-A.rws 0" "$out $code"
 expect "clean: output identical to the literal steps" yes "$(same Colony-A.rws "$work/expected.rws")"
 
 run "Colony.rws"
@@ -54,11 +52,9 @@ expect "a caravan: its pawns are kept, once each" "$(caravan_pawns Caravan.rws)"
 
 before=$(listing)
 run "NoLeaders.rws"
-expect "no leaders: the box" "[错误] 错误信息：未找到帮派首领信息" "$out"
-expect "no leaders: exit code" 0 "$code"
+expect "no leaders: the box, exit code 0" "[错误] 错误信息：未找到帮派首领信息 0" "$out $code"
 run "Far.rws"
-expect "error code 01: the box" "[错误] 错误代码：01" "$out"
-expect "error code 01: exit code" 0 "$code"
+expect "error code 01: the box, exit code 0" "[错误] 错误代码：01 0" "$out $code"
 run "Missing.rws"
 expect "a save that does not exist: the box" "[错误] 错误信息：存档不存在：$saves/Missing.rws" "$out"
 out=$(printf '%s\n' Pipe.rws | timeout 20 "$sorrel" 2>/dev/null)
@@ -77,13 +73,11 @@ expect "a link at the name: the link stays, its target is not made" untouched "$
 before=$(listing)
 out=$(printf '%s\n' Full.rws | (trap '' XFSZ; ulimit -f 1; "$sorrel" 2>/dev/null))
 code=$?
-expect "a write that fails: the box" "[错误] 错误信息：存档写入失败：$saves/Full-A.rws" "$out"
-expect "a write that fails: exit code" 0 "$code"
+expect "a write that fails: the box, exit code 0" "[错误] 错误信息：存档写入失败：$saves/Full-A.rws 0" "$out $code"
 expect "a write that fails: nothing left behind" "$before" "$(listing)"
 
 run "$(printf '\xf0\x9f\x98\x80').rws"
-expect "a path GBK cannot hold: no box" "" "$out"
-expect "a path GBK cannot hold: exit code" 0 "$code"
+expect "a path GBK cannot hold: no box, exit code 0" " 0" "$out $code"
 grep -q "cannot be written in GBK" "$work/stderr" && told=yes || told=no
 expect "a path GBK cannot hold: told on standard error" yes "$told"
 
@@ -118,21 +112,18 @@ said() {  # LINE OUTPUT_NAME: yes when that line of standard error sums up the s
         echo yes || cat "$work/stderr"
 }
 args "$saves/Two Words.rws"
-expect "one save as an argument, a blank in its path" "$success$saves/Two Words-A.rws" "$out"
-expect "one save as an argument: exit status" 0 "$code"
+expect "one save as an argument, a blank in its path: exit status 0" "$success$saves/Two Words-A.rws 0" "$out $code"
 expect "one save as an argument: the summary line" yes "$(said 1 "Two Words-A.rws")"
 args "$saves/Far.rws" "$saves/Two Words.rws"
-expect "two saves, the first with error code 01: both boxes" "[错误] 错误代码：01
-$success$saves/Two Words-A-A.rws" "$out"
-expect "two saves, the first with error code 01: exit status" 1 "$code"
+expect "two saves, the first with error code 01: both boxes, exit status 1" "[错误] 错误代码：01
+$success$saves/Two Words-A-A.rws 1" "$out $code"
 expect "two saves: the first not written" "Far.rws: not written" "$(sed -n 1p "$work/stderr")"
 expect "two saves: the second written" yes "$(said 2 "Two Words-A-A.rws")"
 args 'Odd"Name\.rws'
 expect "a quote and a backslash in the name" "$success"'Odd"Name\-A.rws' "$out"
 before=$(listing)
 args "$saves/Nothing.rws"
-expect "a path that names nothing" "[错误] 错误信息：存档不存在：$saves/Nothing.rws" "$out"
-expect "a path that names nothing: exit status" 1 "$code"
+expect "a path that names nothing: exit status 1" "[错误] 错误信息：存档不存在：$saves/Nothing.rws 1" "$out $code"
 expect "a path that names nothing: nothing written" "$before" "$(listing)"
 args --help
 grep -q '^usage: sorrel' <<<"$out" && helped=yes || helped=no
