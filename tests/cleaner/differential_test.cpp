@@ -2,14 +2,11 @@
 // ways that matter: Chinese text right before tags, tags missing, leaders repeated or
 // absent or close together, entries near the 10000-position limit, NUL bytes, no "/>",
 // pawns held by reference in every place the save holds them.
-#include <algorithm>
 #include <random>
-#include <set>
 #include <string>
 
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
-#include "tests/cleaner/save_builder.h"
 #include "tests/runtime/helpers.h"
 #include "tools/sample_save.h"
 
@@ -125,37 +122,6 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
     EXPECT_GT(held, 100);
     std::printf("written %d, error 01 %d, endless scans %d, short entries %d, with held pawns %d\n", written, lost,
                 endless, short_boxes, held);
-}
-
-// Saves as the game writes them, holding pawns in every way: each held pawn is in the
-// output's list, no pawn is there twice, and the output is well-formed.
-TEST_F(Differential, KeepsEveryHeldPawnOnceInWellFormedSaves) {
-    for (uint64_t seed = 1; seed <= 100; ++seed) {
-        std::mt19937_64 rng(seed);
-        tools::SampleOptions o;
-        o.seed = seed;
-        o.pawns = 8 + static_cast<int32_t>(rng() % 10);
-        o.leaders = 1 + static_cast<int32_t>(rng() % 4);
-        o.cjk = rng() % 2;
-        HoldSome(o, rng);
-        o.caravan += 1;
-        const std::string save = tools::GenerateSave(o);
-        OwnedBytes file = Bytes(save);
-        bool lost = false;
-        const std::string out = Str(OwnedBytes(cleaner::CleanBytes(file.get(), &lost)));
-        ASSERT_TRUE(savebuild::WellFormed(out)) << "seed " << seed;
-        std::vector<std::string> ids = literal::ListIds(out);
-        std::set<std::string> unique(ids.begin(), ids.end());
-        EXPECT_EQ(unique.size(), ids.size()) << "seed " << seed;
-        // Every reference of the save that names a pawn of the input's list, leaders aside.
-        const std::vector<std::string> listed = literal::ListIds(save);
-        for (size_t at = save.find("<li>Thing_"); at != std::string::npos; at = save.find("<li>Thing_", at + 1)) {
-            std::string id = save.substr(at + 10, save.find('<', at + 10) - at - 10);
-            if (std::count(listed.begin(), listed.end(), id) > 0) {
-                EXPECT_EQ(unique.count(id), 1u) << "seed " << seed << ": " << id;
-            }
-        }
-    }
 }
 
 }  // namespace

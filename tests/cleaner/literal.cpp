@@ -274,13 +274,4 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
     return run;
 }
 
-std::vector<std::string> ListIds(const std::string& save) {
-    int32_t a = Find(save, "<pawnsAlive", 1);
-    int32_t z = Find(save, "</pawnsAlive", 1);
-    std::vector<std::string> ids;
-    for (const Item& item : TopLevelItems(UntilNul(Mid(save, a, int64_t{z} - a + 13))))
-        if (item.has_id) ids.push_back(item.id);
-    return ids;
-}
-
 }  // namespace literal

@@ -25,8 +25,4 @@ struct Run {
 // steps included) is taken through the end of the list, R = Slen - 17, and marked endless.
 Run Clean(runtime::ConstByteSet file, int64_t pass_budget = 100000);
 
-// The own ids of the top-level items of the save's list of living world pawns, in order
-// (an item without one gives nothing).
-std::vector<std::string> ListIds(const std::string& save);
-
 }  // namespace literal

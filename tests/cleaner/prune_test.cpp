@@ -159,28 +159,6 @@ TEST_F(Prune, TellsWhatItTakesAndWhatItCannot) {
     }
 }
 
-TEST(EntryStart, StepsBackAtMostTenThousandPositions) {
-    auto at = [](int32_t gap, bool tag) {  // a "</li>" (or not) `gap` positions before the marker
-        std::string s = "<pawnsAlive>" + std::string(20000, ' ');
-        size_t p = s.size() - 10;
-        if (tag) s.replace(p - gap, 5, "</li>");
-        return s + "<id>A</id>";
-    };
-    struct Row {
-        std::string section;
-        int32_t p, start;
-    } rows[] = {
-        {at(10000, true), 20003, 10003},
-        {at(10001, true), 20003, cleaner::kEntryStartLost},
-        {at(5, true), 20003, 19998},
-        {at(0, false), 20003, cleaner::kEntryStartLost},
-        {"<pawnsAlive>" + std::string(9988, ' ') + "<id>A</id>", 10000, 12},
-        {"<pawnsAlive>" + std::string(9989, ' ') + "<id>A</id>", 10001, cleaner::kEntryStartLost},
-        {"</li>", 1, 1},
-    };
-    for (const Row& r : rows) EXPECT_EQ(cleaner::FindEntryStart(View(r.section), r.p), r.start) << r.p;
-}
-
 TEST(EntryEnd, EndsOnEveryInput) {
     struct Row {
         const char* what;

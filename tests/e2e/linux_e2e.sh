@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end on Linux: the real program, driven through standard input, its boxes read from
 # standard output and its picker from standard error.
-#   linux_e2e.sh SORREL GEN_SAVE LITERAL_CLEAN WORK_DIR
+#   linux_e2e.sh SORREL GEN_SAVE LITERAL_CLEAN WORK_DIR [REAL_SAVES_DIR]
 set -u
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
-sorrel=$(absolute "$1") gen=$(absolute "$2") literal=$(absolute "$3") work=$(absolute "$4")
+sorrel=$(absolute "$1") gen=$(absolute "$2") literal=$(absolute "$3") work=$(absolute "$4") real=${5:-}
 source "$(dirname "$0")/expect.sh"
 
 # Runs the program with one line of input; sets out (standard output) and code.
@@ -135,6 +135,20 @@ grep -q '^usage: sorrel' "$work/stderr" && helped=yes || helped=no
 expect "an unknown option: the usage on standard error, exit 2, nothing else" "yes 2 " "$helped $code $out"
 args -- --help
 expect "after --, a save named --help" "[错误] 错误信息：存档不存在：--help" "$out"
+
+# The saves the game wrote itself, where they are at hand: the literal steps' output, the
+# same bytes as when this check was first made, and the summary line.
+for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb64874c478369595:5 \
+    RATS-1.5:f61f42b3c9129bfea5c9e6dcf4ac6a4b3a91e665cb2d437c6046ceb14512fefa:8; do
+    IFS=: read -r name sum leaders <<<"$pinned"
+    [ -f "$real/$name.rws" ] || { echo "skip  $name: no real save at $real"; continue; }
+    cp "$real/$name.rws" .
+    args "$name.rws"
+    literal "$name.rws" "$work/$name-expected.rws"
+    expect "$name: the literal steps' output" yes "$(same "$name-A.rws" "$work/$name-expected.rws")"
+    expect "$name: the same bytes as ever, the summary line" "$sum ($leaders leaders, 0 held pawns)" \
+        "$(sha256sum <"$name-A.rws" | cut -c1-64) $(grep -o '([0-9]* leaders.*)' "$work/stderr")"
+done
 
 expect "every save read is unchanged" "$read_before" "$(inputs . && md5sum 'Odd"Name\.rws')"
 

@@ -150,6 +150,16 @@ expect "a path that names nothing" "box: [错误] 错误信息：存档不存在
 exit: 1" "$(drive_args "$windows_saves\\Nothing.rws")"
 expect "a path that names nothing: nothing written" "$before" "$(listing)"
 
+# The saves the game wrote itself, where they are at hand: the same bytes as on Linux.
+for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb64874c478369595 \
+    RATS-1.5:f61f42b3c9129bfea5c9e6dcf4ac6a4b3a91e665cb2d437c6046ceb14512fefa; do
+    name=${pinned%%:*}
+    [ -f "$source/../shared/saves/$name.rws" ] || { echo "skip  $name: no real save"; continue; }
+    cp "$source/../shared/saves/$name.rws" "$saves/"
+    expect "$name" "$success\\$name-A.rws
+exit: 0 ${pinned#*:}" "$(drive_args "$windows_saves\\$name.rws") $(sha256sum <"$saves/$name-A.rws" | cut -c1-64)"
+done
+
 expect "every save read is unchanged" "$read_before" "$(inputs "$saves")"
 
 exit $failed

@@ -12,63 +12,6 @@ using testutil::Str;
 
 class Arrays : public testutil::SlotTest {};
 
-std::string MemberAt(ArrayCell cell, int32_t i) { return Str(TextMemberAt(ReferenceMember(*cell, i))); }
-
-// A constant array of two texts, laid out as a heap block would be.
-struct ConstTextPair {
-    int32_t dimension_count;
-    int32_t size;
-    const char* members[2];
-};
-constexpr ConstTextPair kConstPair = {1, 2, {"one", "two"}};
-
-TEST_F(Arrays, AppendResizeRelease) {
-    ArrayCell cell = NewTextArray();
-    char source[] = "alpha";
-    AppendMember(cell, source);
-    AppendMember(cell, nullptr);
-    AppendMember(cell, "gamma");
-    source[0] = 'X';  // the array holds its own copy
-    ASSERT_EQ(ArrayMemberCount(*cell), 3);
-    EXPECT_EQ(MemberAt(cell, 1), "alpha");
-    EXPECT_EQ(TextMemberAt(ReferenceMember(*cell, 2)), nullptr);
-    EXPECT_EQ(MemberAt(cell, 3), "gamma");
-
-    ResizeArray(cell, 1);
-    EXPECT_EQ(ArrayMemberCount(*cell), 1);
-    EXPECT_EQ(MemberAt(cell, 1), "alpha");
-    ResizeArray(cell, 0);
-    EXPECT_EQ(ArrayMemberCount(*cell), 0);
-    EXPECT_EQ((*cell)->dimension_count, 1);
-    ReleaseArray(cell);  // the leak checker of the sanitizer build sees every member freed
-}
-
-TEST_F(Arrays, ImageConstantIsCopiedBeforeAChange) {
-    auto cell = static_cast<ArrayCell>(AllocateMemory(sizeof(DynamicArray*)));
-    *cell = reinterpret_cast<DynamicArray*>(const_cast<ConstTextPair*>(&kConstPair));
-    AppendMember(cell, "three");
-    EXPECT_NE(static_cast<const void*>(*cell), static_cast<const void*>(&kConstPair));
-    EXPECT_EQ(kConstPair.size, 2);
-    ASSERT_EQ(ArrayMemberCount(*cell), 3);
-    EXPECT_EQ(MemberAt(cell, 2), "two");
-    EXPECT_EQ(MemberAt(cell, 3), "three");
-    ReleaseArray(cell);  // the constant members are ignored by the release
-    EXPECT_STREQ(kConstPair.members[0], "one");
-}
-
-TEST_F(Arrays, BytesToText) {
-    OwnedBytes cut = Bytes(std::string("ab\0de", 5)), nul_first = Bytes(std::string("\0a", 2));
-    OwnedText text(ArrayBytesToText(reinterpret_cast<DynamicArray*>(cut.get()), 1));
-    EXPECT_EQ(Str(text), "ab");
-    EXPECT_EQ(ArrayBytesToText(reinterpret_cast<DynamicArray*>(nul_first.get()), 1), nullptr);
-
-    OwnedBytes blank(BlankBytes({OfInt32(255)}));
-    ASSERT_EQ(BytesLengthOf(blank.get()), 255);
-    EXPECT_EQ(Str(blank), std::string(255, '\0'));
-    EXPECT_EQ(BlankBytes({OfInt32(0)}), nullptr);
-    EXPECT_EQ(BlankBytes({OfInt32(-1)}), nullptr);
-}
-
 TEST_F(Arrays, ReplaceBytes) {
     constexpr TaggedValue kNo = {0, 0, 0};
     struct Row {

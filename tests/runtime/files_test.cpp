@@ -43,6 +43,10 @@ uint32_t HugeSize(platform::FileHandle, uint32_t* high) {
     *high = 1;
     return 8;  // 4 GiB + 8 bytes
 }
+uint32_t TwoGiB(platform::FileHandle, uint32_t* high) {
+    *high = 0;
+    return 0x80000000u;
+}
 
 // A file is read whole or not at all; what is not a disk file is not read, and not waited on.
 TEST_F(Files, ReadWholeFilesOnly) {
@@ -60,6 +64,7 @@ TEST_F(Files, ReadWholeFilesOnly) {
         {"save", [] { platform::slots.ReadFile = ShortRead; }, false},
         {"save", [] { platform::slots.ReadFile = FailedRead; }, false},
         {"save", [] { platform::slots.GetFileSize = HugeSize; }, false},
+        {"save", [] { platform::slots.GetFileSize = TwoGiB; }, false},
 #if !defined(_WIN32)
         {"fifo", [] {}, false},  // no writer: an open that waited would never return
 #endif

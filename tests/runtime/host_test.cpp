@@ -75,18 +75,6 @@ TEST_F(Host, ServiceTable) {
     EXPECT_EQ(ShownBoxes(), "[nightjar] 不支持系统功能函数2029. 请将此信息反馈给作者 {style 16}\n");
 }
 
-TEST_F(Host, ReleaseArraysByMemberKind) {
-    ArrayCell cell = NewTextArray();
-    AppendMember(cell, "a");
-    AppendMember(cell, nullptr);
-    AppendMember(cell, "c");
-    // The leak checker of the sanitizer build sees the members and the block released.
-    SystemService(2023, static_cast<uintptr_t>(ValueKind::Text), reinterpret_cast<uintptr_t>(*cell));
-    FreeMemory(cell);
-    void* ints = AllocateMemory(16);
-    SystemService(2023, static_cast<uintptr_t>(ValueKind::Int32), reinterpret_cast<uintptr_t>(ints));
-}
-
 int32_t RecordNotify(int32_t message, uintptr_t p1, uintptr_t p2) {
     fprintf(stderr, "notify %d %s %d; ", static_cast<int>(message),
             p1 == reinterpret_cast<uintptr_t>(&SystemService) ? "service" : p1 == 0 ? "0" : "?",

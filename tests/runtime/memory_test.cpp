@@ -15,28 +15,6 @@ class Memory : public testutil::SlotTest {};
 using testutil::RefuseAlloc;
 using testutil::RefuseReAlloc;
 
-bool AllZero(const void* p, size_t n) {
-    auto b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
-
-TEST_F(Memory, BlocksComeBackClearedAndARefusedGrowthIsReported) {
-    auto b = static_cast<char*>(ReallocateMemory(nullptr, 12));
-    EXPECT_TRUE(AllZero(b, 12));
-    std::memcpy(b, "hello world", 12);
-    b = static_cast<char*>(ReallocateMemory(b, 4096));
-    EXPECT_STREQ(b, "hello world");
-    platform::slots.HeapReAlloc = RefuseReAlloc;
-    EXPECT_EQ(ReallocateMemory(b, 8192), nullptr);  // no stop: the caller decides
-    FreeMemory(b);
-    void* a = AllocateMemory(16);
-    EXPECT_TRUE(AllZero(a, 16));
-    FreeMemory(a);
-    FreeMemory(AllocateMemory(0));
-}
-
 TEST_F(Memory, FreeIgnoresWhatIsNotAHeapBlock) {
     static const char kLiteral[] = "literal";
     // Nothing is mapped there: the top of a 32-bit space belongs to the system, and a

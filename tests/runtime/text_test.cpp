@@ -13,28 +13,6 @@ using testutil::Str;
 
 constexpr TaggedValue kNoArg = {0, 0, 0};
 
-TEST(Text, ConcatAndCompare) {
-    OwnedText abc(ConcatText({"a", nullptr, "bc"}));
-    EXPECT_EQ(Str(abc), "abc");
-    OwnedText empty(ConcatText({nullptr, ""}));
-    ASSERT_NE(empty, nullptr);  // always a block
-    EXPECT_EQ(empty.get()[0], '\0');
-
-    EXPECT_EQ(ConcatBytes({kEmptyBytes.get(), nullptr}), nullptr);
-    OwnedBytes a = Bytes(std::string("\x01\x00", 2)), b = Bytes("\x02");
-    OwnedBytes joined(ConcatBytes({a.get(), b.get()}));
-    EXPECT_EQ(Str(joined), std::string("\x01\x00\x02", 3));
-
-    struct Row {
-        const char *a, *b;
-        int expected;
-    } rows[] = {
-        {nullptr, "", 0}, {"", "a", -1}, {"a", nullptr, 1}, {"ab", "a", 1},
-        {"a", "ab", -1},  {"\xB0", "a", 1}, {"abc", "abc", 0},
-    };
-    for (const Row& r : rows) EXPECT_EQ(CompareText(r.a, r.b), r.expected) << Str(r.a) << "|" << Str(r.b);
-}
-
 // Left, right and mid cuts of texts ("abcdef") and byte sets ("abcd"): the same edge rules,
 // but a mid text starting at 0 or below is empty where a byte set's starts at 1.
 TEST(Text, Cutting) {
@@ -110,31 +88,6 @@ TEST(Text, FindText) {
     for (const Row& r : rows)
         EXPECT_EQ(FindText({OfText(r.subject), OfText(r.sought), r.start, r.ignore_case}), r.expected)
             << Str(r.subject) << " / " << Str(r.sought);
-}
-
-TEST(Text, FindBytes) {
-    struct Row {
-        std::string subject, sought;
-        TaggedValue start;
-        int32_t expected;
-    } rows[] = {
-        {"abcabc", "bc", kNoArg, 2},
-        {"abcabc", "bc", OfInt32(3), 5},
-        {"abcabc", "abc", OfInt32(4), 4},
-        {"abcabc", "bc", OfInt32(6), -1},
-        {"ab", "abc", kNoArg, -1},
-        {std::string("a\0b", 3), std::string("\0b", 2), kNoArg, 2},
-        {"\xE4\xBC\xA4<li>", "<li>", kNoArg, 4},  // bytes know no characters
-        {"abc", "c", OfInt32(-2), 3},
-    };
-    for (const Row& r : rows) {
-        OwnedBytes s = Bytes(r.subject), k = Bytes(r.sought);
-        EXPECT_EQ(FindBytes({OfByteSet(s.get()), OfByteSet(k.get()), r.start}), r.expected)
-            << r.subject << " / " << r.sought;
-    }
-    OwnedBytes s = Bytes("abc");
-    EXPECT_EQ(FindBytes({OfByteSet(s.get()), OfByteSet(kEmptyBytes.get())}), -1);
-    EXPECT_EQ(FindBytes({OfByteSet(nullptr), OfByteSet(s.get())}), -1);
 }
 
 // Long subjects are searched by pairs of bytes after the first stretch: the answer must be
