@@ -4,6 +4,15 @@ rebuilt and run against the native tests and the Linux end-to-end suite. A mutan
 fail on is caught; one they pass is missed; one that does not build is left out.
 
     scripts/mutate.py [--seed N] [--count N] [--build DIR] [--report FILE]
+    scripts/mutate.py --matrix FILE [--shard K/N] [--seed N] [--count N] [--build DIR]
+    scripts/mutate.py --tally FILE...
+
+--matrix runs every test on every mutant instead of stopping at the first failure, and writes
+one JSON line a mutant with the test cases that failed ("e2e:" + the end-to-end check's name;
+a test program that crashes or runs past its time counts as one case of its own); --shard K/N
+takes every Nth mutant from the Kth, for N runs side by side in N checkouts. --tally reads such
+files and prints, for each test case, how many mutants it catches and how many of those no
+other case catches: a case whose every catch another case shares adds no caught fault.
 
 Faults: a comparison flipped (< and <=, > and >=, == and !=), a constant off by one, a
 statement dropped, a condition negated, a returned value replaced. They are drawn from the
@@ -11,6 +20,8 @@ code under cleaner/, runtime/ and app/, the same ones for the same seed, spread 
 files. Every file touched is put back, also when the run is interrupted.
 """
 import argparse
+import collections
+import json
 import os
 import random
 import re
@@ -129,13 +140,63 @@ def run(cmd, timeout):
         return -1
 
 
+def failing_cases(build):
+    """The test cases that fail on the program in `build`: each GoogleTest case by its name,
+    each end-to-end check by its line."""
+    failed = set()
+    for program in ("runtime_tests", "cleaner_tests", "app_tests"):
+        out = os.path.join(build, program + ".json")
+        if os.path.exists(out):
+            os.remove(out)
+        status = run([os.path.join(build, "tests", program), "--gtest_output=json:" + out], 60)
+        try:
+            with open(out, encoding="utf-8") as f:
+                for suite in json.load(f)["testsuites"]:
+                    failed.update(f"{suite['name']}.{t['name']}" for t in suite["testsuite"] if t.get("failures"))
+        except (OSError, ValueError):
+            failed.add(f"{program}: " + ("past its time" if status == -1 else "crashed"))
+    e2e = subprocess.Popen(["bash", os.path.join(ROOT, "tests", "e2e", "linux_e2e.sh"), os.path.join(build, "sorrel"),
+                            os.path.join(build, "gen_save"), os.path.join(build, "tests", "literal_clean"),
+                            os.path.join(build, "tests", "matrix_e2e"), os.path.join(ROOT, "..", "shared", "saves")],
+                           cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        lines = e2e.communicate(timeout=60)[0].decode("utf-8", "replace").splitlines()
+        failed.update("e2e:" + line[6:] for line in lines if line.startswith("FAIL  "))
+        if e2e.returncode != 0 and not any(f.startswith("e2e:") for f in failed):
+            failed.add("e2e: ended early")
+    except subprocess.TimeoutExpired:
+        os.killpg(e2e.pid, signal.SIGKILL)
+        e2e.communicate()
+        failed.add("e2e: past its time")
+    return sorted(failed)
+
+
+def tally(paths):
+    rows = [json.loads(line) for path in paths for line in open(path, encoding="utf-8")]
+    caught = [r for r in rows if r["failed"]]
+    catches, alone = collections.Counter(), collections.Counter()
+    for r in caught:
+        catches.update(r["failed"])
+        if len(r["failed"]) == 1:
+            alone[r["failed"][0]] += 1
+    print(f"{sum(r['failed'] is not None for r in rows)} mutants, {len(caught)} caught")
+    for case in sorted(catches, key=lambda c: (alone[c], catches[c], c)):
+        print(f"{catches[case]:4} caught, {alone[case]:3} by it alone  {case}")
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--count", type=int, default=160)
     p.add_argument("--build", default=os.path.join(ROOT, "build", "mutate"))
     p.add_argument("--report", default=None)
+    p.add_argument("--matrix", default=None)
+    p.add_argument("--shard", default="0/1")
+    p.add_argument("--tally", nargs="+", default=None)
     a = p.parse_args()
+    if a.tally:
+        return tally(a.tally)
+    shard, shards = (int(x) for x in a.shard.split("/"))
 
     subprocess.run(["cmake", "-S", ROOT, "-B", a.build, "-DCMAKE_BUILD_TYPE=Debug", "-DSORREL_WERROR=OFF"],
                    check=True, stdout=subprocess.DEVNULL)
@@ -160,10 +221,14 @@ def main():
     signal.signal(signal.SIGTERM, interrupted)
 
     report = open(a.report, "w", encoding="utf-8") if a.report else sys.stdout
+    matrix = open(a.matrix, "w", encoding="utf-8") if a.matrix else None
     mutants = choose(a.seed, a.count)
-    caught = built = 0
+    caught = built = tried = 0
     try:
         for i, (rel, n, kind, new) in enumerate(mutants, 1):
+            if i % shards != shard:
+                continue
+            tried += 1
             path = os.path.join(ROOT, rel)
             with open(path, encoding="utf-8") as f:
                 text = f.read()
@@ -173,7 +238,14 @@ def main():
             with open(path, "w", encoding="utf-8") as f:
                 f.write("\n".join(lines))
             start = time.time()
-            if run(["cmake", "--build", a.build, "-j", str(os.cpu_count())], 600) != 0:
+            builds = run(["cmake", "--build", a.build, "-j", str(os.cpu_count())], 600) == 0
+            if matrix:  # None: the mutant does not build
+                failed = failing_cases(a.build) if builds else None
+                restore()
+                print(json.dumps({"mutant": i, "at": f"{rel}:{n + 1}", "kind": kind, "line": new.strip(),
+                                  "failed": failed}, ensure_ascii=False), file=matrix, flush=True)
+                continue
+            if not builds:
                 verdict = "does not build"
             else:
                 built += 1
@@ -188,8 +260,9 @@ def main():
         restore()
         # The build folder holds objects of the last mutant: bring it back to the source.
         run(["cmake", "--build", a.build, "-j", str(os.cpu_count())], 1800)
-    print(f"{built} mutants, {caught} caught ({len(mutants) - built} left out: they do not build)",
-          file=report, flush=True)
+    if not matrix:
+        print(f"{built} mutants, {caught} caught ({tried - built} left out: they do not build)",
+              file=report, flush=True)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,6 @@ namespace {
 using namespace runtime;
 using testutil::Bytes;
 using testutil::OwnedBytes;
-using testutil::OwnedText;
 using testutil::Str;
 
 class Arrays : public testutil::SlotTest {};

@@ -1,5 +1,5 @@
 // Binding on first call, the names asked for, the failures, and unloading at the end.
-#include <cstring>
+#include <cstdio>
 
 #include "runtime/binder.h"
 #include "tests/runtime/helpers.h"

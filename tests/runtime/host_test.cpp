@@ -1,7 +1,6 @@
 // Start-up and end notifications, ThreadSupport, and the host's numbered service.
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 
 #include "runtime/host.h"
 #include "tests/runtime/helpers.h"

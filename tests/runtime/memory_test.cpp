@@ -1,6 +1,5 @@
 // Allocation, tolerant release, the out-of-memory stop, fatal errors and the end of the
 // process.
-#include <cstring>
 #include <vector>
 
 #include "runtime/array.h"
