@@ -11,6 +11,29 @@ using testutil::Str;
 
 class Arrays : public testutil::SlotTest {};
 
+std::string MemberAt(ArrayCell cell, int32_t i) { return Str(TextMemberAt(ReferenceMember(*cell, i))); }
+
+// A constant array of two texts, laid out as a heap block would be.
+struct ConstTextPair {
+    int32_t dimension_count;
+    int32_t size;
+    const char* members[2];
+};
+constexpr ConstTextPair kConstPair = {1, 2, {"one", "two"}};
+
+TEST_F(Arrays, ImageConstantIsCopiedBeforeAChange) {
+    auto cell = static_cast<ArrayCell>(AllocateMemory(sizeof(DynamicArray*)));
+    *cell = reinterpret_cast<DynamicArray*>(const_cast<ConstTextPair*>(&kConstPair));
+    AppendMember(cell, "three");
+    EXPECT_NE(static_cast<const void*>(*cell), static_cast<const void*>(&kConstPair));
+    EXPECT_EQ(kConstPair.size, 2);
+    ASSERT_EQ(ArrayMemberCount(*cell), 3);
+    EXPECT_EQ(MemberAt(cell, 2), "two");
+    EXPECT_EQ(MemberAt(cell, 3), "three");
+    ReleaseArray(cell);  // the constant members are ignored by the release
+    EXPECT_STREQ(kConstPair.members[0], "one");
+}
+
 TEST_F(Arrays, ReplaceBytes) {
     constexpr TaggedValue kNo = {0, 0, 0};
     struct Row {
