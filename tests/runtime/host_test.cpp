@@ -1,6 +1,7 @@
 // Start-up and end notifications, ThreadSupport, and the host's numbered service.
 #include <atomic>
 #include <cstdlib>
+#include <vector>
 
 #include "runtime/host.h"
 #include "tests/runtime/helpers.h"
@@ -72,6 +73,30 @@ TEST_F(Host, ServiceTable) {
 
     EXPECT_EQ(SystemService(2029, 0, 0), 0u);
     EXPECT_EQ(ShownBoxes(), "[nightjar] 不支持系统功能函数2029. 请将此信息反馈给作者 {style 16}\n");
+}
+
+std::vector<const void*>& Freed() {
+    static std::vector<const void*> blocks;
+    return blocks;
+}
+int RecordFree(platform::HeapHandle heap, uint32_t flags, void* block) {
+    Freed().push_back(block);
+    return platform::DefaultSlots().HeapFree(heap, flags, block);
+}
+
+// A text array goes back to the heap with each of its members.
+TEST_F(Host, ReleaseArraysByMemberKind) {
+    ArrayCell cell = NewTextArray();
+    AppendMember(cell, "a");
+    AppendMember(cell, nullptr);
+    AppendMember(cell, "c");
+    DynamicArray* block = *cell;
+    const std::vector<const void*> members = {TextMemberAt(ReferenceMember(block, 1)),
+                                              TextMemberAt(ReferenceMember(block, 3)), block};
+    platform::slots.HeapFree = RecordFree;
+    SystemService(2023, static_cast<uintptr_t>(ValueKind::Text), reinterpret_cast<uintptr_t>(block));
+    EXPECT_EQ(Freed(), members);
+    FreeMemory(cell);
 }
 
 int32_t RecordNotify(int32_t message, uintptr_t p1, uintptr_t p2) {

@@ -90,6 +90,26 @@ TEST(Text, FindText) {
             << Str(r.subject) << " / " << Str(r.sought);
 }
 
+TEST(Text, FindBytes) {
+    struct Row {
+        std::string subject, sought;
+        TaggedValue start;
+        int32_t expected;
+    } rows[] = {
+        {"abcabc", "bc", kNoArg, 2},
+        {"abcabc", "bc", OfInt32(3), 5},
+        {std::string("a\0b", 3), std::string("\0b", 2), kNoArg, 2},
+        {"\xE4\xBC\xA4<li>", "<li>", kNoArg, 4},  // bytes know no characters
+        {"abc", "c", OfInt32(-2), 3},
+        {"abc", "", kNoArg, -1},
+    };
+    for (const Row& r : rows) {
+        OwnedBytes s = Bytes(r.subject), k = Bytes(r.sought);
+        EXPECT_EQ(FindBytes({OfByteSet(s.get()), OfByteSet(k ? k.get() : kEmptyBytes.get()), r.start}), r.expected)
+            << r.subject << " / " << r.sought;
+    }
+}
+
 // Long subjects are searched by pairs of bytes after the first stretch: the answer must be
 // the plain first occurrence for every pattern length, on text full of near misses.
 TEST(Text, FindBytesInLongSubjects) {
