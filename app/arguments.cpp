@@ -71,7 +71,7 @@ std::string Size(int64_t bytes) {
 
 // "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns)".
 std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
-    if (!r.written) return FileName(save) + ": not written\n";
+    if (!r.written()) return FileName(save) + ": not written\n";
     return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " +
            Size(r.output_size) + " (" + std::to_string(r.counts.leaders) + " leaders, " +
            std::to_string(r.counts.held) + " held pawns)\n";
@@ -108,7 +108,7 @@ int CleanArguments(const std::vector<std::string>& args) {
     int status = 0;
     for (const std::string& save : saves) {
         cleaner::CleanReport report = cleaner::CleanSave(save.c_str());
-        if (!report.written) status = 1;
+        if (!report.written()) status = 1;
         if (platform::kConsoleProgram) Print(platform::kStandardError, Summary(save, report));
     }
     return status;

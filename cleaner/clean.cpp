@@ -121,7 +121,6 @@ CleanReport CleanSave(runtime::ConstText save_path) {
     }
     if (out == nullptr) return report;
     report.output = WriteOutput(save_path, out.get());
-    report.written = report.output != nullptr;
     report.output_size = runtime::BytesLengthOf(out.get());
     return report;
 }

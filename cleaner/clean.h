@@ -23,11 +23,12 @@ runtime::OwnedText BuildOutputPath(runtime::ConstText input_path);
 
 // What became of one save.
 struct CleanReport {
-    bool written = false;
     bool lost = false;               // error code 01: its box was shown, nothing written
-    runtime::OwnedText output;       // the path written
+    runtime::OwnedText output;       // the path written, or null
     int64_t input_size = 0, output_size = 0;
     PruneCounts counts;
+
+    bool written() const { return output != nullptr; }
 };
 
 // Cleans the save at `save_path`, every outcome in a box, and returns after the last box.

@@ -4,9 +4,9 @@
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tools/sample_save.h"

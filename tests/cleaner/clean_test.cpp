@@ -100,7 +100,7 @@ TEST_F(Clean, ErrorCode01WritesNothing) {
                                                   "\t\t\t\t\t<li>" + std::string(12000, ' ') + "<id>A</id></li>\r\n"}));
     cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str());
     EXPECT_TRUE(report.lost);
-    EXPECT_FALSE(report.written);
+    EXPECT_FALSE(report.written());
     EXPECT_EQ(ShownBoxes(), "[错误] 错误代码：01\n");
     EXPECT_EQ(FileCount(), 1u);
 }

@@ -17,8 +17,8 @@
 
 namespace testutil {
 
-using OwnedText = runtime::Owned<char>;
-using OwnedBytes = runtime::Owned<runtime::ByteSetHeader>;
+using runtime::OwnedBytes;
+using runtime::OwnedText;
 
 inline std::string Str(runtime::ConstText t) { return t == nullptr ? std::string() : std::string(t); }
 inline std::string Str(const OwnedText& t) { return Str(t.get()); }
