@@ -6,6 +6,7 @@
 #include "cleaner/prune.h"
 #include "runtime/array.h"
 #include "runtime/files.h"
+#include "runtime/format.h"
 #include "runtime/memory.h"
 #include "runtime/text.h"
 
@@ -27,24 +28,45 @@ void ShowError(runtime::ConstText text) {
 
 }  // namespace
 
-OwnedBytes CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts) {
-    *lost = false;
+Pruned CleanBytes(runtime::ConstByteSet file) {
     const SaveView whole = SaveView::Of(file);
     const SaveView factions = FactionSection(whole);  // read for leaders and kidnapped pawns alike
     runtime::OwnedArray leader_ids(runtime::NewTextArray());
     CollectLeaderIdsIn(factions, leader_ids.get());
     PawnSection section = CutPawnSection(file);
+    Pruned halted;
     if (runtime::ArrayMemberCount(*leader_ids) == 0) {
-        ShowError("错误信息：未找到帮派首领信息");
-        return nullptr;
+        halted.halt = Halt::kNoLeaders;
+        return halted;
     }
     if (!section.Present()) {
         // Without the list there is nothing to prune; splicing around a missing tag would
         // write a broken save.
-        ShowError("错误信息：未找到世界人物列表");
-        return nullptr;
+        halted.halt = Halt::kNoList;
+        return halted;
     }
-    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, factions), lost, counts);
+    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, factions));
+}
+
+void ShowOutcome(const Pruned& pruned) {
+    for (const Notice& notice : pruned.notices) {
+        OwnedText taken(runtime::ToText({OfInt32(notice.taken)}));
+        if (notice.kind == Notice::Kind::kShortEntry) {
+            OwnedText text(runtime::ConcatText({"首领数据获取第：", taken.get(), "获取出错"}));
+            runtime::ShowMessage({OfText(text.get())});
+        } else {
+            OwnedText total(runtime::ToText({OfInt32(notice.total)}));
+            OwnedText text(runtime::ConcatText({"总首领数：", total.get(), "\r\n成功获取的首领数：", taken.get(),
+                                                  "\r\n不影响游戏正常运行\r\n请联系作者修复！"}));
+            runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("提示：首领信息缺失")});
+        }
+    }
+    switch (pruned.halt) {
+        case Halt::kNoLeaders: ShowError("错误信息：未找到帮派首领信息"); break;
+        case Halt::kNoList: ShowError("错误信息：未找到世界人物列表"); break;
+        case Halt::kLost: ShowError("错误代码：01"); break;
+        case Halt::kNone: break;
+    }
 }
 
 OwnedText BuildOutputPath(runtime::ConstText input_path) {
@@ -114,14 +136,13 @@ CleanReport CleanSave(runtime::ConstText save_path) {
     OwnedBytes file = ReadSave(save_path);
     if (file == nullptr) return report;
     report.input_size = file->length;
-    OwnedBytes out = CleanBytes(file.get(), &report.lost, &report.counts);
-    if (report.lost) {
-        ShowError("错误代码：01");
-        return report;
-    }
-    if (out == nullptr) return report;
-    report.output = WriteOutput(save_path, out.get());
-    report.output_size = runtime::BytesLengthOf(out.get());
+    Pruned pruned = CleanBytes(file.get());
+    ShowOutcome(pruned);
+    report.lost = pruned.halt == Halt::kLost;
+    report.counts = pruned.counts;
+    if (pruned.halt != Halt::kNone) return report;
+    report.output = WriteOutput(save_path, pruned.bytes.get());
+    report.output_size = runtime::BytesLengthOf(pruned.bytes.get());
     return report;
 }
 

@@ -11,10 +11,12 @@
 
 namespace cleaner {
 
-// The run over the save's bytes, with its boxes, up to the output: the output bytes, or
-// null when there is nothing to write (its box has been shown). Sets `*lost`, with no box
-// of its own, when a leader's entry cannot be delimited (error code 01).
-runtime::OwnedBytes CleanBytes(runtime::ConstByteSet file, bool* lost, PruneCounts* counts = nullptr);
+// The run over the save's bytes up to the output; nothing is shown.
+Pruned CleanBytes(runtime::ConstByteSet file);
+
+// Every box of that run up to the write, in order: the notices, then why nothing is
+// written, if so.
+void ShowOutcome(const Pruned& pruned);
 
 // The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
 // or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The

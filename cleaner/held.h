@@ -4,7 +4,6 @@
 // so its entry must stay there or the game loses the pawn.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -17,17 +16,5 @@ namespace cleaner {
 // the faction section, and the quest manager (likewise). A region whose closing tag is
 // missing holds nothing. Sorted, each id once; the views point into the file.
 std::vector<std::string_view> CollectHeldIds(SaveView file, SaveView faction_section);
-
-// A top-level item of the list: section positions of its "<li" and of the byte after its
-// "</li>".
-struct ListItem {
-    int32_t start;
-    int32_t end;
-};
-
-// The direct children of the list whose own id (the first "<id>...</id>" before any nested
-// item) is one of `held` (sorted), in list order. "<li>" and "<li " open an item unless the
-// tag ends in "/>"; "</li>" closes one; an item the list does not close is not taken.
-std::vector<ListItem> FindHeldItems(SaveView list, const std::vector<std::string_view>& held);
 
 }  // namespace cleaner

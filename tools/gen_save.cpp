@@ -1,5 +1,6 @@
 // gen_save: writes a sample save.
 //   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
+//                [--compact] [--spaces] [--empty-items] [--leader-twice]
 //                [--caravan N] [--pods N] [--kidnapped N] [--quest N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 #include <algorithm>
@@ -15,6 +16,7 @@ namespace {
 
 int Usage() {
     std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n"
+               "                [--compact] [--spaces] [--empty-items] [--leader-twice]\n"
                "                [--caravan N] [--pods N] [--kidnapped N] [--quest N]\n"
                "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n",
                stderr);
@@ -43,6 +45,10 @@ int main(int argc, char** argv) {
         bool value;
     } switches[] = {{"--cjk", &o.cjk, true},
                     {"--lf", &o.crlf, false},
+                    {"--compact", &o.compact, true},
+                    {"--spaces", &o.spaces, true},
+                    {"--empty-items", &o.empty_items, true},
+                    {"--leader-twice", &o.leader_twice, true},
                     {"--far-marker", &o.far_marker, true},
                     {"--ref-leader", &o.ref_leader, true},
                     {"--ref-nested", &o.ref_nested, true},

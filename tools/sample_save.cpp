@@ -18,17 +18,18 @@ const char* const kSkills[] = {"Shooting", "Melee", "Construction", "Mining", "C
 
 class Writer {
 public:
-    Writer(std::string& out, bool crlf) : out_(out), newline_(crlf ? "\r\n" : "\n") {}
-    // One line at the given depth of tabs.
+    Writer(std::string& out, const SampleOptions& o)
+        : out_(out), newline_(o.compact ? "" : o.crlf ? "\r\n" : "\n"), indent_(o.compact ? "" : o.spaces ? "  " : "\t") {}
+    // One line at the given depth.
     void Line(int depth, const std::string& text) {
-        out_.append(static_cast<size_t>(depth), '\t');
+        for (int i = 0; i < depth; ++i) out_ += indent_;
         out_ += text;
         out_ += newline_;
     }
 
 private:
     std::string& out_;
-    std::string newline_;
+    std::string newline_, indent_;
 };
 
 template <class T, size_t N>
@@ -95,6 +96,12 @@ void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t 
     }
     w.Line(7, "</skills>");
     w.Line(6, "</skills>");
+    if (o.empty_items) {
+        w.Line(6, "<abilities>");
+        w.Line(7, "<li />");
+        w.Line(7, "<li />");
+        w.Line(6, "</abilities>");
+    }
     if (o.cjk) {
         w.Line(6, "<tags>");
         w.Line(7, "<li>" + std::string(Pick(rng, kChineseNames)) + "</li>");
@@ -263,7 +270,7 @@ std::string GenerateSave(const SampleOptions& o) {
 
     std::string out;
     if (o.size > 0) out.reserve(static_cast<size_t>(o.size) + (1 << 20));
-    Writer w(out, o.crlf);
+    Writer w(out, o);
     out += "\xEF\xBB\xBF";
     w.Line(0, "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
     w.Line(0, "<savegame>");
@@ -281,6 +288,7 @@ std::string GenerateSave(const SampleOptions& o) {
         WriteFaction(w, rng, index++, "Thing_" + PawnId(led[f]), leaders + 3, f == 0 ? held.kidnapped : std::vector<std::string>());
         if (f == 0) WriteFaction(w, rng, index++, "Faction_2", leaders + 3);  // not a pawn
     }
+    if (o.leader_twice && leaders > 0) WriteFaction(w, rng, index++, "Thing_" + PawnId(led[0]), leaders + 3);
     WriteFaction(w, rng, index++, "null", leaders + 3, leaders == 0 ? held.kidnapped : std::vector<std::string>());
     w.Line(4, "</allFactions>");
     w.Line(3, "</factionManager>");
@@ -294,7 +302,7 @@ std::string GenerateSave(const SampleOptions& o) {
     if (o.size > 0) {
         // An entry without padding, written aside, tells what the records must add.
         std::string sample;
-        Writer aside(sample, o.crlf);
+        Writer aside(sample, o);
         std::mt19937_64 copy = rng;
         WritePawn(aside, copy, o, 0, 0, false);
         const int64_t tail = 400;

@@ -13,7 +13,11 @@ struct SampleOptions {
     int32_t pawns = 12;      // at least this many world pawns
     int32_t leaders = 3;     // factions led by one of the world pawns
     bool cjk = false;        // Chinese names and items, in UTF-8
-    bool crlf = true;        // CR LF line ends, as the game writes them; else LF
+    bool crlf = true;        // CR LF line ends, as the game writes them on Windows; else LF
+    bool compact = false;    // no whitespace between tags at all, as some tools write saves
+    bool spaces = false;     // two spaces a level instead of a tab
+    bool empty_items = false;  // "<li />" items inside each pawn
+    bool leader_twice = false; // the first leader named by one more faction
     bool far_marker = false; // a leader's id more than 10000 bytes into its entry: error code 01
 
     // World pawns the save holds by reference elsewhere, each chosen among those that lead

@@ -1,5 +1,6 @@
 #include "tests/cleaner/literal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -36,10 +37,27 @@ std::string Mid(const std::string& s, int64_t start, int64_t count) {  // MidByt
 
 std::string UntilNul(const std::string& s) { return s.substr(0, s.find('\0')); }
 
-void Box(const std::string& text, const char* title = nullptr) {
-    if (title == nullptr) ShowMessage({OfText(text.c_str())});
-    else ShowMessage({OfText(text.c_str()), OfInt32(0), OfText(title)});
+void Show(const std::vector<Shown>& boxes) {
+    for (const Shown& b : boxes) {
+        if (b.title == nullptr) ShowMessage({OfText(b.text.c_str())});
+        else ShowMessage({OfText(b.text.c_str()), OfInt32(0), OfText(b.title)});
+    }
 }
+
+std::string Decimal(int32_t n) {
+    Owned<char> text(ToText({OfInt32(n)}));
+    return text.get();
+}
+
+std::string ShortBox(int32_t taken) { return "首领数据获取第：" + Decimal(taken) + "获取出错"; }
+
+Shown MissingBox(int32_t n, int32_t taken) {
+    return {"总首领数：" + Decimal(n) + "\r\n成功获取的首领数：" + Decimal(taken) +
+                "\r\n不影响游戏正常运行\r\n请联系作者修复！",
+            "提示：首领信息缺失"};
+}
+
+bool Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::string Factions(const std::string& file) {
     int32_t s = Find(file, "<factionManager>", 1);
@@ -193,10 +211,25 @@ struct Pruning {
     }
 };
 
-}  // namespace
+// A piece the steps keep: its bytes, where it starts in the section, and the leader it was
+// cut for, if any.
+struct Piece {
+    std::string bytes;
+    int64_t start;
+    bool is_leader;
+    std::string leader;
+};
 
-Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
+struct Steps {
     Run run;
+    std::vector<Piece> pieces;
+    bool nul = false;  // the list holds a NUL byte
+};
+
+// The steps as the program always took them: markers, entry cuts, held items after them.
+Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
+    Steps steps;
+    Run& run = steps.run;
     const std::string file = Of(file_bytes);
     std::vector<std::string> ids = Leaders(file);
 
@@ -205,19 +238,19 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
     std::string bytes = Mid(file, a, int64_t{z} - a + 13);
     Pruning pr{UntilNul(bytes), 0, pass_budget};
     pr.slen = static_cast<int32_t>(pr.text.size());
+    steps.nul = pr.text.size() != bytes.size();
 
     if (ids.empty()) {
-        Box("错误信息：未找到帮派首领信息", "错误");
-        return run;
+        run.boxes.push_back({"错误信息：未找到帮派首领信息", "错误"});
+        return steps;
     }
-    if (!(a > 0 && z > a)) {
-        Box("错误信息：未找到世界人物列表", "错误");
-        return run;
+    if (!(a > 0 && z > a && bytes.compare(0, 12, "<pawnsAlive>") == 0)) {
+        run.boxes.push_back({"错误信息：未找到世界人物列表", "错误"});
+        return steps;
     }
 
     const int32_t n = static_cast<int32_t>(ids.size());
     std::string kept;
-    std::vector<std::pair<int64_t, int64_t>> covered;  // the leaders' entries: start, byte after
     int32_t taken = 0;
     int32_t i = 1, p = -1;
     for (; i <= n; ++i) {
@@ -228,20 +261,17 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
         int32_t b = pr.EntryStart(p);
         if (b == -1) {
             run.lost = true;
-            return run;
+            run.boxes.push_back({"错误代码：01", "错误"});
+            return steps;
         }
         int32_t e0 = b + 5;
         int32_t r = pr.EntryEnd(e0);
         run.endless = run.endless || pr.endless;
         std::string entry = Mid(bytes, e0, int64_t{r} + 5 - e0);
-        run.pieces.push_back(entry);
         kept += "\r\n\t\t\t\t\t" + entry;
-        covered.push_back({e0, e0 + static_cast<int64_t>(entry.size())});
+        steps.pieces.push_back({entry, e0, true, ids[i - 1]});
         taken = taken + 1;
-        if (UntilNul(entry).size() < 300) {
-            Owned<char> number(ToText({OfInt32(taken)}));
-            Box("首领数据获取第：" + std::string(number.get()) + "获取出错");
-        }
+        if (UntilNul(entry).size() < 300) run.boxes.push_back({ShortBox(taken), nullptr});
         if (i == n) break;
         int32_t next = i + 1;
         for (; next <= n; ++next) {
@@ -250,27 +280,127 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
         }
         i = next;
     }
-    if (taken < n) {
-        Owned<char> total(ToText({OfInt32(n)}));
-        Owned<char> got(ToText({OfInt32(taken)}));
-        Box("总首领数：" + std::string(total.get()) + "\r\n成功获取的首领数：" + got.get() +
-                "\r\n不影响游戏正常运行\r\n请联系作者修复！",
-            "提示：首领信息缺失");
-    }
+    if (taken < n) run.boxes.push_back(MissingBox(n, taken));
+    run.taken = taken;
     std::set<std::string> held = HeldIds(file, Factions(file));
     for (const std::string& id : ids) held.erase(id);
     for (const Item& item : TopLevelItems(pr.text)) {
         if (!item.has_id || held.count(item.id) == 0) continue;
-        bool overlaps = false;
-        for (auto [start, end] : covered) overlaps = overlaps || (start < item.end && item.start < end);
-        if (overlaps) continue;
+        run.held = run.held + 1;
         std::string piece = Mid(bytes, item.start, item.end - item.start);
-        run.held.push_back(piece);
+        steps.pieces.push_back({piece, item.start, false, ""});
         kept += "\r\n\t\t\t\t\t" + piece;
     }
     run.written = true;
     run.output = file.substr(0, std::min<size_t>(file.size(), static_cast<size_t>(a) + 12)) + kept +
                  "\r\n\t\t\t\t<" + file.substr(static_cast<size_t>(z));
+    return steps;
+}
+
+// The items the list must hold: each leader's first item, once, in leader order (each
+// leader id that has one counted, a short one told by that count), then the held items.
+struct Whole {
+    std::vector<std::string> items;
+    std::vector<Shown> boxes;
+    int32_t taken = 0;
+    int32_t held = 0;
+};
+
+Whole WholeItems(const std::string& content, const std::vector<std::string>& ids, const std::set<std::string>& held) {
+    Whole w;
+    std::vector<Item> items = TopLevelItems(content);
+    std::set<int64_t> written;
+    for (const std::string& id : ids) {
+        for (const Item& item : items) {
+            if (!item.has_id || item.id != id) continue;
+            w.taken = w.taken + 1;
+            if (written.insert(item.start).second) {
+                w.items.push_back(Mid(content, item.start, item.end - item.start));
+                if (UntilNul(w.items.back()).size() < 300) w.boxes.push_back({ShortBox(w.taken), nullptr});
+            }
+            break;
+        }
+    }
+    if (w.taken < static_cast<int32_t>(ids.size())) w.boxes.push_back(MissingBox(static_cast<int32_t>(ids.size()), w.taken));
+    for (const Item& item : items) {
+        if (!item.has_id || held.count(item.id) == 0) continue;
+        w.items.push_back(Mid(content, item.start, item.end - item.start));
+        w.held = w.held + 1;
+    }
+    return w;
+}
+
+// The one whole item of `piece` with nothing but whitespace around it: its start in the
+// piece (from 1) and its bytes; start 0 when there is none.
+Item SoleItem(const std::string& piece) {
+    size_t from = 0, to = piece.size();
+    while (from < to && Space(piece[from])) from = from + 1;
+    while (to > from && Space(piece[to - 1])) to = to - 1;
+    std::vector<Item> items = TopLevelItems(piece.substr(from, to - from));
+    if (items.size() != 1 || items[0].start != 1 || items[0].end != static_cast<int64_t>(to - from) + 1) return {};
+    Item item = items[0];
+    item.start = item.start + static_cast<int64_t>(from);
+    item.end = item.end + static_cast<int64_t>(from);
+    return item;
+}
+
+// Every piece the steps cut for a leader is whitespace around the leader's own whole item,
+// and no two pieces share a byte.
+bool CutsAreWholeItems(const std::vector<Piece>& pieces) {
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    for (const Piece& piece : pieces) {
+        Item item = SoleItem(piece.bytes);
+        if (item.start == 0) return false;
+        if (piece.is_leader && !(item.has_id && item.id == piece.leader)) return false;
+        spans.push_back({piece.start + item.start - 1, piece.start + item.end - 1});
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+        if (spans[i].first < spans[i - 1].second) return false;
+    return true;
+}
+
+// The pieces are exactly these items, in order.
+bool CutsAreTheseItems(const Steps& steps, const Whole& whole) {
+    if (steps.run.taken != whole.taken || steps.run.held != whole.held || steps.pieces.size() != whole.items.size())
+        return false;
+    for (size_t i = 0; i < steps.pieces.size(); ++i) {
+        Item item = SoleItem(steps.pieces[i].bytes);
+        if (item.start == 0 || Mid(steps.pieces[i].bytes, item.start, item.end - item.start) != whole.items[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
+    Steps steps = Literal(file_bytes, pass_budget);
+    Run& run = steps.run;
+    if (!run.written) {
+        Show(run.boxes);
+        return run;
+    }
+    const std::string file = Of(file_bytes);
+    const size_t a = file.find("<pawnsAlive"), z = file.find("</pawnsAlive");
+    const size_t head = a + 12;  // through the ">" of "<pawnsAlive>"
+    std::set<std::string> held = HeldIds(file, Factions(file));
+    std::vector<std::string> ids = Leaders(file);
+    for (const std::string& id : ids) held.erase(id);
+    Whole whole = WholeItems(file.substr(head, z - head), ids, held);
+
+    // The cuts stand where they are the items the list must hold: judged one by one, or,
+    // where a NUL hides part of the list from them, against the walk over all of it.
+    const bool sound = Space(file[head]) && (steps.nul ? CutsAreTheseItems(steps, whole) : CutsAreWholeItems(steps.pieces));
+    if (!sound) {
+        run.whole = true;
+        run.boxes = whole.boxes;
+        run.output = file.substr(0, head);
+        for (const std::string& item : whole.items) run.output += "\r\n\t\t\t\t\t" + item;
+        run.output += "\r\n\t\t\t\t" + file.substr(z);
+        run.held = whole.held;
+        run.taken = whole.taken;
+    }
+    Show(run.boxes);
     return run;
 }
 

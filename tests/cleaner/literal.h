@@ -11,18 +11,28 @@
 
 namespace literal {
 
+struct Shown {
+    std::string text;
+    const char* title;  // null: the default title
+};
+
 struct Run {
-    bool written = false;        // there is output to write
+    bool written = false;  // there is output to write
     std::string output;
-    bool lost = false;           // error code 01
-    bool endless = false;        // an entry's end scan ran out of passes
-    std::vector<std::string> pieces;  // the leaders' entries taken, as cut from the list
-    std::vector<std::string> held;    // the held items kept, likewise
+    bool lost = false;     // error code 01
+    bool endless = false;  // an entry's end scan ran out of passes
+    bool whole = false;    // the cuts were not the items the list must hold: each item on a line of its own
+    int32_t taken = 0;     // leaders found
+    int32_t held = 0;      // held items written
+    std::vector<Shown> boxes;
 };
 
 // The run over the save's bytes, with its boxes (shown through ShowMessage), up to the
-// output. A scan for an entry's end that takes more than `pass_budget` passes (class-item
-// steps included) is taken through the end of the list, R = Slen - 17, and marked endless.
+// output. The cuts by text position decide the output where they take exactly the items
+// the list must hold: each leader's first own item once, then the held items, whitespace
+// between; elsewhere those items are written each behind a line break of its own. A scan
+// for an entry's end that takes more than `pass_budget` passes (class-item steps included)
+// is taken through the end of the list, R = Slen - 17, and marked endless.
 Run Clean(runtime::ConstByteSet file, int64_t pass_budget = 100000);
 
 }  // namespace literal

@@ -65,6 +65,15 @@ inline std::string Cleaned(const std::vector<std::string>& leaders, const std::v
     return s + kListEnd + (kListClose + 5) + around.after + kEnd;
 }
 
+// The same when each item kept stands on a line of its own: the list's opening tag, each
+// item behind kSep, then a line break and four tabs before the closing tag.
+inline std::string Rewritten(const std::vector<std::string>& leaders, const std::vector<std::string>& items,
+                             const Around& around = {}) {
+    std::string s = kHead + around.before + Factions(leaders, around.factions) + "\t\t\t<worldPawns>\r\n\t\t\t\t<pawnsAlive>";
+    for (const std::string& item : items) s += kSep + item;
+    return s + "\r\n" + kListClose + around.after + kEnd;
+}
+
 // References "<li>Thing_" + id + "</li>" to each id, inside `tag`.
 inline std::string Refs(const std::string& tag, const std::vector<std::string>& ids) {
     std::string s = "<" + tag + ">\r\n";

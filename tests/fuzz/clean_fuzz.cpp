@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "cleaner/clean.h"
-#include "cleaner/held.h"
+#include "cleaner/entry_cuts.h"
+#include "cleaner/items.h"
 #include "cleaner/prune.h"
 #include "platform/platform.h"
 #include "runtime/memory.h"
@@ -24,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 24)) return 0;
     platform::slots.MessageBoxA = SwallowBox;
     runtime::Owned<runtime::ByteSetHeader> file(runtime::MakeByteSet(data, static_cast<int32_t>(size)));
-    bool lost = false;
-    runtime::Owned<runtime::ByteSetHeader> out(cleaner::CleanBytes(file.get(), &lost));
+    cleaner::Pruned pruned = cleaner::CleanBytes(file.get());
 
     if (size >= 2) {
         int32_t start = static_cast<int32_t>(data[0] | (data[1] << 8)) - 100;
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cleaner::FindEntryEnd(text, start);
         cleaner::FindEntryStart(text, start);
         static const std::vector<std::string_view> held = {"", "A", "Human1"};
-        cleaner::FindHeldItems(text, held);
+        cleaner::ItemsWithIds(cleaner::TopLevelItems(text), held);
     }
     return 0;
 }
