@@ -122,10 +122,14 @@ std::vector<ListItem> TopLevelItems(SaveView list) {
 
 std::vector<ListItem> ItemsWithIds(const std::vector<ListItem>& items, const std::vector<std::string_view>& ids) {
     std::vector<ListItem> with;
+    std::vector<bool> taken(ids.size(), false);
     for (const ListItem& item : items) {
         if (item.own_id.data == nullptr) continue;
         std::string_view id(reinterpret_cast<const char*>(item.own_id.data), static_cast<size_t>(item.own_id.length));
-        if (std::binary_search(ids.begin(), ids.end(), id)) with.push_back(item);
+        auto found = std::lower_bound(ids.begin(), ids.end(), id);
+        if (found == ids.end() || *found != id || taken[static_cast<size_t>(found - ids.begin())]) continue;
+        taken[static_cast<size_t>(found - ids.begin())] = true;
+        with.push_back(item);
     }
     return with;
 }

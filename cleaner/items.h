@@ -28,7 +28,7 @@ struct ListItem {
 // list does not close is not one; an opening tag that never ends stops the walk.
 std::vector<ListItem> TopLevelItems(SaveView list);
 
-// Of `items`, those whose own id is one of `ids` (sorted), in order.
+// Of `items`, the first whose own id is each of `ids` (sorted, each once), in order.
 std::vector<ListItem> ItemsWithIds(const std::vector<ListItem>& items, const std::vector<std::string_view>& ids);
 
 // `piece` is whitespace, then one whole item, then whitespace; the item, or null bytes when

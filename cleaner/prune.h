@@ -60,8 +60,8 @@ struct Pruned {
 };
 
 // The output: the file with the list holding the leaders' own items, in the order of
-// `leader_ids`, each once, then, in list order, each top-level item whose own id is in
-// `held_ids` (sorted; see CollectHeldIds) and not a leader's. Where the cuts by text
+// `leader_ids`, each once, then, in list order, the first top-level item of each id in
+// `held_ids` (sorted; see CollectHeldIds) that is not a leader's. Where the cuts by text
 // position take exactly those items, the output is what they give; otherwise each item
 // stands on a line of its own. The section must be Present().
 Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,

@@ -284,8 +284,9 @@ Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
     run.taken = taken;
     std::set<std::string> held = HeldIds(file, Factions(file));
     for (const std::string& id : ids) held.erase(id);
+    std::set<std::string> seen;
     for (const Item& item : TopLevelItems(pr.text)) {
-        if (!item.has_id || held.count(item.id) == 0) continue;
+        if (!item.has_id || held.count(item.id) == 0 || !seen.insert(item.id).second) continue;
         run.held = run.held + 1;
         std::string piece = Mid(bytes, item.start, item.end - item.start);
         steps.pieces.push_back({piece, item.start, false, ""});
@@ -322,8 +323,9 @@ Whole WholeItems(const std::string& content, const std::vector<std::string>& ids
         }
     }
     if (w.taken < static_cast<int32_t>(ids.size())) w.boxes.push_back(MissingBox(static_cast<int32_t>(ids.size()), w.taken));
+    std::set<std::string> seen;
     for (const Item& item : items) {
-        if (!item.has_id || held.count(item.id) == 0) continue;
+        if (!item.has_id || held.count(item.id) == 0 || !seen.insert(item.id).second) continue;
         w.items.push_back(Mid(content, item.start, item.end - item.start));
         w.held = w.held + 1;
     }

@@ -1,9 +1,12 @@
 // libFuzzer target: the whole cleaning of one input in memory, plus the two entry scans at a
 // start taken from the input and the walk over the input's items. Boxes are swallowed;
-// nothing may crash, hang or trip a sanitizer.
+// nothing may crash, hang or trip a sanitizer, and every output is the input with the list's
+// content replaced by whitespace and whole items of the input's list, no own id twice.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +22,36 @@ namespace {
 
 int SwallowBox(platform::WindowHandle, const char*, const char*, uint32_t) { return 1; }
 
+std::string_view Of(cleaner::SaveView v) { return {reinterpret_cast<const char*>(v.data), static_cast<size_t>(v.length)}; }
+
+bool OnlySpace(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return cleaner::IsXmlSpace(static_cast<uint8_t>(c)); });
+}
+
+// The output keeps the input before and after the list; between, only whitespace and whole
+// items of the input's list, each own id once.
+void CheckWhole(runtime::ConstByteSet file, runtime::ConstByteSet out) {
+    const cleaner::PawnSection section = cleaner::CutPawnSection(file);
+    const std::string_view in = Of(cleaner::SaveView::Of(file)), written = Of(cleaner::SaveView::Of(out));
+    const size_t head = static_cast<size_t>(section.a) + 11, tail = in.size() - static_cast<size_t>(section.z) + 1;
+    if (written.size() < head + tail || written.substr(0, head) != in.substr(0, head) ||
+        written.substr(written.size() - tail) != in.substr(in.size() - tail))
+        __builtin_trap();
+    const std::string_view list = written.substr(head, written.size() - head - tail);
+    const std::string_view content = Of(section.Content());
+    std::set<std::string_view> ids;
+    size_t at = 0;
+    for (const cleaner::ListItem& item : cleaner::TopLevelItems({reinterpret_cast<const uint8_t*>(list.data()),
+                                                                 static_cast<int32_t>(list.size())})) {
+        const std::string_view bytes = Of(item.bytes);
+        const size_t start = static_cast<size_t>(bytes.data() - list.data());
+        if (!OnlySpace(list.substr(at, start - at)) || content.find(bytes) == std::string_view::npos) __builtin_trap();
+        if (item.own_id.data != nullptr && !ids.insert(Of(item.own_id)).second) __builtin_trap();
+        at = start + bytes.size();
+    }
+    if (!OnlySpace(list.substr(at))) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::slots.MessageBoxA = SwallowBox;
     runtime::Owned<runtime::ByteSetHeader> file(runtime::MakeByteSet(data, static_cast<int32_t>(size)));
     cleaner::Pruned pruned = cleaner::CleanBytes(file.get());
+    if (pruned.bytes != nullptr) CheckWhole(file.get(), pruned.bytes.get());
 
     if (size >= 2) {
         int32_t start = static_cast<int32_t>(data[0] | (data[1] << 8)) - 100;
