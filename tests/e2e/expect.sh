@@ -27,8 +27,27 @@ make_saves() {
     gen "$1/Linked.rws" --pawns 4 --leaders 2
     gen "$1/Full.rws" --pawns 4 --leaders 2
     gen "$1/Two Words.rws" --pawns 6 --leaders 2 --caravan 1 --seed 9
+    # Layouts the cuts by text position miss: no whitespace at all, a leader named twice;
+    # LF line ends, two spaces a level and "<li />" items in the pawns.
+    gen "$1/Compact.rws" --pawns 8 --leaders 3 --compact --leader-twice --caravan 2 --seed 5
+    literal "$1/Compact.rws" "$2/compact-expected.rws"
+    gen "$1/Spaces.rws" --pawns 8 --leaders 3 --lf --spaces --empty-items --seed 6
+    literal "$1/Spaces.rws" "$2/spaces-expected.rws"
 }
-inputs() { (cd "$1" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws"); }
+inputs() {
+    (cd "$1" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws" Compact.rws \
+        Spaces.rws)
+}
+
+# Every output in folder $1 that a real XML parser refuses, or whose list of living world
+# pawns holds a pawn id twice, one a line; nothing when all are sound.
+unsound() {
+    find "$1" -name '*-A.rws' -type f | sort | while read -r f; do
+        xmllint --noout "$f" 2>/dev/null || { echo "not XML: $f"; continue; }
+        twice=$(xmllint --xpath '//pawnsAlive/li/id/text()' "$f" 2>/dev/null | sort | uniq -d)
+        [ -z "$twice" ] || echo "a pawn twice in $f: $twice"
+    done
+}
 
 # The ids of the pawns a save's caravan holds, one a line.
 caravan_pawns() { sed -n '/<pawns>/,/<\/pawns>/p' "$1" | grep -o 'Thing_[A-Za-z0-9]*' | sed 's/^Thing_//' | sort -u; }

@@ -136,6 +136,12 @@ expect "an unknown option: the usage on standard error, exit 2, nothing else" "y
 args -- --help
 expect "after --, a save named --help" "[错误] 错误信息：存档不存在：--help" "$out"
 
+args Compact.rws Spaces.rws
+expect "other layouts: written" "${success}Compact-A.rws
+${success}Spaces-A.rws 0" "$out $code"
+expect "no whitespace between tags: the expected items" yes "$(same Compact-A.rws "$work/compact-expected.rws")"
+expect "LF, two spaces, empty items: the expected items" yes "$(same Spaces-A.rws "$work/spaces-expected.rws")"
+
 # The saves the game wrote itself, where they are at hand: the literal steps' output, the
 # same bytes as when this check was first made, and the summary line.
 for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb64874c478369595:5 \
@@ -150,6 +156,7 @@ for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb6487
         "$(sha256sum <"$name-A.rws" | cut -c1-64) $(grep -o '([0-9]* leaders.*)' "$work/stderr")"
 done
 
+expect "every output is XML, each pawn once" "" "$(unsound .)"
 expect "every save read is unchanged" "$read_before" "$(inputs . && md5sum 'Odd"Name\.rws')"
 
 exit $failed

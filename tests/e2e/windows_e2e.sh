@@ -149,6 +149,11 @@ before=$(listing)
 expect "a path that names nothing" "box: [错误] 错误信息：存档不存在：$windows_saves\\Nothing.rws
 exit: 1" "$(drive_args "$windows_saves\\Nothing.rws")"
 expect "a path that names nothing: nothing written" "$before" "$(listing)"
+expect "other layouts" "$success\\Compact-A.rws
+$success\\Spaces-A.rws
+exit: 0" "$(drive_args "$windows_saves\\Compact.rws" "$windows_saves\\Spaces.rws")"
+expect "other layouts: the expected items" "yes yes" \
+    "$(same "$saves/Compact-A.rws" "$build/tests/compact-expected.rws") $(same "$saves/Spaces-A.rws" "$build/tests/spaces-expected.rws")"
 
 # The saves the game wrote itself, where they are at hand: the same bytes as on Linux.
 for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb64874c478369595 \
@@ -160,6 +165,7 @@ for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb6487
 exit: 0 ${pinned#*:}" "$(drive_args "$windows_saves\\$name.rws") $(sha256sum <"$saves/$name-A.rws" | cut -c1-64)"
 done
 
+expect "every output is XML, each pawn once" "" "$(unsound "$saves")"
 expect "every save read is unchanged" "$read_before" "$(inputs "$saves")"
 
 exit $failed
