@@ -51,8 +51,8 @@ public:
 
 private:
     // The tag at `at`; returns where the walk goes on, null when it is over. The first
-    // four bytes are compared as one word.
-    const uint8_t* Tag(const uint8_t* at) {
+    // four bytes are compared as one word. Inlined: it runs for every tag of the list.
+    [[gnu::always_inline]] const uint8_t* Tag(const uint8_t* at) {
         if (end_ - at < 4) return at + 1;  // too short for any tag that matters
         const uint32_t head = Word(at);
         if (head == Word("<li>")) {

@@ -2,8 +2,9 @@
 // floor: the program must at least read the save) and, on 10 MB, with the literal steps of
 // the tests (the ceiling we left behind). Saves are generated once under <build>/bench.
 //
-//   bench [--runs N] [--only TEXT]   run from the native build folder's tools (make bench);
-//                                    --only keeps the cases whose name holds TEXT
+//   bench [--runs N] [--only TEXT] [--baseline SORREL]
+//       run from the native build folder's tools (make bench); --only keeps the cases whose
+//       name holds TEXT; --baseline times another build of the program beside this one
 //
 // Each timing is the median of N runs (default 7) of a fresh process; peak memory is the
 // child's maximum resident set as the kernel reports it.
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,14 +28,20 @@ struct Case {
     int mb;
     int leaders;
     bool cjk;
-    int caravan = 0;  // pawns held by a caravan on the world map
+    int caravan = 0;     // pawns held by a caravan on the world map
+    std::string layout;  // a generator switch for another layout than the game's on Windows
+
+    Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "")
+        : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)) {}
     std::string Name() const {
         return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "") +
-               (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "");
+               (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "") +
+               (layout.empty() ? "" : ", " + layout.substr(2));
     }
     std::string File() const {
         return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") +
-               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + ".rws";
+               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + (layout.empty() ? "" : "-" + layout.substr(2)) +
+               ".rws";
     }
 };
 
@@ -73,6 +81,11 @@ Measure Spawn(const std::vector<std::string>& argv, const std::string& input) {
     return {seconds, static_cast<double>(usage.ru_maxrss) / 1024.0};
 }
 
+Measure MedianOf(std::vector<Measure> all) {
+    std::sort(all.begin(), all.end(), [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+    return all[all.size() / 2];
+}
+
 Measure Median(int runs, const std::vector<std::string>& argv, const std::string& input,
                const std::string& remove_after) {
     std::vector<Measure> all;
@@ -80,8 +93,7 @@ Measure Median(int runs, const std::vector<std::string>& argv, const std::string
         all.push_back(Spawn(argv, input));
         if (!remove_after.empty()) unlink(remove_after.c_str());
     }
-    std::sort(all.begin(), all.end(), [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
-    return all[all.size() / 2];
+    return MedianOf(all);
 }
 
 double FileMb(const std::string& path) {
@@ -94,10 +106,11 @@ double FileMb(const std::string& path) {
 
 int main(int argc, char** argv) {
     int runs = 7;
-    std::string only;
+    std::string only, baseline;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
         else if (std::string(argv[i]) == "--only") only = argv[i + 1];
+        else if (std::string(argv[i]) == "--baseline") baseline = argv[i + 1];
     }
     std::string self = argv[0];
     std::string build = self.substr(0, self.rfind('/'));
@@ -111,12 +124,14 @@ int main(int argc, char** argv) {
     // seed, the same bytes but for the caravan and its references.
     const std::vector<Case> cases = {{10, 6, false},      {10, 200, false},  {10, 6, true},  {10, 200, true},
                                      {100, 6, false},     {100, 6, false, 10}, {100, 200, false}, {100, 6, true},
-                                     {100, 200, true}};
+                                     {100, 200, true}, {100, 6, false, 0, "--lf"}, {100, 6, false, 0, "--compact"},
+                                     {100, 200, false, 0, "--compact"}};
     double previous_seconds = 0;
     std::string held_ratio;
     std::printf("| case | file MB | sorrel s | MB/s | cp s | sorrel / cp | peak MB | peak / file | "
-                "peak / (1.15 file + out + 16) | literal / sorrel |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+                "peak / (1.15 file + out + 16) | literal / sorrel |%s\n",
+                baseline.empty() ? "" : " baseline s | sorrel / baseline |");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|%s\n", baseline.empty() ? "" : "---|---|");
     for (const Case& c : cases) {
         if (c.Name().find(only) == std::string::npos) continue;
         std::string path = dir + "/" + c.File();
@@ -126,6 +141,7 @@ int main(int argc, char** argv) {
             std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
                                           std::to_string(c.leaders), "--seed", "11"};
             if (c.cjk) g.push_back("--cjk");
+            if (!c.layout.empty()) g.push_back(c.layout);
             if (c.caravan > 0) {
                 g.push_back("--caravan");
                 g.push_back(std::to_string(c.caravan));
@@ -137,7 +153,13 @@ int main(int argc, char** argv) {
         Spawn({sorrel}, path + "\n");
         double out_mb = FileMb(out);
         unlink(out.c_str());
-        Measure fast = Median(runs, {sorrel}, path + "\n", out);
+        // With a baseline the two programs take turns, so that both see the same machine.
+        std::vector<Measure> ours, theirs;
+        for (int i = 0; i < (baseline.empty() ? 0 : runs); ++i) {
+            ours.push_back(Median(1, {sorrel}, path + "\n", out));
+            theirs.push_back(Median(1, {baseline}, path + "\n", out));
+        }
+        Measure fast = baseline.empty() ? Median(runs, {sorrel}, path + "\n", out) : MedianOf(ours);
         Measure copy = Median(runs, {"/bin/cp", path, dir + "/copy.rws"}, "", dir + "/copy.rws");
         std::string literal_cell = "";
         if (c.mb == 10) {
@@ -146,10 +168,18 @@ int main(int argc, char** argv) {
             std::snprintf(cell, sizeof cell, "%.1f", slow.seconds / fast.seconds);
             literal_cell = cell;
         }
+        std::string baseline_cells;
+        if (!baseline.empty()) {
+            Measure old = MedianOf(theirs);
+            char cells[64];
+            std::snprintf(cells, sizeof cells, " %.3f | %.3f |", old.seconds, fast.seconds / old.seconds);
+            baseline_cells = cells;
+        }
         double mb = FileMb(path);
-        std::printf("| %s | %.1f | %.3f | %.0f | %.3f | %.2f | %.1f | %.2f | %.2f | %s |\n", c.Name().c_str(), mb,
+        std::printf("| %s | %.1f | %.3f | %.0f | %.3f | %.2f | %.1f | %.2f | %.2f | %s |%s\n", c.Name().c_str(), mb,
                     fast.seconds, mb / fast.seconds, copy.seconds, fast.seconds / copy.seconds, fast.peak_mb,
-                    fast.peak_mb / mb, fast.peak_mb / (1.15 * mb + out_mb + 16), literal_cell.c_str());
+                    fast.peak_mb / mb, fast.peak_mb / (1.15 * mb + out_mb + 16), literal_cell.c_str(),
+                    baseline_cells.c_str());
         std::fflush(stdout);
         if (c.caravan > 0) {
             char line[160];
