@@ -1,6 +1,8 @@
 // The walk over a list's tags. Only "<" starts anything, so it hops from one to the next.
 #include "cleaner/items.h"
 
+#include "cleaner/markers.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -22,7 +24,11 @@ SaveView Span(const uint8_t* from, const uint8_t* to) { return {from, static_cas
 
 class ItemWalk {
 public:
-    explicit ItemWalk(SaveView list) : at_(list.data), end_(list.data + list.length), id_end_(list.data) {}
+    ItemWalk(SaveView list, MarkerSearch* markers)
+        : at_(list.data), end_(list.data + list.length), id_end_(list.data), markers_(markers) {}
+
+    // Every "<id>" tag went to the marker search: no tag stepped over held a "<".
+    bool SawEveryTag() const { return saw_every_tag_; }
 
     std::vector<ListItem> Run() {
         // Tags stand a dozen bytes apart in a list of pawns, so sixteen bytes are looked at
@@ -67,11 +73,16 @@ private:
             auto close = static_cast<const uint8_t*>(std::memchr(at + 3, '>', static_cast<size_t>(end_ - at - 3)));
             if (close == nullptr) return nullptr;  // a tag that never ends: nothing after it closes an item
             if (close[-1] != '/') Open(at);
+            if (markers_ != nullptr && std::memchr(at + 1, '<', static_cast<size_t>(close - at - 1)) != nullptr)
+                saw_every_tag_ = false;
             return close + 1;
         }
-        if (seeking_ && head == Word("<id>")) {
+        if (head == Word("<id>") && (seeking_ || markers_ != nullptr)) {
+            const SaveView id = IdAt(at + 4);
+            if (seeking_ && id.data != nullptr) item_.own_id = id;
             seeking_ = false;
-            OwnId(at + 4);
+            if (markers_ != nullptr && id.data != nullptr)
+                markers_->Tag(at, std::string_view(reinterpret_cast<const char*>(id.data), static_cast<size_t>(id.length)));
             return at + 4;
         }
         return at + 1;
@@ -86,14 +97,16 @@ private:
         }
     }
 
-    void OwnId(const uint8_t* id) {
+    // The id from `id` to the first "</id>" after it; null data when there is none (and
+    // then none for any later id either).
+    SaveView IdAt(const uint8_t* id) {
         // The last "</id>" found serves every id that starts at or before it: no "</id>"
         // lies between the id it was found for and it.
         if (id_end_ != nullptr && id_end_ < id) {
             size_t n = std::string_view(reinterpret_cast<const char*>(id), static_cast<size_t>(end_ - id)).find("</id>");
             id_end_ = n == std::string_view::npos ? nullptr : id + n;
         }
-        if (id_end_ != nullptr) item_.own_id = Span(id, id_end_);  // else no id from here on
+        return id_end_ == nullptr ? SaveView{nullptr, 0} : Span(id, id_end_);
     }
 
     void Close(const uint8_t* after) {
@@ -105,6 +118,8 @@ private:
     const uint8_t* at_;
     const uint8_t* end_;
     const uint8_t* id_end_;  // the last "</id>" found; at first the list's start
+    MarkerSearch* markers_;
+    bool saw_every_tag_ = true;
     ListItem item_{};
     int64_t depth_ = 0;
     bool seeking_ = false;
@@ -117,7 +132,16 @@ bool IsXmlSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '
 
 std::vector<ListItem> TopLevelItems(SaveView list) {
     if (list.length <= 0) return {};
-    return ItemWalk(list).Run();
+    return ItemWalk(list, nullptr).Run();
+}
+
+std::vector<ListItem> TopLevelItems(SaveView list, MarkerSearch& markers, bool* saw_every_tag) {
+    *saw_every_tag = true;
+    if (list.length <= 0) return {};
+    ItemWalk walk(list, &markers);
+    std::vector<ListItem> items = walk.Run();
+    *saw_every_tag = walk.SawEveryTag();
+    return items;
 }
 
 std::vector<ListItem> ItemsWithIds(const std::vector<ListItem>& items, const std::vector<std::string_view>& ids) {

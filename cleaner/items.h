@@ -28,6 +28,11 @@ struct ListItem {
 // list does not close is not one; an opening tag that never ends stops the walk.
 std::vector<ListItem> TopLevelItems(SaveView list);
 
+class MarkerSearch;
+// The same, feeding every "<id>" tag of the list to `markers` on the way, unless a tag the
+// walk steps over (a "<li ...>" tag) holds a "<": then `*saw_every_tag` is false.
+std::vector<ListItem> TopLevelItems(SaveView list, MarkerSearch& markers, bool* saw_every_tag);
+
 // Of `items`, the first whose own id is each of `ids` (sorted, each once), in order.
 std::vector<ListItem> ItemsWithIds(const std::vector<ListItem>& items, const std::vector<std::string_view>& ids);
 

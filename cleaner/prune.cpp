@@ -150,6 +150,24 @@ bool CutsAreTheseItems(const Kept& cut, const Kept& whole) {
     return true;
 }
 
+// The entry of some marked leader cannot be delimited.
+bool AnyEntryLost(const PawnSection& section, const std::vector<int32_t>& markers, size_t leaders) {
+    for (size_t i = 0; i < leaders; ++i)
+        if (markers[i] != -1 && FindEntryStart(section.text, markers[i]) == kEntryStartLost) return true;
+    return false;
+}
+
+// The output of what is kept: after the cuts, the head runs through the byte after the
+// opening tag, as they always kept it; item by item it ends with the tag.
+Pruned Written(runtime::ConstByteSet file, const PawnSection& section, bool as_cut, Kept kept) {
+    Pruned out;
+    const int64_t head = int64_t{section.a} + kOpeningTagLength - (as_cut ? 0 : 1);
+    out.bytes = AssembleOutput(SaveView::Of(file), head, kept.pieces, section.z);
+    out.counts = kept.counts;
+    out.notices = std::move(kept.notices);
+    return out;
+}
+
 }  // namespace
 
 bool PawnSection::Present() const {
@@ -175,17 +193,6 @@ Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, con
     const std::vector<std::string_view> held = HeldApartFromLeaders(held_ids, leaders);
     std::vector<std::string_view> ids = leaders;
     ids.insert(ids.end(), held.begin(), held.end());
-    const std::vector<int32_t> markers = FindMarkers(section.text, ids);
-
-    Pruned out;
-    Kept cut;
-    std::vector<size_t> leader_of;
-    if (!CutLeaderEntries(section, markers, leaders.size(), cut, leader_of)) {
-        out.halt = Halt::kLost;
-        out.notices = std::move(cut.notices);
-        return out;
-    }
-    cut.LeadersMissing(leaders.size());
 
     // The list is walked item by item only when something needs it: a held id marked in it,
     // a NUL (the cuts see the list only up to it), or cuts that are not whole items.
@@ -197,6 +204,33 @@ Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, con
         walked = true;
         return items;
     };
+    std::vector<int32_t> markers;
+    // Without whitespace after the opening tag the cuts cannot stand: the list is walked at
+    // once, and the walk finds the markers on its way (where a NUL cuts the text the markers
+    // are looked for in short, the cuts are taken as ever). Only an entry that cannot be
+    // delimited (error code 01) still needs the cuts.
+    const bool opens_with_space = OpensWithSpace(section);
+    if (!opens_with_space && !nul) {
+        MarkerSearch search(section.text, ids);
+        bool saw_every_tag = false;
+        items = TopLevelItems(section.Content(), search, &saw_every_tag);
+        walked = true;
+        markers = saw_every_tag ? search.Found() : FindMarkers(section.text, ids);
+        if (!AnyEntryLost(section, markers, leaders.size())) return Written(file, section, false, KeepWholeItems(items, leaders, held));
+    } else {
+        markers = FindMarkers(section.text, ids);
+    }
+
+    Kept cut;
+    std::vector<size_t> leader_of;
+    if (!CutLeaderEntries(section, markers, leaders.size(), cut, leader_of)) {
+        Pruned lost;
+        lost.halt = Halt::kLost;
+        lost.notices = std::move(cut.notices);
+        return lost;
+    }
+    cut.LeadersMissing(leaders.size());
+
     std::vector<ListItem> held_items;
     if (std::any_of(markers.begin() + static_cast<std::ptrdiff_t>(leaders.size()), markers.end(),
                     [](int32_t p) { return p != -1; })) {
@@ -204,17 +238,9 @@ Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, con
         for (const ListItem& item : held_items) cut.pieces.push_back(item.bytes);
         cut.counts.held = static_cast<int32_t>(held_items.size());
     }
-    const bool sound = OpensWithSpace(section) && (nul ? CutsAreTheseItems(cut, KeepWholeItems(walk(), leaders, held))
-                                                       : CutsAreWholeItems(cut, leader_of, leaders, held_items));
-
-    // The cuts keep the tag and the byte after it; the items start right after the tag.
-    const SaveView whole_file = SaveView::Of(file);
-    Kept kept = sound ? std::move(cut) : KeepWholeItems(walk(), leaders, held);
-    const int64_t head = int64_t{section.a} + kOpeningTagLength - (sound ? 0 : 1);
-    out.bytes = AssembleOutput(whole_file, head, kept.pieces, section.z);
-    out.counts = kept.counts;
-    out.notices = std::move(kept.notices);
-    return out;
+    const bool sound = opens_with_space && (nul ? CutsAreTheseItems(cut, KeepWholeItems(walk(), leaders, held))
+                                              : CutsAreWholeItems(cut, leader_of, leaders, held_items));
+    return Written(file, section, sound, sound ? std::move(cut) : KeepWholeItems(walk(), leaders, held));
 }
 
 }  // namespace cleaner
