@@ -24,23 +24,33 @@
 
 namespace {
 
+// The switches "--a --b" as "a<joint>b".
+std::string Words(const std::string& switches, const std::string& joint) {
+    std::string words;
+    for (size_t at = switches.find("--"); at != std::string::npos; at = switches.find("--", at + 2)) {
+        if (!words.empty()) words += joint;
+        words += switches.substr(at + 2, switches.find(' ', at) - at - 2);
+    }
+    return words;
+}
+
 struct Case {
     int mb;
     int leaders;
     bool cjk;
     int caravan = 0;     // pawns held by a caravan on the world map
-    std::string layout;  // a generator switch for another layout than the game's on Windows
+    std::string layout;  // generator switches for another layout than the game's on Windows, by blanks
 
     Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "")
         : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)) {}
     std::string Name() const {
         return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "") +
                (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "") +
-               (layout.empty() ? "" : ", " + layout.substr(2));
+               (layout.empty() ? "" : ", " + Words(layout, " "));
     }
     std::string File() const {
         return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") +
-               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + (layout.empty() ? "" : "-" + layout.substr(2)) +
+               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + (layout.empty() ? "" : "-" + Words(layout, "-")) +
                ".rws";
     }
 };
@@ -124,7 +134,8 @@ int main(int argc, char** argv) {
     // seed, the same bytes but for the caravan and its references.
     const std::vector<Case> cases = {{10, 6, false},      {10, 200, false},  {10, 6, true},  {10, 200, true},
                                      {100, 6, false},     {100, 6, false, 10}, {100, 200, false}, {100, 6, true},
-                                     {100, 200, true}, {100, 6, false, 0, "--lf"}, {100, 6, false, 0, "--compact"},
+                                     {100, 200, true}, {100, 6, false, 0, "--lf"}, {100, 6, false, 0, "--lf --empty-items"},
+                                     {100, 6, false, 0, "--compact"},
                                      {100, 200, false, 0, "--compact"}};
     double previous_seconds = 0;
     std::string held_ratio;
@@ -141,7 +152,8 @@ int main(int argc, char** argv) {
             std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
                                           std::to_string(c.leaders), "--seed", "11"};
             if (c.cjk) g.push_back("--cjk");
-            if (!c.layout.empty()) g.push_back(c.layout);
+            for (size_t at = c.layout.find("--"); at != std::string::npos; at = c.layout.find("--", at + 2))
+                g.push_back(c.layout.substr(at, c.layout.find(' ', at) - at));
             if (c.caravan > 0) {
                 g.push_back("--caravan");
                 g.push_back(std::to_string(c.caravan));
