@@ -121,8 +121,8 @@ bool OpensWithSpace(const PawnSection& section) {
     return section.bytes.length > kOpeningTagLength && IsXmlSpace(section.bytes.data[kOpeningTagLength]);
 }
 
-// Without a NUL in the list the cuts can be judged one by one: each entry is whitespace
-// around its leader's own item, and no two pieces written share a byte.
+// Each entry the cuts take is whitespace around its leader's own item, and no two pieces
+// written share a byte: judged on the pieces alone, not on the whole list.
 bool CutsAreWholeItems(const Kept& cut, const std::vector<size_t>& leader_of,
                        const std::vector<std::string_view>& leaders, const std::vector<ListItem>& held_items) {
     std::vector<ListItem> written = held_items;
@@ -135,18 +135,6 @@ bool CutsAreWholeItems(const Kept& cut, const std::vector<size_t>& leader_of,
               [](const ListItem& x, const ListItem& y) { return x.bytes.data < y.bytes.data; });
     for (size_t i = 1; i < written.size(); ++i)
         if (written[i - 1].Overlaps(written[i])) return false;
-    return true;
-}
-
-// The same judged against the whole walk: the pieces are the items it keeps, in order.
-bool CutsAreTheseItems(const Kept& cut, const Kept& whole) {
-    if (cut.counts.leaders != whole.counts.leaders || cut.counts.held != whole.counts.held ||
-        cut.pieces.size() != whole.pieces.size())
-        return false;
-    for (size_t i = 0; i < cut.pieces.size(); ++i) {
-        SaveView item = SoleItem(cut.pieces[i]).bytes;
-        if (item.data != whole.pieces[i].data || item.length != whole.pieces[i].length) return false;
-    }
     return true;
 }
 
@@ -195,8 +183,7 @@ Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, con
     ids.insert(ids.end(), held.begin(), held.end());
 
     // The list is walked item by item only when something needs it: a held id marked in it,
-    // a NUL (the cuts see the list only up to it), or cuts that are not whole items.
-    const bool nul = section.text.length != section.bytes.length;
+    // or cuts that are not whole items.
     std::vector<ListItem> items;
     bool walked = false;
     auto walk = [&]() -> const std::vector<ListItem>& {
@@ -204,21 +191,23 @@ Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, con
         walked = true;
         return items;
     };
-    std::vector<int32_t> markers;
-    // Without whitespace after the opening tag the cuts cannot stand: the list is walked at
-    // once, and the walk finds the markers on its way (where a NUL cuts the text the markers
-    // are looked for in short, the cuts are taken as ever). Only an entry that cannot be
+    // Without whitespace after the opening tag the cuts cannot stand, nor where a NUL hides
+    // the rest of the list from them (no game reads such a list): the list is walked at
+    // once, and the walk finds the markers on its way unless they must be looked for in the
+    // text before the NUL, as the cuts look for them. Only an entry that cannot be
     // delimited (error code 01) still needs the cuts.
-    const bool opens_with_space = OpensWithSpace(section);
-    if (!opens_with_space && !nul) {
+    const bool nul = section.text.length != section.bytes.length;
+    const bool cuts_may_stand = OpensWithSpace(section) && !nul;
+    std::vector<int32_t> markers;
+    if (cuts_may_stand) {
+        markers = FindMarkers(section.text, ids);
+    } else {
         MarkerSearch search(section.text, ids);
         bool saw_every_tag = false;
         items = TopLevelItems(section.Content(), search, &saw_every_tag);
         walked = true;
-        markers = saw_every_tag ? search.Found() : FindMarkers(section.text, ids);
+        markers = saw_every_tag && !nul ? search.Found() : FindMarkers(section.text, ids);
         if (!AnyEntryLost(section, markers, leaders.size())) return Written(file, section, false, KeepWholeItems(items, leaders, held));
-    } else {
-        markers = FindMarkers(section.text, ids);
     }
 
     Kept cut;
@@ -234,12 +223,11 @@ Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, con
     std::vector<ListItem> held_items;
     if (std::any_of(markers.begin() + static_cast<std::ptrdiff_t>(leaders.size()), markers.end(),
                     [](int32_t p) { return p != -1; })) {
-        held_items = ItemsWithIds(nul ? TopLevelItems(section.text) : walk(), held);
+        held_items = ItemsWithIds(walk(), held);
         for (const ListItem& item : held_items) cut.pieces.push_back(item.bytes);
         cut.counts.held = static_cast<int32_t>(held_items.size());
     }
-    const bool sound = opens_with_space && (nul ? CutsAreTheseItems(cut, KeepWholeItems(walk(), leaders, held))
-                                              : CutsAreWholeItems(cut, leader_of, leaders, held_items));
+    const bool sound = CutsAreWholeItems(cut, leader_of, leaders, held_items);
     return Written(file, section, sound, sound ? std::move(cut) : KeepWholeItems(walk(), leaders, held));
 }
 

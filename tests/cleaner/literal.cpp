@@ -362,17 +362,6 @@ bool CutsAreWholeItems(const std::vector<Piece>& pieces) {
     return true;
 }
 
-// The pieces are exactly these items, in order.
-bool CutsAreTheseItems(const Steps& steps, const Whole& whole) {
-    if (steps.run.taken != whole.taken || steps.run.held != whole.held || steps.pieces.size() != whole.items.size())
-        return false;
-    for (size_t i = 0; i < steps.pieces.size(); ++i) {
-        Item item = SoleItem(steps.pieces[i].bytes);
-        if (item.start == 0 || Mid(steps.pieces[i].bytes, item.start, item.end - item.start) != whole.items[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
@@ -390,9 +379,9 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
     for (const std::string& id : ids) held.erase(id);
     Whole whole = WholeItems(file.substr(head, z - head), ids, held);
 
-    // The cuts stand where they are the items the list must hold: judged one by one, or,
-    // where a NUL hides part of the list from them, against the walk over all of it.
-    const bool sound = Space(file[head]) && (steps.nul ? CutsAreTheseItems(steps, whole) : CutsAreWholeItems(steps.pieces));
+    // The cuts stand where each is whitespace around its leader's own item; never where a NUL
+    // hides part of the list from them.
+    const bool sound = !steps.nul && Space(file[head]) && CutsAreWholeItems(steps.pieces);
     if (!sound) {
         run.whole = true;
         run.boxes = whole.boxes;
