@@ -2,8 +2,9 @@
 //
 // The leaders' entries are first cut by text position, as the program always cut them; in
 // the game's Windows layout those cuts are each leader's item with the whitespace around
-// it. Where they are not (other line ends, no whitespace between tags, an entry that runs
-// past its item or stops short of it, one item taken twice), the list is walked item by
+// it, and in the game's other layouts mostly too. Where they are not ("<li />" items that
+// throw the count of tags off, no whitespace between tags, an entry that runs on through the
+// next pawn or stops short of its own, one item taken twice), the list is walked item by
 // item and the leaders' own items are written instead: the output never holds part of an
 // item, or an item twice.
 #include "cleaner/prune.h"
