@@ -47,9 +47,11 @@ constexpr char kUsage[] =
     "Cleans RimWorld saves: keeps, in the list of living world pawns, the faction leaders and\n"
     "the pawns the save still holds elsewhere, and writes each result beside its save as\n"
     "NAME-A.rws. The save itself is only read. With no save given, asks for one.\n"
-    "  --help     this text\n"
-    "  --version  the program's version\n"
-    "  --         what follows are saves, even when it begins with \"-\"\n";
+    "  --mothballed  clean the mothballed world pawns too (the game's list of pawns it no\n"
+    "                longer updates): keep there only the leaders and the held pawns\n"
+    "  --help        this text\n"
+    "  --version     the program's version\n"
+    "  --            what follows are saves, even when it begins with \"-\"\n";
 constexpr char kVersion[] = "Sorrel 1.4.1.0\n";
 
 void Print(int stream, const std::string& text) { platform::slots.WriteStandardStream(stream, text.c_str()); }
@@ -69,12 +71,16 @@ std::string Size(int64_t bytes) {
     return text;
 }
 
-// "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns)".
+// "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns; 12 living and 380
+// mothballed pawns removed)", the mothballed count only where that list was cleaned.
 std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
     if (!r.written()) return FileName(save) + ": not written\n";
-    return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " +
-           Size(r.output_size) + " (" + std::to_string(r.counts.leaders) + " leaders, " +
-           std::to_string(r.counts.held) + " held pawns)\n";
+    const cleaner::PruneCounts& c = r.counts;
+    const std::string removed = std::to_string(c.living_removed) + " living" +
+                                (c.mothballed_removed >= 0 ? " and " + std::to_string(c.mothballed_removed) + " mothballed" : "");
+    return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " + Size(r.output_size) +
+           " (" + std::to_string(c.leaders) + " leaders, " + std::to_string(c.held) + " held pawns; " + removed +
+           " pawns removed)\n";
 }
 
 }  // namespace
@@ -89,11 +95,14 @@ std::vector<std::string> SplitArguments(const char* line) {
     }
 }
 
-int CleanArguments(const std::vector<std::string>& args) {
+int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& clean) {
     std::vector<std::string> saves;
     bool options = platform::kConsoleProgram;
     for (const std::string& a : args) {
-        if (options && a == "--") {
+        // On Windows this one option stands among the saves: a shortcut's target ends in it.
+        if (a == kMothballedOption && (options || !platform::kConsoleProgram)) {
+            clean.mothballed = true;
+        } else if (options && a == "--") {
             options = false;
         } else if (options && a.size() > 1 && a[0] == '-') {
             if (a == "--help") return Print(platform::kStandardOutput, kUsage), 0;
@@ -106,8 +115,10 @@ int CleanArguments(const std::vector<std::string>& args) {
     }
     if (saves.empty()) return kShowPicker;
     int status = 0;
+    cleaner::CleanOptions counted = clean;
+    counted.count_removed = platform::kConsoleProgram;  // the summary line tells them
     for (const std::string& save : saves) {
-        cleaner::CleanReport report = cleaner::CleanSave(save.c_str());
+        cleaner::CleanReport report = cleaner::CleanSave(save.c_str(), counted);
         if (!report.written()) status = 1;
         if (platform::kConsoleProgram) Print(platform::kStandardError, Summary(save, report));
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cleaner/prune.h"
+
 namespace app {
 
 // The arguments of a command line (without the program's name), split as Windows splits
@@ -15,9 +17,12 @@ std::vector<std::string> SplitArguments(const char* line);
 
 // What the process ends with after the arguments were dealt with, or kShowPicker when they
 // name no save (a lone "--"). Cleans every save in turn, the outcome of one never stopping
-// the next: 0 when every save was written, 1 when any was not. The Linux program also takes
-// --help, --version (exit 0) and "--"; an unknown option gives the usage and exit 2.
+// the next: 0 when every save was written, 1 when any was not. "--mothballed" sets that
+// option in `options` (for the picked save too, when no save is named); on Windows it is the
+// only option. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
+// option gives the usage and exit 2.
 constexpr int kShowPicker = -1;
-int CleanArguments(const std::vector<std::string>& args);
+constexpr char kMothballedOption[] = "--mothballed";
+int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);
 
 }  // namespace app

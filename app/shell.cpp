@@ -14,6 +14,7 @@ platform::ModuleHandle AppInstance = nullptr;
 platform::IconHandle AppIcon = nullptr;
 std::atomic<platform::WindowHandle> MainDialogHandle{nullptr};
 runtime::Text SelectedSavePath = nullptr;
+cleaner::CleanOptions RunOptions;
 
 void ReleaseShellGlobals() {
     if (SelectedSavePath != nullptr) runtime::FreeMemory(SelectedSavePath);
@@ -25,7 +26,7 @@ void StartProgram() {
     // Saves given on the command line are cleaned without the dialog; with none, the
     // program asks for one as it always has.
     auto rest = reinterpret_cast<const char*>(runtime::SystemService(kCommandLineService, 0, 0));
-    int status = CleanArguments(SplitArguments(rest));
+    int status = CleanArguments(SplitArguments(rest), RunOptions);
     if (status != kShowPicker) runtime::EndProgram(status);
     RunMainDialog();  // returns only when the dialog cannot be created
     runtime::EndProgram(0);
@@ -64,7 +65,7 @@ intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_
     SelectedSavePath = chosen.release();
 
     if (runtime::CompareText(SelectedSavePath, "") == 0) runtime::EndProgram(0);
-    cleaner::CleanSave(SelectedSavePath);  // error code 01 ends here too, after its box
+    cleaner::CleanSave(SelectedSavePath, RunOptions);  // error code 01 ends here too, after its box
     runtime::EndProgram(0);
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "cleaner/prune.h"
 #include "platform/platform.h"
 #include "runtime/value.h"
 
@@ -16,6 +17,8 @@ extern platform::IconHandle AppIcon;
 extern std::atomic<platform::WindowHandle> MainDialogHandle;
 // The path chosen in the picker, or the empty text; released at exit.
 extern runtime::Text SelectedSavePath;
+// What the command line asked of the cleaning, for the picked save too.
+extern cleaner::CleanOptions RunOptions;
 
 constexpr uint16_t kMainDialogTemplate = 1000;
 constexpr uint16_t kAppIconResource = 129;

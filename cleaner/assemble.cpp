@@ -12,29 +12,39 @@ namespace {
 constexpr char kItemSeparator[] = "\r\n\t\t\t\t\t";
 constexpr char kListEnd[] = "\r\n\t\t\t\t";
 
+SaveView Constant(const char* text, size_t n) { return {reinterpret_cast<const uint8_t*>(text), static_cast<int32_t>(n)}; }
+
 }  // namespace
 
-runtime::OwnedBytes AssembleOutput(SaveView file, int64_t head_length, const std::vector<SaveView>& pieces,
-                                   int64_t tail_from) {
-    const SaveView head = file.MidBytes(1, head_length);
-    const SaveView tail = file.MidBytes(tail_from, int64_t{file.length} - tail_from + 1);
-    int64_t size = int64_t{head.length} + (sizeof kListEnd - 1) + tail.length;
-    for (const SaveView& piece : pieces) size += (sizeof kItemSeparator - 1) + piece.length;
-    if (size > INT32_MAX - 8) runtime::OutOfMemory();
-
-    runtime::OwnedBytes out(runtime::NewByteSet(static_cast<int32_t>(size)));
-    uint8_t* at = runtime::BytesData(out.get());
-    auto put = [&at](const void* bytes, size_t n) {
-        if (n > 0) std::memcpy(at, bytes, n);
-        at += n;
-    };
-    put(head.data, static_cast<size_t>(head.length));
-    for (const SaveView& piece : pieces) {
-        put(kItemSeparator, sizeof kItemSeparator - 1);
-        put(piece.data, static_cast<size_t>(piece.length));
+std::vector<SaveView> ListPieces(const std::vector<SaveView>& items) {
+    std::vector<SaveView> pieces;
+    for (const SaveView& item : items) {
+        pieces.push_back(Constant(kItemSeparator, sizeof kItemSeparator - 1));
+        pieces.push_back(item);
     }
-    put(kListEnd, sizeof kListEnd - 1);
-    put(tail.data, static_cast<size_t>(tail.length));
+    pieces.push_back(Constant(kListEnd, sizeof kListEnd - 1));
+    return pieces;
+}
+
+runtime::OwnedBytes AssembleOutput(SaveView file, const std::vector<Splice>& splices) {
+    std::vector<SaveView> parts;
+    int64_t at = 0;
+    for (const Splice& splice : splices) {
+        parts.push_back(file.MidBytes(at + 1, splice.from - at));
+        parts.insert(parts.end(), splice.pieces.begin(), splice.pieces.end());
+        at = splice.to;
+    }
+    parts.push_back(file.MidBytes(at + 1, int64_t{file.length} - at));
+
+    int64_t size = 0;
+    for (const SaveView& part : parts) size += part.length;
+    if (size > INT32_MAX - 8) runtime::OutOfMemory();
+    runtime::OwnedBytes out(runtime::NewByteSet(static_cast<int32_t>(size)));
+    uint8_t* put = runtime::BytesData(out.get());
+    for (const SaveView& part : parts) {
+        if (part.length > 0) std::memcpy(put, part.data, static_cast<size_t>(part.length));
+        put += part.length;
+    }
     return out;
 }
 

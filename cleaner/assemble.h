@@ -9,9 +9,18 @@
 
 namespace cleaner {
 
-// The file's first `head_length` bytes, each piece behind "\r\n\t\t\t\t\t" (a new line and
-// five tabs), then "\r\n\t\t\t\t" and the file from position `tail_from` on.
-runtime::OwnedBytes AssembleOutput(SaveView file, int64_t head_length, const std::vector<SaveView>& pieces,
-                                   int64_t tail_from);
+// The bytes of the file from offset `from` up to offset `to` (0-based), replaced by `pieces`.
+struct Splice {
+    int64_t from;
+    int64_t to;
+    std::vector<SaveView> pieces;
+};
+
+// The pieces of a rewritten list's content: each item behind "\r\n\t\t\t\t\t" (a new line and
+// five tabs), then "\r\n\t\t\t\t" before the list's closing tag.
+std::vector<SaveView> ListPieces(const std::vector<SaveView>& items);
+
+// The file with each splice made; the splices stand in file order and do not overlap.
+runtime::OwnedBytes AssembleOutput(SaveView file, const std::vector<Splice>& splices);
 
 }  // namespace cleaner

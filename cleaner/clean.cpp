@@ -28,7 +28,7 @@ void ShowError(runtime::ConstText text) {
 
 }  // namespace
 
-Pruned CleanBytes(runtime::ConstByteSet file) {
+Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options) {
     const SaveView whole = SaveView::Of(file);
     const SaveView factions = FactionSection(whole);  // read for leaders and kidnapped pawns alike
     runtime::OwnedArray leader_ids(runtime::NewTextArray());
@@ -45,7 +45,7 @@ Pruned CleanBytes(runtime::ConstByteSet file) {
         halted.halt = Halt::kNoList;
         return halted;
     }
-    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, factions));
+    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, factions), options);
 }
 
 void ShowOutcome(const Pruned& pruned) {
@@ -131,12 +131,12 @@ OwnedText WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
 
 }  // namespace
 
-CleanReport CleanSave(runtime::ConstText save_path) {
+CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options) {
     CleanReport report;
     OwnedBytes file = ReadSave(save_path);
     if (file == nullptr) return report;
     report.input_size = file->length;
-    Pruned pruned = CleanBytes(file.get());
+    Pruned pruned = CleanBytes(file.get(), options);
     ShowOutcome(pruned);
     report.lost = pruned.halt == Halt::kLost;
     report.counts = pruned.counts;

@@ -18,6 +18,7 @@
 #include "cleaner/entry_cuts.h"
 #include "cleaner/items.h"
 #include "cleaner/markers.h"
+#include "cleaner/world_lists.h"
 
 namespace cleaner {
 
@@ -59,14 +60,11 @@ struct Kept {
     std::vector<SaveView> pieces;
     PruneCounts counts;
     std::vector<Notice> notices;
+    std::vector<bool> found;  // by leader: its item is among the pieces
 
     void Leader(SaveView piece) {
         pieces.push_back(piece);
         if (ShortEntry(piece)) notices.push_back({Notice::Kind::kShortEntry, counts.leaders});
-    }
-    void LeadersMissing(size_t total) {
-        const auto n = static_cast<int32_t>(total);
-        if (counts.leaders < n) notices.push_back({Notice::Kind::kLeadersMissing, counts.leaders, n});
     }
 };
 
@@ -75,6 +73,7 @@ struct Kept {
 // entry cannot be delimited.
 bool CutLeaderEntries(const PawnSection& section, const std::vector<int32_t>& markers, size_t leaders, Kept& kept,
                       std::vector<size_t>& leader_of) {
+    kept.found.assign(leaders, false);
     for (size_t i = 0; i < leaders; ++i) {
         if (markers[i] == -1) continue;
         int32_t before = FindEntryStart(section.text, markers[i]);
@@ -84,6 +83,7 @@ bool CutLeaderEntries(const PawnSection& section, const std::vector<int32_t>& ma
         ++kept.counts.leaders;
         kept.Leader(section.bytes.MidBytes(start, int64_t{end} + kItemEndLength - start));
         leader_of.push_back(i);
+        kept.found[i] = true;
     }
     return true;
 }
@@ -101,16 +101,17 @@ Kept KeepWholeItems(const std::vector<ListItem>& items, const std::vector<std::s
     std::sort(by_id.begin(), by_id.end());
 
     Kept kept;
+    kept.found.assign(leaders.size(), false);
     std::vector<size_t> written;
-    for (std::string_view leader : leaders) {
-        auto found = std::lower_bound(by_id.begin(), by_id.end(), std::pair<std::string_view, size_t>(leader, 0));
-        if (found == by_id.end() || found->first != leader) continue;
+    for (size_t i = 0; i < leaders.size(); ++i) {
+        auto found = std::lower_bound(by_id.begin(), by_id.end(), std::pair<std::string_view, size_t>(leaders[i], 0));
+        if (found == by_id.end() || found->first != leaders[i]) continue;
         ++kept.counts.leaders;
+        kept.found[i] = true;
         if (std::find(written.begin(), written.end(), found->second) != written.end()) continue;
         written.push_back(found->second);
         kept.Leader(items[found->second].bytes);
     }
-    kept.LeadersMissing(leaders.size());
     for (const ListItem& item : ItemsWithIds(items, held)) kept.pieces.push_back(item.bytes);
     kept.counts.held = static_cast<int32_t>(kept.pieces.size() - written.size());
     return kept;
@@ -146,15 +147,172 @@ bool AnyEntryLost(const PawnSection& section, const std::vector<int32_t>& marker
     return false;
 }
 
-// The output of what is kept: after the cuts, the head runs through the byte after the
-// opening tag, as they always kept it; item by item it ends with the tag.
-Pruned Written(runtime::ConstByteSet file, const PawnSection& section, bool as_cut, Kept kept) {
+// The pieces sorted by where they stand in the file.
+std::vector<SaveView> InFileOrder(std::vector<SaveView> pieces) {
+    std::sort(pieces.begin(), pieces.end(), [](SaveView x, SaveView y) { return x.data < y.data; });
+    return pieces;
+}
+
+// Some piece of `sorted` shares a byte with `item`.
+bool Covered(const std::vector<SaveView>& sorted, SaveView item) {
+    auto after = std::upper_bound(sorted.begin(), sorted.end(), item.data,
+                                  [](const uint8_t* at, SaveView piece) { return at < piece.data; });
+    if (after != sorted.end() && after->data < item.data + item.length) return true;
+    return after != sorted.begin() && (after - 1)->data + (after - 1)->length > item.data;
+}
+
+std::string_view IdOf(const ListItem& item) {
+    return {reinterpret_cast<const char*>(item.own_id.data), static_cast<size_t>(item.own_id.length)};
+}
+
+// What one list lost: the own ids of its items that are not written, and of those written.
+struct Removed {
+    std::vector<std::string_view> ids, kept;
+    int32_t count = 0;
+
+    void From(const std::vector<ListItem>& items, const std::vector<SaveView>& written) {
+        const std::vector<SaveView> sorted = InFileOrder(written);
+        for (const ListItem& item : items) {
+            const bool gone = !Covered(sorted, item.bytes);
+            count += gone;
+            if (item.own_id.data != nullptr) (gone ? ids : kept).push_back(IdOf(item));
+        }
+    }
+    bool Has(std::string_view id) const {
+        return std::find(ids.begin(), ids.end(), id) != ids.end() && std::find(kept.begin(), kept.end(), id) == kept.end();
+    }
+};
+
+// One pruning: what it reads, and the lists' items once they are walked.
+class Pruning {
+public:
+    Pruning(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
+            const std::vector<std::string_view>& held_ids, const CleanOptions& options)
+        : file_(SaveView::Of(file)), section_(section), options_(options), leaders_(LeaderNames(leader_ids)),
+          held_(HeldApartFromLeaders(held_ids, leaders_)), forever_(FindKeptForever(file_, section)) {}
+
+    Pruned Run();
+
+private:
+    const std::vector<ListItem>& Items() {
+        if (!walked_) items_ = TopLevelItems(section_.Content());
+        walked_ = true;
+        return items_;
+    }
+    std::vector<int32_t> Markers(bool cuts_may_stand);
+    Pruned Finish(Kept kept, bool as_cut);
+    void Forget(const Kept& kept, const std::vector<ListItem>* mothballed, const Kept& cleaned,
+                std::vector<Splice>& splices, Pruned& out);
+
+    const SaveView file_;
+    const PawnSection& section_;
+    const CleanOptions options_;
+    const std::vector<std::string_view> leaders_, held_;
+    const std::vector<KeptForever> forever_;
+    std::vector<std::string_view> ids_;  // leaders, held, kept whatever happens: the markers sought
+    std::vector<int32_t> markers_;
+    std::vector<ListItem> items_;
+    bool walked_ = false;
+};
+
+// The markers of the leaders, the held pawns and the pawns kept whatever happens. Where the
+// cuts cannot stand, the list is walked at once and the walk finds the markers on its way,
+// unless they must be looked for in the text before a NUL, as the cuts look for them.
+std::vector<int32_t> Pruning::Markers(bool cuts_may_stand) {
+    ids_ = leaders_;
+    ids_.insert(ids_.end(), held_.begin(), held_.end());
+    for (const KeptForever& entry : forever_) ids_.push_back(entry.id);
+    if (cuts_may_stand) return FindMarkers(section_.text, ids_);
+    MarkerSearch search(section_.text, ids_);
+    bool saw_every_tag = false;
+    items_ = TopLevelItems(section_.Content(), search, &saw_every_tag);
+    walked_ = true;
+    const bool nul = section_.text.length != section_.bytes.length;
+    return saw_every_tag && !nul ? search.Found() : FindMarkers(section_.text, ids_);
+}
+
+Pruned Pruning::Run() {
+    // Without whitespace after the opening tag the cuts cannot stand, nor where a NUL hides
+    // the rest of the list from them (no game reads such a list). Only an entry that cannot
+    // be delimited (error code 01) then still needs them.
+    const bool cuts_may_stand = OpensWithSpace(section_) && section_.text.length == section_.bytes.length;
+    markers_ = Markers(cuts_may_stand);
+    if (!cuts_may_stand && !AnyEntryLost(section_, markers_, leaders_.size()))
+        return Finish(KeepWholeItems(Items(), leaders_, held_), false);
+
+    Kept cut;
+    std::vector<size_t> leader_of;
+    if (!CutLeaderEntries(section_, markers_, leaders_.size(), cut, leader_of)) {
+        Pruned lost;
+        lost.halt = Halt::kLost;
+        lost.notices = std::move(cut.notices);
+        return lost;
+    }
+    // The list is walked item by item only when something needs it: a held id marked in
+    // it, or cuts that are not whole items.
+    std::vector<ListItem> held_items;
+    const auto held_from = markers_.begin() + static_cast<std::ptrdiff_t>(leaders_.size());
+    if (std::any_of(held_from, held_from + static_cast<std::ptrdiff_t>(held_.size()), [](int32_t p) { return p != -1; })) {
+        held_items = ItemsWithIds(Items(), held_);
+        for (const ListItem& item : held_items) cut.pieces.push_back(item.bytes);
+        cut.counts.held = static_cast<int32_t>(held_items.size());
+    }
+    const bool sound = CutsAreWholeItems(cut, leader_of, leaders_, held_items);
+    return Finish(sound ? std::move(cut) : KeepWholeItems(Items(), leaders_, held_), sound);
+}
+
+// The output: the lists rewritten, the boxes counted over the living and the mothballed
+// pawns. After the cuts the head runs through the byte after the opening tag, as they
+// always kept it; item by item it ends with the tag.
+Pruned Pruning::Finish(Kept kept, bool as_cut) {
     Pruned out;
-    const int64_t head = int64_t{section.a} + kOpeningTagLength - (as_cut ? 0 : 1);
-    out.bytes = AssembleOutput(SaveView::Of(file), head, kept.pieces, section.z);
-    out.counts = kept.counts;
+    const MothballedList mothballed = FindMothballed(file_, section_);
+    const bool all_found = std::all_of(kept.found.begin(), kept.found.end(), [](bool f) { return f; });
+    std::vector<ListItem> mothballed_items;
+    if (mothballed.present && (options_.mothballed || !all_found)) mothballed_items = TopLevelItems(mothballed.content);
+
+    int32_t found = kept.counts.leaders;
+    for (size_t i = 0; i < leaders_.size(); ++i) {
+        if (kept.found[i]) continue;
+        found += std::any_of(mothballed_items.begin(), mothballed_items.end(),
+                             [&](const ListItem& item) { return item.HasId(leaders_[i]); });
+    }
+    const auto total = static_cast<int32_t>(leaders_.size());
+    if (found < total) kept.notices.push_back({Notice::Kind::kLeadersMissing, found, total});
+
+    Kept cleaned;
+    const bool clean_mothballed = options_.mothballed && mothballed.present;
+    if (clean_mothballed) cleaned = KeepWholeItems(mothballed_items, leaders_, held_);
+
+    std::vector<Splice> splices;
+    Forget(kept, clean_mothballed ? &mothballed_items : nullptr, cleaned, splices, out);
+    const int64_t head = int64_t{section_.a} + kOpeningTagLength - (as_cut ? 0 : 1);
+    splices.push_back({head, int64_t{section_.z} - 1, ListPieces(kept.pieces)});
+    if (clean_mothballed) splices.push_back({mothballed.from, mothballed.to, ListPieces(cleaned.pieces)});
+    out.bytes = AssembleOutput(file_, splices);
+    if (options_.mothballed && !mothballed.present) out.counts.mothballed_removed = 0;
+    out.counts.leaders = kept.counts.leaders;
+    out.counts.held = kept.counts.held;
     out.notices = std::move(kept.notices);
     return out;
+}
+
+// The entries of the pawns kept whatever happens whose pawn the run removed go with it
+// (otherwise the game finds them empty at every load), and the pawns removed are counted
+// where asked for. A pawn counts as removed when an item of its own id is dropped and none
+// is written; the list is walked for that only when one of these ids is marked in it.
+void Pruning::Forget(const Kept& kept, const std::vector<ListItem>* mothballed, const Kept& cleaned,
+                     std::vector<Splice>& splices, Pruned& out) {
+    const auto forever_from = markers_.begin() + static_cast<std::ptrdiff_t>(leaders_.size() + held_.size());
+    const bool marked = std::any_of(forever_from, markers_.end(), [](int32_t p) { return p != -1; });
+    Removed living, asleep;
+    if (marked || walked_ || options_.count_removed) living.From(Items(), kept.pieces);
+    if (mothballed != nullptr) asleep.From(*mothballed, cleaned.pieces);
+    if (options_.count_removed) out.counts.living_removed = living.count;
+    if (mothballed != nullptr) out.counts.mothballed_removed = asleep.count;
+    for (const KeptForever& entry : forever_) {
+        if (living.Has(entry.id) || asleep.Has(entry.id)) splices.push_back({entry.from, entry.to, {}});
+    }
 }
 
 }  // namespace
@@ -177,59 +335,8 @@ PawnSection CutPawnSection(runtime::ConstByteSet file) {
 }
 
 Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
-                     const std::vector<std::string_view>& held_ids) {
-    const std::vector<std::string_view> leaders = LeaderNames(leader_ids);
-    const std::vector<std::string_view> held = HeldApartFromLeaders(held_ids, leaders);
-    std::vector<std::string_view> ids = leaders;
-    ids.insert(ids.end(), held.begin(), held.end());
-
-    // The list is walked item by item only when something needs it: a held id marked in it,
-    // or cuts that are not whole items.
-    std::vector<ListItem> items;
-    bool walked = false;
-    auto walk = [&]() -> const std::vector<ListItem>& {
-        if (!walked) items = TopLevelItems(section.Content());
-        walked = true;
-        return items;
-    };
-    // Without whitespace after the opening tag the cuts cannot stand, nor where a NUL hides
-    // the rest of the list from them (no game reads such a list): the list is walked at
-    // once, and the walk finds the markers on its way unless they must be looked for in the
-    // text before the NUL, as the cuts look for them. Only an entry that cannot be
-    // delimited (error code 01) still needs the cuts.
-    const bool nul = section.text.length != section.bytes.length;
-    const bool cuts_may_stand = OpensWithSpace(section) && !nul;
-    std::vector<int32_t> markers;
-    if (cuts_may_stand) {
-        markers = FindMarkers(section.text, ids);
-    } else {
-        MarkerSearch search(section.text, ids);
-        bool saw_every_tag = false;
-        items = TopLevelItems(section.Content(), search, &saw_every_tag);
-        walked = true;
-        markers = saw_every_tag && !nul ? search.Found() : FindMarkers(section.text, ids);
-        if (!AnyEntryLost(section, markers, leaders.size())) return Written(file, section, false, KeepWholeItems(items, leaders, held));
-    }
-
-    Kept cut;
-    std::vector<size_t> leader_of;
-    if (!CutLeaderEntries(section, markers, leaders.size(), cut, leader_of)) {
-        Pruned lost;
-        lost.halt = Halt::kLost;
-        lost.notices = std::move(cut.notices);
-        return lost;
-    }
-    cut.LeadersMissing(leaders.size());
-
-    std::vector<ListItem> held_items;
-    if (std::any_of(markers.begin() + static_cast<std::ptrdiff_t>(leaders.size()), markers.end(),
-                    [](int32_t p) { return p != -1; })) {
-        held_items = ItemsWithIds(walk(), held);
-        for (const ListItem& item : held_items) cut.pieces.push_back(item.bytes);
-        cut.counts.held = static_cast<int32_t>(held_items.size());
-    }
-    const bool sound = CutsAreWholeItems(cut, leader_of, leaders, held_items);
-    return Written(file, section, sound, sound ? std::move(cut) : KeepWholeItems(walk(), leaders, held));
+                     const std::vector<std::string_view>& held_ids, const CleanOptions& options) {
+    return Pruning(file, section, leader_ids, held_ids, options).Run();
 }
 
 }  // namespace cleaner

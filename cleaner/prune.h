@@ -46,10 +46,18 @@ struct Notice {
     int32_t total = 0;  // the leaders named (kLeadersMissing)
 };
 
-// Leaders found and held items written.
+struct CleanOptions {
+    bool mothballed = false;     // the mothballed pawns are cleaned like the living ones
+    bool count_removed = false;  // count the pawns removed from the living list
+};
+
+// Leaders found and held items written in the living list; pawns removed, where counted
+// (-1 where not).
 struct PruneCounts {
     int32_t leaders = 0;
     int32_t held = 0;
+    int32_t living_removed = -1;
+    int32_t mothballed_removed = -1;
 };
 
 struct Pruned {
@@ -59,12 +67,15 @@ struct Pruned {
     std::vector<Notice> notices;
 };
 
-// The output: the file with the list holding the leaders' own items, in the order of
+// The output: the file with the living list holding the leaders' own items, in the order of
 // `leader_ids`, each once, then, in list order, the first top-level item of each id in
 // `held_ids` (sorted; see CollectHeldIds) that is not a leader's. Where the cuts by text
 // position take exactly those items, the output is what they give; otherwise each item
-// stands on a line of its own. The section must be Present().
+// stands on a line of its own. A leader whose item is mothballed counts as found. With
+// `options.mothballed` the mothballed list is rebuilt by the same rule, item by item. The
+// entries of removed pawns leave the list of pawns kept whatever happens. The section must
+// be Present().
 Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
-                     const std::vector<std::string_view>& held_ids);
+                     const std::vector<std::string_view>& held_ids, const CleanOptions& options = {});
 
 }  // namespace cleaner

@@ -1,6 +1,6 @@
 // gen_save: writes a sample save.
 //   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
-//                [--compact] [--spaces] [--empty-items] [--leader-twice]
+//                [--compact] [--spaces] [--empty-items] [--leader-twice] [--mothballed N]
 //                [--caravan N] [--pods N] [--kidnapped N] [--quest N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 #include <algorithm>
@@ -16,7 +16,7 @@ namespace {
 
 int Usage() {
     std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n"
-               "                [--compact] [--spaces] [--empty-items] [--leader-twice]\n"
+               "                [--compact] [--spaces] [--empty-items] [--leader-twice] [--mothballed N]\n"
                "                [--caravan N] [--pods N] [--kidnapped N] [--quest N]\n"
                "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n",
                stderr);
@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
             else if (flag == "--pods") o.pods = static_cast<int32_t>(n);
             else if (flag == "--kidnapped") o.kidnapped = static_cast<int32_t>(n);
             else if (flag == "--quest") o.quest = static_cast<int32_t>(n);
+            else if (flag == "--mothballed") o.mothballed = static_cast<int32_t>(n);
             else return Usage();
         } else {
             return Usage();

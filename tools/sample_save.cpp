@@ -245,6 +245,32 @@ Held ChooseHeld(const SampleOptions& o, int32_t pawns, const std::vector<int32_t
     return h;
 }
 
+// The pawns the game keeps as world pawns whatever happens, by reference: a leader, a living
+// pawn and a mothballed one that lead nothing and are not held, and one in no list.
+void WriteKeptForever(Writer& w, const SampleOptions& o, int32_t pawns, const std::vector<std::string>& leaders,
+                      const Held& held) {
+    auto free = [&](int32_t i) {
+        const std::string id = PawnId(i);
+        for (const auto* list : {&leaders, &held.caravan, &held.pods, &held.kidnapped, &held.quest})
+            if (std::find(list->begin(), list->end(), id) != list->end()) return false;
+        return true;
+    };
+    std::vector<std::string> kept;
+    if (!leaders.empty()) kept.push_back(leaders.front());
+    for (int32_t i = 0; i < pawns; ++i)
+        if (free(i)) {
+            kept.push_back(PawnId(i));
+            break;
+        }
+    for (int32_t i = pawns + o.mothballed - 1; i >= pawns; --i)
+        if (free(i)) {
+            kept.push_back(PawnId(i));
+            break;
+        }
+    kept.push_back(PawnId(pawns + o.mothballed + 500));
+    WriteReferences(w, 4, "pawnsForcefullyKeptAsWorldPawns", kept);
+}
+
 }  // namespace
 
 std::string PawnId(int32_t i) { return "Human" + std::to_string(100 + i); }
@@ -267,6 +293,12 @@ std::string GenerateSave(const SampleOptions& o) {
     std::shuffle(led.begin(), led.end(), rng);
 
     Held held = ChooseHeld(o, pawns, led);
+    // With mothballed pawns, every second leader is one of them, and so is one held pawn.
+    const int32_t mothballed = std::max(o.mothballed, 0);
+    std::vector<std::string> leader_ids;
+    for (int32_t f = 0; f < leaders; ++f)
+        leader_ids.push_back(mothballed > 0 && f % 2 == 1 ? PawnId(pawns + (f / 2) % mothballed) : PawnId(led[f]));
+    if (mothballed > 0 && !held.caravan.empty()) held.caravan.push_back(PawnId(pawns + mothballed - 1));
 
     std::string out;
     if (o.size > 0) out.reserve(static_cast<size_t>(o.size) + (1 << 20));
@@ -285,14 +317,15 @@ std::string GenerateSave(const SampleOptions& o) {
     int32_t index = 0;
     WriteFaction(w, rng, index++, "null", leaders + 3);
     for (int32_t f = 0; f < leaders; ++f) {
-        WriteFaction(w, rng, index++, "Thing_" + PawnId(led[f]), leaders + 3, f == 0 ? held.kidnapped : std::vector<std::string>());
+        WriteFaction(w, rng, index++, "Thing_" + leader_ids[f], leaders + 3, f == 0 ? held.kidnapped : std::vector<std::string>());
         if (f == 0) WriteFaction(w, rng, index++, "Faction_2", leaders + 3);  // not a pawn
     }
-    if (o.leader_twice && leaders > 0) WriteFaction(w, rng, index++, "Thing_" + PawnId(led[0]), leaders + 3);
+    if (o.leader_twice && leaders > 0) WriteFaction(w, rng, index++, "Thing_" + leader_ids[0], leaders + 3);
     WriteFaction(w, rng, index++, "null", leaders + 3, leaders == 0 ? held.kidnapped : std::vector<std::string>());
     w.Line(4, "</allFactions>");
     w.Line(3, "</factionManager>");
     w.Line(3, "<worldPawns>");
+    if (mothballed > 0) WriteKeptForever(w, o, pawns, leader_ids, held);
     w.Line(4, "<pawnsAlive>");
     // The far marker goes to a leader that is not the list's first pawn.
     int32_t far = -1;
@@ -314,8 +347,14 @@ std::string GenerateSave(const SampleOptions& o) {
     for (int32_t i = 0; i < pawns; ++i) WritePawn(w, rng, o, i, padding, i == far, i == held.gap_before, &worn);
     if (o.ref_nested) held.caravan.push_back(worn);
     w.Line(4, "</pawnsAlive>");
+    if (mothballed > 0) {
+        std::mt19937_64 aside(o.seed * 131 + 3);  // the living pawns are the same with or without these
+        w.Line(4, "<pawnsMothballed>");
+        for (int32_t i = 0; i < mothballed; ++i) WritePawn(w, aside, o, pawns + i, padding, false);
+        w.Line(4, "</pawnsMothballed>");
+    }
     w.Line(4, "<pawnsDead />");
-    w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");
+    if (mothballed == 0) w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");
     w.Line(3, "</worldPawns>");
     WriteWorldObjects(w, held.caravan, held.pods);
     w.Line(2, "</world>");

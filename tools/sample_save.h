@@ -18,6 +18,10 @@ struct SampleOptions {
     bool spaces = false;     // two spaces a level instead of a tab
     bool empty_items = false;  // "<li />" items inside each pawn
     bool leader_twice = false; // the first leader named by one more faction
+    // World pawns the game no longer updates, in a list after the living ones: every second
+    // leader and one held pawn are among them, and a list of pawns kept whatever happens
+    // (before the living ones) names a leader, pawns of both lists and a pawn of neither.
+    int32_t mothballed = 0;
     bool far_marker = false; // a leader's id more than 10000 bytes into its entry: error code 01
 
     // World pawns the save holds by reference elsewhere, each chosen among those that lead

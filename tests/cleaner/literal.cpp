@@ -223,7 +223,8 @@ struct Piece {
 struct Steps {
     Run run;
     std::vector<Piece> pieces;
-    bool nul = false;  // the list holds a NUL byte
+    bool nul = false;          // the list holds a NUL byte
+    std::vector<bool> found;   // by leader: an entry was cut for it
 };
 
 // The steps as the program always took them: markers, entry cuts, held items after them.
@@ -250,6 +251,7 @@ Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
     }
 
     const int32_t n = static_cast<int32_t>(ids.size());
+    steps.found.assign(ids.size(), false);
     std::string kept;
     int32_t taken = 0;
     int32_t i = 1, p = -1;
@@ -270,6 +272,7 @@ Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
         std::string entry = Mid(bytes, e0, int64_t{r} + 5 - e0);
         kept += "\r\n\t\t\t\t\t" + entry;
         steps.pieces.push_back({entry, e0, true, ids[i - 1]});
+        steps.found[i - 1] = true;
         taken = taken + 1;
         if (UntilNul(entry).size() < 300) run.boxes.push_back({ShortBox(taken), nullptr});
         if (i == n) break;
@@ -280,7 +283,6 @@ Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
         }
         i = next;
     }
-    if (taken < n) run.boxes.push_back(MissingBox(n, taken));
     run.taken = taken;
     std::set<std::string> held = HeldIds(file, Factions(file));
     for (const std::string& id : ids) held.erase(id);
@@ -302,31 +304,37 @@ Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
 // leader id that has one counted, a short one told by that count), then the held items.
 struct Whole {
     std::vector<std::string> items;
+    std::vector<int64_t> starts;  // where each item stands in the list's content
     std::vector<Shown> boxes;
+    std::vector<bool> found;      // by leader
     int32_t taken = 0;
     int32_t held = 0;
+    std::vector<Item> all;        // every top-level item of the list
 };
 
 Whole WholeItems(const std::string& content, const std::vector<std::string>& ids, const std::set<std::string>& held) {
     Whole w;
-    std::vector<Item> items = TopLevelItems(content);
+    w.all = TopLevelItems(content);
+    w.found.assign(ids.size(), false);
     std::set<int64_t> written;
-    for (const std::string& id : ids) {
-        for (const Item& item : items) {
-            if (!item.has_id || item.id != id) continue;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        for (const Item& item : w.all) {
+            if (!item.has_id || item.id != ids[i]) continue;
             w.taken = w.taken + 1;
+            w.found[i] = true;
             if (written.insert(item.start).second) {
                 w.items.push_back(Mid(content, item.start, item.end - item.start));
+                w.starts.push_back(item.start);
                 if (UntilNul(w.items.back()).size() < 300) w.boxes.push_back({ShortBox(w.taken), nullptr});
             }
             break;
         }
     }
-    if (w.taken < static_cast<int32_t>(ids.size())) w.boxes.push_back(MissingBox(static_cast<int32_t>(ids.size()), w.taken));
     std::set<std::string> seen;
-    for (const Item& item : items) {
+    for (const Item& item : w.all) {
         if (!item.has_id || held.count(item.id) == 0 || !seen.insert(item.id).second) continue;
         w.items.push_back(Mid(content, item.start, item.end - item.start));
+        w.starts.push_back(item.start);
         w.held = w.held + 1;
     }
     return w;
@@ -362,9 +370,31 @@ bool CutsAreWholeItems(const std::vector<Piece>& pieces) {
     return true;
 }
 
+
+// A list between `open` and `close` after `from`: the offsets of its content, npos when
+// either tag is missing.
+std::pair<size_t, size_t> ListContent(const std::string& file, const std::string& open, const std::string& close,
+                                      size_t from) {
+    size_t start = file.find(open, from);
+    if (start == std::string::npos) return {start, start};
+    size_t end = file.find(close, start + open.size());
+    return {end == std::string::npos ? end : start + open.size(), end};
+}
+
+// The own ids of the items of `all` that share no byte with a written one, and of those that
+// do; spans are [start, end) in one numbering.
+void Sort(const std::vector<Item>& all, const std::vector<std::pair<int64_t, int64_t>>& written,
+          std::set<std::string>& gone, std::set<std::string>& kept) {
+    for (const Item& item : all) {
+        bool covered = false;
+        for (auto [start, end] : written) covered = covered || (start < item.end && item.start < end);
+        if (item.has_id) (covered ? kept : gone).insert(item.id);
+    }
+}
+
 }  // namespace
 
-Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
+Run Clean(ConstByteSet file_bytes, bool mothballed, int64_t pass_budget) {
     Steps steps = Literal(file_bytes, pass_budget);
     Run& run = steps.run;
     if (!run.written) {
@@ -377,20 +407,80 @@ Run Clean(ConstByteSet file_bytes, int64_t pass_budget) {
     std::set<std::string> held = HeldIds(file, Factions(file));
     std::vector<std::string> ids = Leaders(file);
     for (const std::string& id : ids) held.erase(id);
-    Whole whole = WholeItems(file.substr(head, z - head), ids, held);
+    const std::string content = file.substr(head, z - head);
+    Whole whole = WholeItems(content, ids, held);
 
     // The cuts stand where each is whitespace around its leader's own item; never where a NUL
-    // hides part of the list from them.
+    // hides part of the list from them. The living list's content, as written, and the
+    // spans (in the content's numbering) of what it keeps.
     const bool sound = !steps.nul && Space(file[head]) && CutsAreWholeItems(steps.pieces);
-    if (!sound) {
+    std::string living;
+    std::vector<std::pair<int64_t, int64_t>> written;
+    std::vector<bool> found = steps.found;
+    if (sound) {
+        living = run.output.substr(head + 1, run.output.size() - (file.size() - z) - head - 1);
+        for (const Piece& piece : steps.pieces)
+            written.push_back({piece.start - 12, piece.start - 12 + static_cast<int64_t>(piece.bytes.size())});
+    } else {
         run.whole = true;
         run.boxes = whole.boxes;
-        run.output = file.substr(0, head);
-        for (const std::string& item : whole.items) run.output += "\r\n\t\t\t\t\t" + item;
-        run.output += "\r\n\t\t\t\t" + file.substr(z);
+        for (size_t i = 0; i < whole.items.size(); ++i) {
+            living += "\r\n\t\t\t\t\t" + whole.items[i];
+            written.push_back({whole.starts[i], whole.starts[i] + static_cast<int64_t>(whole.items[i].size())});
+        }
+        living += "\r\n\t\t\t\t";
         run.held = whole.held;
         run.taken = whole.taken;
+        found = whole.found;
     }
+
+    // A leader counts as found in the mothballed list too; with `mothballed` that list is
+    // rebuilt item by item like the living one.
+    auto [m_from, m_to] = ListContent(file, "<pawnsMothballed>", "</pawnsMothballed>", z);
+    const bool has_mothballed = m_to != std::string::npos;
+    const std::string asleep = has_mothballed ? file.substr(m_from, m_to - m_from) : "";
+    Whole cleaned = WholeItems(asleep, ids, held);
+    int32_t taken = run.taken;
+    for (size_t i = 0; i < ids.size(); ++i) taken = taken + (!found[i] && cleaned.found[i] ? 1 : 0);
+    if (taken < static_cast<int32_t>(ids.size())) run.boxes.push_back(MissingBox(static_cast<int32_t>(ids.size()), taken));
+
+    // The pawns removed: the own ids of items dropped from a list, none of whose items with
+    // that id is written.
+    std::set<std::string> gone, kept;
+    Sort(whole.all, written, gone, kept);
+    std::string asleep_written;
+    if (mothballed && has_mothballed) {
+        std::vector<std::pair<int64_t, int64_t>> spans;
+        for (size_t i = 0; i < cleaned.items.size(); ++i) {
+            asleep_written += "\r\n\t\t\t\t\t" + cleaned.items[i];
+            spans.push_back({cleaned.starts[i], cleaned.starts[i] + static_cast<int64_t>(cleaned.items[i].size())});
+        }
+        asleep_written += "\r\n\t\t\t\t";
+        Sort(cleaned.all, spans, gone, kept);
+    }
+
+    // Before the living list, the entries of removed pawns leave the list of those kept
+    // whatever happens, with the whitespace before each.
+    std::string before = file.substr(0, sound ? head + 1 : head);
+    auto [k_from, k_to] = ListContent(file, "<pawnsForcefullyKeptAsWorldPawns>", "</pawnsForcefullyKeptAsWorldPawns>", 0);
+    if (k_to != std::string::npos && k_to < a && k_from != std::string::npos) {
+        std::string out = file.substr(0, k_from);
+        size_t at = k_from;
+        for (size_t e = file.find("<li>Thing_", k_from); e != std::string::npos && e < k_to; e = file.find("<li>Thing_", e + 1)) {
+            size_t end = file.find("</li>", e + 10);
+            if (end == std::string::npos || end >= k_to) break;
+            std::string id = file.substr(e + 10, end - e - 10);
+            if (id.empty() || id.find('<') != std::string::npos || gone.count(id) == 0 || kept.count(id) != 0) continue;
+            size_t from = e;
+            while (from > at && Space(file[from - 1])) from = from - 1;
+            out += file.substr(at, from - at);
+            at = end + 5;
+        }
+        before = out + file.substr(at, before.size() - at);
+    }
+    run.output = before + living + (mothballed && has_mothballed
+                                        ? file.substr(z, m_from - z) + asleep_written + file.substr(m_to)
+                                        : file.substr(z));
     Show(run.boxes);
     return run;
 }

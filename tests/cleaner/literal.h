@@ -33,6 +33,9 @@ struct Run {
 // between; elsewhere those items are written each behind a line break of its own. A scan
 // for an entry's end that takes more than `pass_budget` passes (class-item steps included)
 // is taken through the end of the list, R = Slen - 17, and marked endless.
-Run Clean(runtime::ConstByteSet file, int64_t pass_budget = 100000);
+// A leader whose item is a top-level item of the mothballed list counts as found; with
+// `mothballed` that list is rebuilt item by item by the same rule. The entries of the list of
+// pawns kept whatever happens whose pawn was removed go, each with the whitespace before it.
+Run Clean(runtime::ConstByteSet file, bool mothballed = false, int64_t pass_budget = 100000);
 
 }  // namespace literal

@@ -33,18 +33,23 @@ make_saves() {
     literal "$1/Compact.rws" "$2/compact-expected.rws"
     gen "$1/Spaces.rws" --pawns 8 --leaders 3 --lf --spaces --empty-items --seed 6
     literal "$1/Spaces.rws" "$2/spaces-expected.rws"
+    # Leaders among the mothballed pawns; the list of pawns kept whatever happens.
+    gen "$1/Asleep.rws" --pawns 6 --leaders 4 --mothballed 5 --caravan 2 --seed 8
+    literal "$1/Asleep.rws" "$2/asleep-expected.rws"
+    literal "$1/Asleep.rws" "$2/asleep-mothballed-expected.rws" --mothballed
 }
 inputs() {
     (cd "$1" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws" Compact.rws \
-        Spaces.rws)
+        Spaces.rws Asleep.rws)
 }
 
-# Every output in folder $1 that a real XML parser refuses, or whose list of living world
-# pawns holds a pawn id twice, one a line; nothing when all are sound.
+# Every output in folder $1 that a real XML parser refuses, or whose lists of living and
+# mothballed world pawns hold a pawn id twice, one a line; nothing when all are sound.
 unsound() {
     find "$1" -name '*-A.rws' -type f | sort | while read -r f; do
         xmllint --noout "$f" 2>/dev/null || { echo "not XML: $f"; continue; }
-        twice=$(xmllint --xpath '//pawnsAlive/li/id/text()' "$f" 2>/dev/null | sort | uniq -d)
+        twice=$(xmllint --xpath '//pawnsAlive/li/id/text() | //pawnsMothballed/li/id/text()' "$f" 2>/dev/null |
+            sort | uniq -d)
         [ -z "$twice" ] || echo "a pawn twice in $f: $twice"
     done
 }
@@ -59,3 +64,6 @@ kept_once() {
         [ "$(grep -c "<id>$id</id>" "$1")" = 1 ] && echo "$id"
     done
 }
+
+# The own ids of the items of a save's mothballed list, one a line.
+mothballed_ids() { xmllint --xpath '//pawnsMothballed/li/id/text()' "$1" 2>/dev/null | sort; }

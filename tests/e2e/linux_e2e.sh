@@ -108,7 +108,7 @@ args() {
 }
 said() {  # LINE OUTPUT_NAME: yes when that line of standard error sums up the save written
     sed -n "$1p" "$work/stderr" |
-        grep -Eq "^Two Words.rws: [0-9]+\.[0-9] KB -> $2 [0-9]+\.[0-9] KB \(2 leaders, 1 held pawns\)\$" &&
+        grep -Eq "^Two Words.rws: [0-9]+\.[0-9] KB -> $2 [0-9]+\.[0-9] KB \(2 leaders, 1 held pawns; 3 living pawns removed\)\$" &&
         echo yes || cat "$work/stderr"
 }
 args "$saves/Two Words.rws"
@@ -142,17 +142,31 @@ ${success}Spaces-A.rws 0" "$out $code"
 expect "no whitespace between tags: the expected items" yes "$(same Compact-A.rws "$work/compact-expected.rws")"
 expect "LF, two spaces, empty items: the expected items" yes "$(same Spaces-A.rws "$work/spaces-expected.rws")"
 
+# Leaders among the mothballed pawns are found there; with --mothballed that list keeps only
+# the leaders' and the held pawns' items.
+args Asleep.rws
+expect "mothballed leaders: no leaders-missing box" "${success}Asleep-A.rws 0" "$out $code"
+expect "mothballed leaders: the expected output" yes "$(same Asleep-A.rws "$work/asleep-expected.rws")"
+args --mothballed Asleep.rws
+expect "--mothballed: the expected output" yes "$(same Asleep-A-A.rws "$work/asleep-mothballed-expected.rws")"
+expect "--mothballed: what each list lost" "(2 leaders, 2 held pawns; 2 living and 2 mothballed pawns removed)" \
+    "$(grep -o '([0-9]* leaders.*)' "$work/stderr")"
+expect "--mothballed: the leaders' and the held pawns' items are left" "Human106 Human107 Human110" \
+    "$(mothballed_ids Asleep-A-A.rws | tr '\n' ' ' | sed 's/ $//')"
+
 # The saves the game wrote itself, where they are at hand: the literal steps' output, the
-# same bytes as when this check was first made, and the summary line.
-for pinned in FlatLand-B18:bcdca4ec2f110667a45eb245c1acc34e5ed4503d89b8428cb64874c478369595:5 \
-    RATS-1.5:f61f42b3c9129bfea5c9e6dcf4ac6a4b3a91e665cb2d437c6046ceb14512fefa:8; do
-    IFS=: read -r name sum leaders <<<"$pinned"
+# same bytes as when this check was made (since the pawns removed leave the list of those
+# kept whatever happens), and the summary line.
+for pinned in FlatLand-B18:e32921c4093c360fb37fab0749603b128c5e97a9f9fe7e7a40afa78035466560:5:9 \
+    RATS-1.5:bb784c9b465aef16fa477770122e8435f4d6952c4fc5bab42e88735c5aeefa7d:8:5; do
+    IFS=: read -r name sum leaders removed <<<"$pinned"
     [ -f "$real/$name.rws" ] || { echo "skip  $name: no real save at $real"; continue; }
     cp "$real/$name.rws" .
     args "$name.rws"
     literal "$name.rws" "$work/$name-expected.rws"
     expect "$name: the literal steps' output" yes "$(same "$name-A.rws" "$work/$name-expected.rws")"
-    expect "$name: the same bytes as ever, the summary line" "$sum ($leaders leaders, 0 held pawns)" \
+    expect "$name: the same bytes as ever, the summary line" \
+        "$sum ($leaders leaders, 0 held pawns; $removed living pawns removed)" \
         "$(sha256sum <"$name-A.rws" | cut -c1-64) $(grep -o '([0-9]* leaders.*)' "$work/stderr")"
 done
 
