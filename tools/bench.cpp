@@ -24,14 +24,22 @@
 
 namespace {
 
-// The switches "--a --b" as "a<joint>b".
-std::string Words(const std::string& switches, const std::string& joint) {
-    std::string words;
-    for (size_t at = switches.find("--"); at != std::string::npos; at = switches.find("--", at + 2)) {
-        if (!words.empty()) words += joint;
-        words += switches.substr(at + 2, switches.find(' ', at) - at - 2);
+// The words of `text` between blanks.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at) words.push_back(text.substr(at, end - at));
+        at = end + 1;
     }
     return words;
+}
+
+// The switches "--a --b N" as "a<joint>b<joint>N".
+std::string Joined(const std::string& switches, const std::string& joint) {
+    std::string joined;
+    for (const std::string& word : Words(switches)) joined += (joined.empty() ? "" : joint) + word.substr(word.rfind('-') + 1);
+    return joined;
 }
 
 struct Case {
@@ -40,17 +48,18 @@ struct Case {
     bool cjk;
     int caravan = 0;     // pawns held by a caravan on the world map
     std::string layout;  // generator switches for another layout than the game's on Windows, by blanks
+    std::string option;  // the program's option, if any
 
-    Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "")
-        : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)) {}
+    Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "", std::string option_ = "")
+        : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)), option(std::move(option_)) {}
     std::string Name() const {
         return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "") +
                (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "") +
-               (layout.empty() ? "" : ", " + Words(layout, " "));
+               (layout.empty() ? "" : ", " + Joined(layout, " ")) + (option.empty() ? "" : ", " + option);
     }
     std::string File() const {
         return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") +
-               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + (layout.empty() ? "" : "-" + Words(layout, "-")) +
+               (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + (layout.empty() ? "" : "-" + Joined(layout, "-")) +
                ".rws";
     }
 };
@@ -131,12 +140,14 @@ int main(int argc, char** argv) {
                       literal = build + "/tests/literal_clean";
 
     // The caravan case stands right after the same save without the caravan: the same
-    // seed, the same bytes but for the caravan and its references.
+    // seed, the same bytes but for the caravan and its references; the case with an option
+    // right after the same save cleaned without it.
     const std::vector<Case> cases = {{10, 6, false},      {10, 200, false},  {10, 6, true},  {10, 200, true},
                                      {100, 6, false},     {100, 6, false, 10}, {100, 200, false}, {100, 6, true},
                                      {100, 200, true}, {100, 6, false, 0, "--lf"}, {100, 6, false, 0, "--lf --empty-items"},
                                      {100, 6, false, 0, "--compact"},
-                                     {100, 200, false, 0, "--compact"}};
+                                     {100, 200, false, 0, "--compact"}, {100, 6, false, 0, "--mothballed 8000"},
+                                     {100, 6, false, 0, "--mothballed 8000", "--mothballed"}};
     double previous_seconds = 0;
     std::string held_ratio;
     std::printf("| case | file MB | sorrel s | MB/s | cp s | sorrel / cp | peak MB | peak / file | "
@@ -152,8 +163,7 @@ int main(int argc, char** argv) {
             std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
                                           std::to_string(c.leaders), "--seed", "11"};
             if (c.cjk) g.push_back("--cjk");
-            for (size_t at = c.layout.find("--"); at != std::string::npos; at = c.layout.find("--", at + 2))
-                g.push_back(c.layout.substr(at, c.layout.find(' ', at) - at));
+            for (const std::string& word : Words(c.layout)) g.push_back(word);
             if (c.caravan > 0) {
                 g.push_back("--caravan");
                 g.push_back(std::to_string(c.caravan));
@@ -161,17 +171,20 @@ int main(int argc, char** argv) {
             Spawn(g, "");
         }
         // One run first, untimed: the output's size, and the file in the page cache for all.
+        std::vector<std::string> program = {sorrel};
+        if (!c.option.empty()) program.push_back(c.option);
+        const bool against = !baseline.empty() && c.option.empty();  // an older build knows no option
         unlink(out.c_str());
-        Spawn({sorrel}, path + "\n");
+        Spawn(program, path + "\n");
         double out_mb = FileMb(out);
         unlink(out.c_str());
         // With a baseline the two programs take turns, so that both see the same machine.
         std::vector<Measure> ours, theirs;
-        for (int i = 0; i < (baseline.empty() ? 0 : runs); ++i) {
-            ours.push_back(Median(1, {sorrel}, path + "\n", out));
+        for (int i = 0; i < (against ? runs : 0); ++i) {
+            ours.push_back(Median(1, program, path + "\n", out));
             theirs.push_back(Median(1, {baseline}, path + "\n", out));
         }
-        Measure fast = baseline.empty() ? Median(runs, {sorrel}, path + "\n", out) : MedianOf(ours);
+        Measure fast = against ? MedianOf(ours) : Median(runs, program, path + "\n", out);
         Measure copy = Median(runs, {"/bin/cp", path, dir + "/copy.rws"}, "", dir + "/copy.rws");
         std::string literal_cell = "";
         if (c.mb == 10) {
@@ -181,7 +194,7 @@ int main(int argc, char** argv) {
             literal_cell = cell;
         }
         std::string baseline_cells;
-        if (!baseline.empty()) {
+        if (against) {
             Measure old = MedianOf(theirs);
             char cells[64];
             std::snprintf(cells, sizeof cells, " %.3f | %.3f |", old.seconds, fast.seconds / old.seconds);
@@ -193,7 +206,7 @@ int main(int argc, char** argv) {
                     fast.peak_mb / mb, fast.peak_mb / (1.15 * mb + out_mb + 16), literal_cell.c_str(),
                     baseline_cells.c_str());
         std::fflush(stdout);
-        if (c.caravan > 0) {
+        if (c.caravan > 0 || !c.option.empty()) {
             char line[160];
             std::snprintf(line, sizeof line, "%s / without: %.2f (%.3f s against %.3f s)\n", c.Name().c_str(),
                           fast.seconds / previous_seconds, fast.seconds, previous_seconds);

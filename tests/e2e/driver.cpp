@@ -4,7 +4,8 @@
 // texts as the program's GBK bytes.
 //
 //   driver inspect SORREL_EXE              the exe's resources and imports
-//   driver run SORREL_EXE ACTION           ACTION: "cancel", or a file name to type and open
+//   driver run SORREL_EXE ACTION [ARG...]  ACTION: "cancel", or a file name to type and open;
+//                                          the program started with the ARGs (options)
 //   driver args SORREL_EXE PATH...         started with these arguments: no picker, the boxes
 #include <windows.h>
 
@@ -256,9 +257,10 @@ int Inspect(const char* exe) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "inspect") == 0) return Inspect(argv[2]);
-    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) return Run(argv[2], {}, argv[3]);
+    if (argc >= 4 && std::strcmp(argv[1], "run") == 0)
+        return Run(argv[2], std::vector<std::string>(argv + 4, argv + argc), argv[3]);
     if (argc >= 3 && std::strcmp(argv[1], "args") == 0)
         return Run(argv[2], std::vector<std::string>(argv + 3, argv + argc), "");
-    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION | driver args EXE PATH...\n");
+    std::fprintf(stderr, "usage: driver inspect EXE | driver run EXE ACTION [ARG...] | driver args EXE PATH...\n");
     return 2;
 }

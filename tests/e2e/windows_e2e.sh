@@ -152,6 +152,18 @@ expect "a path that names nothing: nothing written" "$before" "$(listing)"
 expect "other layouts" "$success\\Compact-A.rws
 $success\\Spaces-A.rws
 exit: 0" "$(drive_args "$windows_saves\\Compact.rws" "$windows_saves\\Spaces.rws")"
+# Leaders among the mothballed pawns; --mothballed as a shortcut gives it, after the save
+# and, with no save, for the one picked.
+expect "mothballed leaders: no leaders-missing box" "$success\\Asleep-A.rws
+exit: 0" "$(drive_args "$windows_saves\\Asleep.rws")"
+expect "--mothballed after the save" "$success\\Asleep-A-A.rws
+exit: 0" "$(drive_args "$windows_saves\\Asleep.rws" --mothballed)"
+expect "--mothballed with the picker" "$opened
+$success\\Asleep-A-A-A.rws
+exit: 0" "$(drive Asleep.rws --mothballed)"
+expect "mothballed: the expected outputs" "yes yes yes" "$(same "$saves/Asleep-A.rws" "$build/tests/asleep-expected.rws") \
+$(same "$saves/Asleep-A-A.rws" "$build/tests/asleep-mothballed-expected.rws") \
+$(same "$saves/Asleep-A-A-A.rws" "$build/tests/asleep-mothballed-expected.rws")"
 expect "other layouts: the expected items" "yes yes" \
     "$(same "$saves/Compact-A.rws" "$build/tests/compact-expected.rws") $(same "$saves/Spaces-A.rws" "$build/tests/spaces-expected.rws")"
 
