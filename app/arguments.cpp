@@ -43,7 +43,7 @@ std::string TakeArgument(const char*& p) {
 }
 
 constexpr char kUsage[] =
-    "usage: sorrel [SAVE.rws ...]\n"
+    "usage: sorrel [--mothballed] [SAVE.rws ...]\n"
     "Cleans RimWorld saves: keeps, in the list of living world pawns, the faction leaders and\n"
     "the pawns the save still holds elsewhere, and writes each result beside its save as\n"
     "NAME-A.rws. The save itself is only read. With no save given, asks for one.\n"
