@@ -302,9 +302,11 @@ Steps Literal(ConstByteSet file_bytes, int64_t pass_budget) {
 
 // The items the list must hold: each leader's first item, once, in leader order (each
 // leader id that has one counted, a short one told by that count), then the held items.
+using Spans = std::vector<std::pair<int64_t, int64_t>>;  // [start, end), in one numbering
+
 struct Whole {
     std::vector<std::string> items;
-    std::vector<int64_t> starts;  // where each item stands in the list's content
+    Spans spans;                  // where each item stands in the list's content
     std::vector<Shown> boxes;
     std::vector<bool> found;      // by leader
     int32_t taken = 0;
@@ -324,7 +326,7 @@ Whole WholeItems(const std::string& content, const std::vector<std::string>& ids
             w.found[i] = true;
             if (written.insert(item.start).second) {
                 w.items.push_back(Mid(content, item.start, item.end - item.start));
-                w.starts.push_back(item.start);
+                w.spans.push_back({item.start, item.end});
                 if (UntilNul(w.items.back()).size() < 300) w.boxes.push_back({ShortBox(w.taken), nullptr});
             }
             break;
@@ -334,10 +336,17 @@ Whole WholeItems(const std::string& content, const std::vector<std::string>& ids
     for (const Item& item : w.all) {
         if (!item.has_id || held.count(item.id) == 0 || !seen.insert(item.id).second) continue;
         w.items.push_back(Mid(content, item.start, item.end - item.start));
-        w.starts.push_back(item.start);
+        w.spans.push_back({item.start, item.end});
         w.held = w.held + 1;
     }
     return w;
+}
+
+// Those items, each behind a line break and five tabs, then a line break and four tabs.
+std::string ItemByItem(const Whole& w) {
+    std::string out;
+    for (const std::string& item : w.items) out += "\r\n\t\t\t\t\t" + item;
+    return out + "\r\n\t\t\t\t";
 }
 
 // The one whole item of `piece` with nothing but whitespace around it: its start in the
@@ -383,8 +392,7 @@ std::pair<size_t, size_t> ListContent(const std::string& file, const std::string
 
 // The own ids of the items of `all` that share no byte with a written one, and of those that
 // do; spans are [start, end) in one numbering.
-void Sort(const std::vector<Item>& all, const std::vector<std::pair<int64_t, int64_t>>& written,
-          std::set<std::string>& gone, std::set<std::string>& kept) {
+void Sort(const std::vector<Item>& all, const Spans& written, std::set<std::string>& gone, std::set<std::string>& kept) {
     for (const Item& item : all) {
         bool covered = false;
         for (auto [start, end] : written) covered = covered || (start < item.end && item.start < end);
@@ -414,21 +422,17 @@ Run Clean(ConstByteSet file_bytes, bool mothballed, int64_t pass_budget) {
     // hides part of the list from them. The living list's content, as written, and the
     // spans (in the content's numbering) of what it keeps.
     const bool sound = !steps.nul && Space(file[head]) && CutsAreWholeItems(steps.pieces);
-    std::string living;
-    std::vector<std::pair<int64_t, int64_t>> written;
+    std::string living = ItemByItem(whole);
+    Spans written = whole.spans;
     std::vector<bool> found = steps.found;
     if (sound) {
         living = run.output.substr(head + 1, run.output.size() - (file.size() - z) - head - 1);
+        written.clear();
         for (const Piece& piece : steps.pieces)
             written.push_back({piece.start - 12, piece.start - 12 + static_cast<int64_t>(piece.bytes.size())});
     } else {
         run.whole = true;
         run.boxes = whole.boxes;
-        for (size_t i = 0; i < whole.items.size(); ++i) {
-            living += "\r\n\t\t\t\t\t" + whole.items[i];
-            written.push_back({whole.starts[i], whole.starts[i] + static_cast<int64_t>(whole.items[i].size())});
-        }
-        living += "\r\n\t\t\t\t";
         run.held = whole.held;
         run.taken = whole.taken;
         found = whole.found;
@@ -448,16 +452,7 @@ Run Clean(ConstByteSet file_bytes, bool mothballed, int64_t pass_budget) {
     // that id is written.
     std::set<std::string> gone, kept;
     Sort(whole.all, written, gone, kept);
-    std::string asleep_written;
-    if (mothballed && has_mothballed) {
-        std::vector<std::pair<int64_t, int64_t>> spans;
-        for (size_t i = 0; i < cleaned.items.size(); ++i) {
-            asleep_written += "\r\n\t\t\t\t\t" + cleaned.items[i];
-            spans.push_back({cleaned.starts[i], cleaned.starts[i] + static_cast<int64_t>(cleaned.items[i].size())});
-        }
-        asleep_written += "\r\n\t\t\t\t";
-        Sort(cleaned.all, spans, gone, kept);
-    }
+    if (mothballed && has_mothballed) Sort(cleaned.all, cleaned.spans, gone, kept);
 
     // Before the living list, the entries of removed pawns leave the list of those kept
     // whatever happens, with the whitespace before each.
@@ -479,7 +474,7 @@ Run Clean(ConstByteSet file_bytes, bool mothballed, int64_t pass_budget) {
         before = out + file.substr(at, before.size() - at);
     }
     run.output = before + living + (mothballed && has_mothballed
-                                        ? file.substr(z, m_from - z) + asleep_written + file.substr(m_to)
+                                        ? file.substr(z, m_from - z) + ItemByItem(cleaned) + file.substr(m_to)
                                         : file.substr(z));
     Show(run.boxes);
     return run;
