@@ -100,9 +100,10 @@ namespace {
 
 // The save's bytes, or null after the box that says why there are none.
 OwnedBytes ReadSave(runtime::ConstText save_path) {
-    OwnedBytes file(runtime::ReadFileBytes({OfText(save_path)}));
+    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
+    OwnedBytes file(runtime::ReadFileBytes({OfText(save_path)}, &failure));
     if (file != nullptr) return file;
-    const char* why = runtime::FileExists({OfText(save_path)}) ? "错误信息：存档读取失败：" : "错误信息：存档不存在：";
+    const char* why = failure == runtime::ReadFailure::kMissing ? "错误信息：存档不存在：" : "错误信息：存档读取失败：";
     OwnedText text(runtime::ConcatText({why, save_path}));
     ShowError(text.get());
     return nullptr;

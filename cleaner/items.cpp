@@ -32,7 +32,8 @@ public:
 
     std::vector<ListItem> Run() {
         // Tags stand a dozen bytes apart in a list of pawns, so sixteen bytes are looked at
-        // at once where the processor can; elsewhere, and for the last bytes, memchr.
+        // at once (every build has SSE2, the 32-bit product included); the last bytes by
+        // memchr.
 #if defined(__SSE2__)
         const __m128i lt = _mm_set1_epi8('<');
         while (at_ != nullptr && end_ - at_ >= 16 + 5) {

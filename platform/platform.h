@@ -107,6 +107,9 @@ constexpr uint32_t kFileFlagOpenReparsePoint = 0x00200000;
 
 // GetLastError's answer when a kCreateNew found the name taken.
 constexpr uint32_t kErrorFileExists = 80;
+// GetLastError's answers when an open found nothing at the path, or a folder on it missing.
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
 // GetFileType's answer for a file on a disk (not a pipe, a device or a console).
 constexpr uint32_t kFileTypeDisk = 1;
 

@@ -12,6 +12,7 @@ namespace {
 
 const char kDefaultCaption[] = "信息";
 constexpr uint32_t kErrorAlreadyExists = 183;  // some systems' word for a taken name
+constexpr uint32_t kReadChunk = 16u << 20;       // one read call at most, on every system
 
 struct OpenFile {
     platform::FileHandle handle;
@@ -46,11 +47,30 @@ bool WriteAllAndClose(OpenFile& file, ArgList args) {
 
 }  // namespace
 
-ByteSet ReadFileBytes(ArgList args) {
+// `size` bytes into `data`, in reads of at most kReadChunk: a read that stores less goes on
+// from there, one that stores nothing (the end of the file came first) or fails ends it.
+bool ReadAll(platform::FileHandle file, uint8_t* data, uint32_t size) {
+    while (size > 0) {
+        uint32_t read = 0;
+        if (!platform::slots.ReadFile(file, data, size < kReadChunk ? size : kReadChunk, &read) || read == 0) return false;
+        data += read;
+        size -= read;
+    }
+    return true;
+}
+
+ByteSet ReadFileBytes(ArgList args, ReadFailure* why) {
+    ReadFailure unused;
+    ReadFailure& failure = why != nullptr ? *why : unused;
+    failure = ReadFailure::kUnreadable;
     OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericRead,
                                               platform::kFileShareReadWrite, platform::kOpenExisting,
                                               platform::kFileAttributeArchive)};
-    if (!file.Valid()) return nullptr;
+    if (!file.Valid()) {
+        uint32_t error = platform::slots.GetLastError();
+        if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound) failure = ReadFailure::kMissing;
+        return nullptr;
+    }
     // A pipe or a device is no save, and a read from it need not end.
     if (platform::slots.GetFileType(file.handle) != platform::kFileTypeDisk) return nullptr;
     uint32_t high = 0;
@@ -61,13 +81,12 @@ ByteSet ReadFileBytes(ArgList args) {
     auto block = static_cast<ByteSet>(AllocateMemory(size + 8));
     block->dimension_count = 1;
     block->length = static_cast<int32_t>(size);
-    uint32_t read = 0;
-    int ok = platform::slots.ReadFile(file.handle, BytesData(block), size, &read);
-    if (!ok || read != size) {
+    if (!ReadAll(file.handle, BytesData(block), size)) {
         // Zeros posing as the file's tail would be written out as if they were the save.
         FreeMemory(block);
         return nullptr;
     }
+    failure = ReadFailure::kNone;
     return block;
 }
 

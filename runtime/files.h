@@ -7,9 +7,15 @@
 
 namespace runtime {
 
+// Why a file was not read.
+enum class ReadFailure {
+    kNone,
+    kMissing,     // nothing stands at the path, or a folder on the way is missing
+    kUnreadable,  // it cannot be opened, is no disk file, is too big, or its read failed or came short
+};
 // path -> new ByteSet of the whole file (length 0 for an empty file), or null when the
-// file cannot be opened or read whole.
-ByteSet ReadFileBytes(ArgList args);
+// file cannot be opened or read whole; `*why` (when given) says which.
+ByteSet ReadFileBytes(ArgList args, ReadFailure* why = nullptr);
 // path, byte sets... -> true when the file was created (or emptied) and every byte set
 // written in full and the file closed. The first failed or short write stops the rest; the
 // file then keeps what was written.

@@ -158,8 +158,8 @@ thread_local uint32_t last_error = 0;
 uint32_t ErrorOf(int error) {
     switch (error) {
         case EEXIST: return kErrorFileExists;
-        case ENOENT: return 2;         // ERROR_FILE_NOT_FOUND
-        case ENOTDIR: return 3;        // ERROR_PATH_NOT_FOUND
+        case ENOENT: return kErrorFileNotFound;
+        case ENOTDIR: return kErrorPathNotFound;
         case EACCES: case EPERM: case EISDIR: case ELOOP: return 5;  // ERROR_ACCESS_DENIED
         case ENAMETOOLONG: return 206; // ERROR_FILENAME_EXCED_RANGE
         case ENOSPC: return 112;       // ERROR_DISK_FULL
@@ -212,17 +212,15 @@ uint32_t PosixGetFileSize(FileHandle file, uint32_t* high) {
     return static_cast<uint32_t>(size);
 }
 
+// One read, as ReadFile makes one: it may store fewer bytes than asked, and none at the end
+// of the file; the caller goes on.
 int PosixReadFile(FileHandle file, void* data, uint32_t size, uint32_t* read_count) {
-    uint32_t total = 0;
-    while (total < size) {
-        ssize_t n = read(FdOf(file), static_cast<char*>(data) + total, size - total);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return 0;
-        if (n == 0) break;  // end of file
-        total += static_cast<uint32_t>(n);
-    }
-    if (read_count != nullptr) *read_count = total;
-    return 1;
+    ssize_t n;
+    do {
+        n = read(FdOf(file), data, size);
+    } while (n < 0 && errno == EINTR);
+    if (read_count != nullptr) *read_count = n < 0 ? 0 : static_cast<uint32_t>(n);
+    return n < 0 ? 0 : 1;
 }
 
 int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* written) {

@@ -25,8 +25,8 @@ const char kNullDevice[] = "/dev/null";
 class Files : public testutil::FolderTest {
 protected:
     Files() : FolderTest("files_test_tmp") {}
-    OwnedBytes Read(const std::string& name) const {
-        return OwnedBytes(ReadFileBytes({OfText(Path(name).c_str())}));
+    OwnedBytes Read(const std::string& name, ReadFailure* why = nullptr) const {
+        return OwnedBytes(ReadFileBytes({OfText(Path(name).c_str())}, why));
     }
 };
 
@@ -34,6 +34,9 @@ int ShortRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read)
     platform::DefaultSlots().ReadFile(f, data, size, read);
     *read = size - 1;
     return 1;
+}
+int ThreeAtATime(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
+    return platform::DefaultSlots().ReadFile(f, data, size < 3 ? size : 3, read);
 }
 int FailedRead(platform::FileHandle, void*, uint32_t, uint32_t* read) {
     *read = 0;
@@ -48,25 +51,29 @@ uint32_t TwoGiB(platform::FileHandle, uint32_t* high) {
     return 0x80000000u;
 }
 
-// A file is read whole or not at all; what is not a disk file is not read, and not waited on.
+// A file is read whole or not at all, in as many reads as the system takes; what is not a
+// disk file is not read, and not waited on. The read says why it failed.
 TEST_F(Files, ReadWholeFilesOnly) {
     Put("save", std::string("content\0with nul", 16));
     Put("empty", "");
+    const auto none = ReadFailure::kNone, missing = ReadFailure::kMissing, unreadable = ReadFailure::kUnreadable;
     struct Row {
         const char* name;
         void (*tweak)();
-        bool read;
+        ReadFailure why;
     } rows[] = {
-        {"save", [] {}, true},
-        {"empty", [] {}, true},
-        {"missing", [] {}, false},
-        {"", [] {}, false},  // the folder itself
-        {"save", [] { platform::slots.ReadFile = ShortRead; }, false},
-        {"save", [] { platform::slots.ReadFile = FailedRead; }, false},
-        {"save", [] { platform::slots.GetFileSize = HugeSize; }, false},
-        {"save", [] { platform::slots.GetFileSize = TwoGiB; }, false},
+        {"save", [] {}, none},
+        {"empty", [] {}, none},
+        {"save", [] { platform::slots.ReadFile = ThreeAtATime; }, none},
+        {"missing", [] {}, missing},
+        {"no-folder/save", [] {}, missing},
+        {"", [] {}, unreadable},  // the folder itself
+        {"save", [] { platform::slots.ReadFile = ShortRead; }, unreadable},
+        {"save", [] { platform::slots.ReadFile = FailedRead; }, unreadable},
+        {"save", [] { platform::slots.GetFileSize = HugeSize; }, unreadable},
+        {"save", [] { platform::slots.GetFileSize = TwoGiB; }, unreadable},
 #if !defined(_WIN32)
-        {"fifo", [] {}, false},  // no writer: an open that waited would never return
+        {"fifo", [] {}, unreadable},  // no writer: an open that waited would never return
 #endif
     };
 #if !defined(_WIN32)
@@ -74,9 +81,11 @@ TEST_F(Files, ReadWholeFilesOnly) {
 #endif
     for (const Row& r : rows) {
         r.tweak();
-        OwnedBytes got = Read(r.name);
+        ReadFailure why = ReadFailure::kNone;
+        OwnedBytes got = Read(r.name, &why);
         platform::slots = platform::DefaultSlots();
-        EXPECT_EQ(got != nullptr, r.read) << r.name;
+        EXPECT_EQ(why, r.why) << r.name;
+        EXPECT_EQ(got != nullptr, r.why == none) << r.name;
         if (got != nullptr) {
             EXPECT_EQ(Str(got), Get(r.name)) << r.name;
         }
