@@ -10,7 +10,10 @@ namespace app {
 
 namespace {
 
+// A GBK two-byte character: a lead byte and a trail byte; a lead byte before anything else
+// stands alone, so a blank or a quote after it still does its work.
 bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // One argument from `p` on; leaves `p` after it.
@@ -18,7 +21,7 @@ std::string TakeArgument(const char*& p) {
     std::string arg;
     bool quoted = false;
     while (*p != '\0' && (quoted || !IsBlank(*p))) {
-        if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+        if (IsLeadByte(static_cast<unsigned char>(*p)) && IsTrailByte(static_cast<unsigned char>(p[1]))) {
             arg.append(p, 2);
             p += 2;
         } else if (*p == '\\') {
@@ -118,6 +121,12 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
     cleaner::CleanOptions counted = clean;
     counted.count_removed = platform::kConsoleProgram;  // the summary line tells them
     for (const std::string& save : saves) {
+        // An empty argument names no file: the Linux program puts one where the system's
+        // argument has no GBK form, and has said so.
+        if (save.empty()) {
+            status = 1;
+            continue;
+        }
         cleaner::CleanReport report = cleaner::CleanSave(save.c_str(), counted);
         if (!report.written()) status = 1;
         if (platform::kConsoleProgram) Print(platform::kStandardError, Summary(save, report));

@@ -72,6 +72,36 @@ bool Utf8ToGbkExactly(const std::string& text, std::string* gbk) {
     return true;
 }
 
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
+// One argument as Windows quotes it, so that splitting the line the Windows way gives it
+// back: in double quotes when it is empty or holds a blank, a tab or a quote; inside them a
+// quote is escaped by a backslash, and the backslashes right before a quote (or before the
+// closing one) are doubled. GBK two-byte characters (a lead byte and a trail byte) are
+// copied whole.
+std::string QuoteArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (size_t i = 0; i < arg.size(); ++i) {
+        auto c = static_cast<unsigned char>(arg[i]);
+        if (IsLeadByte(c) && i + 1 < arg.size() && IsTrailByte(static_cast<unsigned char>(arg[i + 1]))) {
+            out.append(arg, i++, 2);
+            backslashes = 0;
+        } else if (c == '\\') {
+            out += '\\';
+            ++backslashes;
+        } else {
+            if (c == '"') out.append(backslashes + 1, '\\');
+            out += static_cast<char>(c);
+            backslashes = 0;
+        }
+    }
+    out.append(backslashes, '\\');
+    return out + "\"";
+}
+
 }  // namespace posix
 
 namespace {
@@ -288,36 +318,9 @@ uint32_t PosixGetModuleFileNameA(ModuleHandle, char* buffer, uint32_t size) {
     return gbk.size() < size ? copied : size;
 }
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
-// One argument as Windows quotes it, so that splitting the line the Windows way gives it
-// back: in double quotes when it is empty or holds a blank, a tab or a quote; inside them a
-// quote is escaped by a backslash, and the backslashes right before a quote (or before the
-// closing one) are doubled. GBK two-byte characters are copied whole.
-std::string QuoteArgument(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-    std::string out = "\"";
-    size_t backslashes = 0;
-    for (size_t i = 0; i < arg.size(); ++i) {
-        auto c = static_cast<unsigned char>(arg[i]);
-        if (IsLeadByte(c) && i + 1 < arg.size()) {
-            out.append(arg, i++, 2);
-            backslashes = 0;
-        } else if (c == '\\') {
-            out += '\\';
-            ++backslashes;
-        } else {
-            if (c == '"') out.append(backslashes + 1, '\\');
-            out += static_cast<char>(c);
-            backslashes = 0;
-        }
-    }
-    out.append(backslashes, '\\');
-    return out + "\"";
-}
-
 // The command line rebuilt in the Windows form, in GBK: the program name (in double quotes
-// when it holds a blank), then each argument quoted as Windows quotes it.
+// when it holds a blank), then each argument quoted as Windows quotes it; one with no GBK
+// form as "" after a message on standard error.
 const char* PosixGetCommandLineA() {
     static const std::string line = [] {
         std::ifstream in("/proc/self/cmdline", std::ios::binary);
@@ -326,11 +329,22 @@ const char* PosixGetCommandLineA() {
         for (size_t at = 0; at < raw.size();) {
             size_t end = raw.find('\0', at);
             if (end == std::string::npos) end = raw.size();
-            std::string arg = Utf8ToGbk(raw.substr(at, end - at).c_str());
+            const std::string given = raw.substr(at, end - at);
+            std::string arg;
+            if (!posix::Utf8ToGbkExactly(given, &arg)) {
+                arg = Utf8ToGbk(given.c_str());
+                // An argument the program cannot name goes over as an empty one, which names
+                // no save: it is not cleaned, and the run ends with status 1.
+                if (at != 0) {
+                    std::fprintf(stderr, "sorrel: %s cannot be written in GBK, the program's encoding; not cleaned.\n",
+                                 given.c_str());
+                    arg.clear();
+                }
+            }
             if (at == 0) {
                 out = arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
             } else {
-                out += ' ' + QuoteArgument(arg);
+                out += ' ' + posix::QuoteArgument(arg);
             }
             at = end + 1;
         }

@@ -9,6 +9,12 @@
 #include "app/shell.h"
 #include "tests/runtime/helpers.h"
 
+#if !defined(_WIN32)
+#include <random>
+
+#include "platform/posix/posix_text.h"
+#endif
+
 namespace {
 
 using testutil::OwnedBytes;
@@ -114,8 +120,29 @@ TEST(Arguments, SplitAsWindowsSplitsThem) {
         {"a\\\"b", {"a\"b"}},                                              // 2n + 1: a quote of its own
         {"\"D:\\\x95\\\" x", {"D:\\\x95\\", "x"}},  // a GBK character ending in 0x5C escapes nothing
         {"\"D:\\存档\\Colony.rws\"", {"D:\\存档\\Colony.rws"}},
+        {"\"My \xEC\" Good.rws", {"My \xEC", "Good.rws"}},  // a lead byte takes no quote or blank
+        {"a\xEC b", {"a\xEC", "b"}},
     };
     for (const Row& r : rows) EXPECT_EQ(app::SplitArguments(r.line), r.args) << r.line;
 }
+
+#if !defined(_WIN32)
+// The Linux stand-in quotes each argument so that the split gives it back: GBK names made of
+// blanks, quotes, backslashes before quotes and GBK characters whose second byte is a
+// backslash.
+TEST(Arguments, QuotedNamesSplitBack) {
+    const char* const pieces[] = {"a", " ", "\t", "\"", "\\", "\\\"", "\x95\\", "\xB4\xE6", "\x81\x40", "."};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> names(1 + rng() % 3);
+        std::string line;
+        for (std::string& name : names) {
+            for (int n = static_cast<int>(rng() % 6); n > 0; --n) name += pieces[rng() % std::size(pieces)];
+            line += (line.empty() ? "" : " ") + platform::posix::QuoteArgument(name);
+        }
+        ASSERT_EQ(app::SplitArguments(line.c_str()), names) << line;
+    }
+}
+#endif
 
 }  // namespace

@@ -142,6 +142,14 @@ ${success}Spaces-A.rws 0" "$out $code"
 expect "no whitespace between tags: the expected items" yes "$(same Compact-A.rws "$work/compact-expected.rws")"
 expect "LF, two spaces, empty items: the expected items" yes "$(same Spaces-A.rws "$work/spaces-expected.rws")"
 
+# A name GBK cannot hold, ending in a character whose last byte reads as a GBK lead byte:
+# refused on standard error, and the save after it is still cleaned.
+args "$(printf 'My \xec\x84\xb8\xec\x9d\xb4\xeb\xb8\x8c')" Compact.rws
+expect "a name GBK cannot hold: refused, the next save cleaned, exit status 1" "${success}Compact-A-A.rws 1" \
+    "$out $code"
+grep -q "cannot be written in GBK" "$work/stderr" && told=yes || told=no
+expect "a name GBK cannot hold: told on standard error" yes "$told"
+
 # Leaders among the mothballed pawns are found there; with --mothballed that list keeps only
 # the leaders' and the held pawns' items.
 args Asleep.rws
