@@ -32,7 +32,7 @@ Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options) {
     const SaveView whole = SaveView::Of(file);
     const SaveView factions = FactionSection(whole);  // read for leaders and kidnapped pawns alike
     runtime::OwnedArray leader_ids(runtime::NewTextArray());
-    CollectLeaderIdsIn(factions, leader_ids.get());
+    CollectLeaderIds(factions, leader_ids.get());
     PawnSection section = CutPawnSection(file);
     Pruned halted;
     if (runtime::ArrayMemberCount(*leader_ids) == 0) {

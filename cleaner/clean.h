@@ -12,7 +12,7 @@
 namespace cleaner {
 
 // The run over the save's bytes up to the output; nothing is shown.
-Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options = {});
+Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options);
 
 // Every box of that run up to the write, in order: the notices, then why nothing is
 // written, if so.
@@ -35,6 +35,6 @@ struct CleanReport {
 
 // Cleans the save at `save_path`, every outcome in a box, and returns after the last box.
 // On error code 01 the caller ends the run (the shell ends the process).
-CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options = {});
+CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options);
 
 }  // namespace cleaner

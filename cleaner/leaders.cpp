@@ -26,11 +26,7 @@ SaveView FactionSection(SaveView file) {
     return file.MidBytes(s, int64_t{e} - s + kFactionEndTagLength).AsText();
 }
 
-void CollectLeaderIds(runtime::ConstByteSet file, runtime::ArrayCell leader_ids) {
-    CollectLeaderIdsIn(FactionSection(SaveView::Of(file)), leader_ids);
-}
-
-void CollectLeaderIdsIn(SaveView section, runtime::ArrayCell leader_ids) {
+void CollectLeaderIds(SaveView section, runtime::ArrayCell leader_ids) {
     int32_t p = section.Find("<leader>Thing_");
     runtime::ResizeArray(leader_ids, 0);
     while (p != -1) {

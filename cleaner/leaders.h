@@ -12,9 +12,7 @@ namespace cleaner {
 // text. An absent tag takes part in the arithmetic as -1.
 SaveView FactionSection(SaveView file);
 
-// Empties `leader_ids` (an array of Text) and fills it from the save's bytes.
-void CollectLeaderIds(runtime::ConstByteSet file, runtime::ArrayCell leader_ids);
-// The same from a faction section already cut.
-void CollectLeaderIdsIn(SaveView faction_section, runtime::ArrayCell leader_ids);
+// Empties `leader_ids` (an array of Text) and fills it from the faction section.
+void CollectLeaderIds(SaveView faction_section, runtime::ArrayCell leader_ids);
 
 }  // namespace cleaner

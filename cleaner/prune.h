@@ -76,6 +76,6 @@ struct Pruned {
 // entries of removed pawns leave the list of pawns kept whatever happens. The section must
 // be Present().
 Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
-                     const std::vector<std::string_view>& held_ids, const CleanOptions& options = {});
+                     const std::vector<std::string_view>& held_ids, const CleanOptions& options);
 
 }  // namespace cleaner

@@ -71,7 +71,7 @@ TEST_F(Clean, WritesTheCleanedSaveBesideTheInput) {
     ShownBoxes().clear();
 
     for (const char* name : {"Colony-A.rws", "Colony-A-A.rws"}) {
-        cleaner::CleanSave(Path("Colony.rws").c_str());
+        cleaner::CleanSave(Path("Colony.rws").c_str(), {});
         EXPECT_EQ(ShownBoxes(), "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path(name) + "\n");
         EXPECT_EQ(Get(name), expected);
         ShownBoxes().clear();
@@ -88,7 +88,7 @@ TEST_F(Clean, GivesWayToAFileThatAppearsAtTheName) {
     Put("Colony.rws", savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")}));
     Put("Colony-A.rws", "someone else's");
     platform::slots.PathFileExistsA = NothingExists;
-    cleaner::CleanSave(Path("Colony.rws").c_str());
+    cleaner::CleanSave(Path("Colony.rws").c_str(), {});
     EXPECT_EQ(ShownBoxes(), "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path("Colony-A-A.rws") + "\n");
     EXPECT_EQ(Get("Colony-A.rws"), "someone else's");
     EXPECT_EQ(FileCount(), 3u);
@@ -98,7 +98,7 @@ TEST_F(Clean, ErrorCode01WritesNothing) {
     // The leader's marker stands more than 10000 positions after the last "</li>" before it.
     Put("Colony.rws", savebuild::Save({"Thing_A"}, {savebuild::Entry("Human10"),
                                                   "\t\t\t\t\t<li>" + std::string(12000, ' ') + "<id>A</id></li>\r\n"}));
-    cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str());
+    cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str(), {});
     EXPECT_TRUE(report.lost);
     EXPECT_FALSE(report.written());
     EXPECT_EQ(ShownBoxes(), "[错误] 错误代码：01\n");

@@ -16,7 +16,7 @@ std::vector<std::string> Leaders(const std::string& save) {
     OwnedBytes file = Bytes(save);
     ArrayCell ids = NewTextArray();
     AppendMember(ids, "stale");  // the list is emptied first
-    cleaner::CollectLeaderIds(file.get(), ids);
+    cleaner::CollectLeaderIds(cleaner::FactionSection(cleaner::SaveView::Of(file.get())), ids);
     std::vector<std::string> out;
     for (int32_t i = 1; i <= ArrayMemberCount(*ids); ++i)
         out.push_back(Str(TextMemberAt(ReferenceMember(*ids, i))));

@@ -28,7 +28,7 @@ cleaner::SaveView View(const std::string& s) {
 // The fast run and the literal one on the same save: same output, same boxes.
 std::string CleanedBy(const std::string& save) {
     OwnedBytes file = Bytes(save);
-    cleaner::Pruned fast = cleaner::CleanBytes(file.get());
+    cleaner::Pruned fast = cleaner::CleanBytes(file.get(), {});
     cleaner::ShowOutcome(fast);
     std::string boxes = ShownBoxes();
     ShownBoxes().clear();

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 24)) return 0;
     platform::slots.MessageBoxA = SwallowBox;
     runtime::Owned<runtime::ByteSetHeader> file(runtime::MakeByteSet(data, static_cast<int32_t>(size)));
-    cleaner::Pruned pruned = cleaner::CleanBytes(file.get());
+    cleaner::Pruned pruned = cleaner::CleanBytes(file.get(), {});
     if (pruned.bytes != nullptr) CheckWhole(file.get(), pruned.bytes.get());
 
     if (size >= 2) {

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "runtime/memory.h"
@@ -46,6 +47,24 @@ inline int RecordBox(platform::WindowHandle, const char* text, const char* capti
     return 1;
 }
 
+// Every block handed to HeapFree while the slot is RecordFree; a block in Unfreeable() is
+// recorded but not passed on, so a release of what is no heap block fails a test instead of
+// crashing it.
+inline std::vector<const void*>& Freed() {
+    static std::vector<const void*> blocks;
+    return blocks;
+}
+inline std::vector<const void*>& Unfreeable() {
+    static std::vector<const void*> blocks;
+    return blocks;
+}
+inline int RecordFree(platform::HeapHandle heap, uint32_t flags, void* block) {
+    Freed().push_back(block);
+    for (const void* kept : Unfreeable())
+        if (kept == block) return 1;
+    return platform::DefaultSlots().HeapFree(heap, flags, block);
+}
+
 // For death tests: the box goes to standard error, where the parent reads it.
 inline int BoxToStderr(platform::WindowHandle, const char* text, const char* caption, uint32_t) {
     std::string line = "[" + Str(caption) + "] " + Str(text) + "\n";
@@ -75,6 +94,8 @@ class SlotTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ShownBoxes().clear();
+        Freed().clear();
+        Unfreeable().clear();
         platform::slots.MessageBoxA = RecordBox;
     }
     void TearDown() override { platform::slots = platform::DefaultSlots(); }

@@ -9,6 +9,8 @@
 namespace {
 
 using namespace runtime;
+using testutil::Freed;
+using testutil::RecordFree;
 using testutil::ShownBoxes;
 
 class Host : public testutil::SlotTest {};
@@ -68,20 +70,16 @@ TEST_F(Host, ServiceTable) {
 
     void* block = reinterpret_cast<void*>(SystemService(2024, 16, 0));
     block = reinterpret_cast<void*>(SystemService(2026, reinterpret_cast<uintptr_t>(block), 32));
-    EXPECT_EQ(SystemService(2025, reinterpret_cast<uintptr_t>(block), 0), 0u);
-    EXPECT_EQ(SystemService(2018, 0, 0), 0u);
+    platform::slots.HeapFree = RecordFree;
+    SystemService(2025, reinterpret_cast<uintptr_t>(block), 0);
+    EXPECT_EQ(Freed(), std::vector<const void*>{block});
+    static int pumped = 0;
+    platform::slots.PumpWaitingMessages = [] { ++pumped; };
+    SystemService(2018, 0, 0);
+    EXPECT_EQ(pumped, 1);
 
     EXPECT_EQ(SystemService(2029, 0, 0), 0u);
     EXPECT_EQ(ShownBoxes(), "[nightjar] 不支持系统功能函数2029. 请将此信息反馈给作者 {style 16}\n");
-}
-
-std::vector<const void*>& Freed() {
-    static std::vector<const void*> blocks;
-    return blocks;
-}
-int RecordFree(platform::HeapHandle heap, uint32_t flags, void* block) {
-    Freed().push_back(block);
-    return platform::DefaultSlots().HeapFree(heap, flags, block);
 }
 
 // A text array goes back to the heap with each of its members.
@@ -135,9 +133,8 @@ std::atomic<int> thread_ran{0};
 
 TEST_F(Host, StartThreadRunsTheRoutine) {
     ASSERT_TRUE(StartThread([](void* p) { static_cast<std::atomic<int>*>(p)->store(7); }, &thread_ran));
-    while (thread_ran.load() == 0) {
-    }
-    EXPECT_EQ(thread_ran.load(), 7);
+    for (int waited = 0; thread_ran.load() == 0 && waited < 1000; ++waited) platform::slots.Sleep(10);
+    EXPECT_EQ(thread_ran.load(), 7) << "the thread did not run within 10 s";
 }
 
 }  // namespace

@@ -22,13 +22,15 @@ TEST_F(Memory, FreeIgnoresWhatIsNotAHeapBlock) {
                                                   : static_cast<uintptr_t>(uint64_t{1} << 46);
     const void* values[] = {nullptr, reinterpret_cast<const void*>(0xFFFF), kEmptyText, kLiteral,
                             kEmptyBytes.get(), reinterpret_cast<const void*>(unmapped)};
+    testutil::Unfreeable().assign(std::begin(values), std::end(values));
+    platform::slots.HeapFree = testutil::RecordFree;
     for (const void* v : values) FreeMemory(v);
-    EXPECT_STREQ(kLiteral, "literal");
-    EXPECT_EQ(kEmptyBytes.get()->dimension_count, 1);
+    EXPECT_EQ(testutil::Freed(), std::vector<const void*>{});
     EXPECT_TRUE(IsImageConstant(kLiteral));
     void* heap = AllocateMemory(8);
     EXPECT_FALSE(IsImageConstant(heap));
     FreeMemory(heap);
+    EXPECT_EQ(testutil::Freed(), std::vector<const void*>{heap});
 }
 
 using MemoryDeathTest = Memory;
