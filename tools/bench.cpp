@@ -38,7 +38,8 @@ std::vector<std::string> Words(const std::string& text) {
 // The switches "--a --b N" as "a<joint>b<joint>N".
 std::string Joined(const std::string& switches, const std::string& joint) {
     std::string joined;
-    for (const std::string& word : Words(switches)) joined += (joined.empty() ? "" : joint) + word.substr(word.rfind('-') + 1);
+    for (const std::string& word : Words(switches))
+        joined += (joined.empty() ? "" : joint) + word.substr(std::min(word.find_first_not_of('-'), word.size()));
     return joined;
 }
 
