@@ -59,9 +59,10 @@ constexpr char kVersion[] = "Sorrel 1.4.1.0\n";
 
 void Print(int stream, const std::string& text) { platform::slots.WriteStandardStream(stream, text.c_str()); }
 
-// The last part of a path, after its last "/" or "\".
+// The last part of a path as the system wrote it, after its last "/" (never half of a GBK
+// character; a backslash is an ordinary character of a Linux name).
 std::string FileName(const std::string& path) {
-    size_t cut = path.find_last_of("/\\");
+    size_t cut = path.rfind('/');
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
@@ -87,6 +88,12 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
 }
 
 }  // namespace
+
+void TellLeftBehind(const cleaner::CleanReport& report) {
+    if (platform::kConsoleProgram && report.left_behind != nullptr)
+        Print(platform::kStandardError,
+              "sorrel: the partial output could not be removed: " + std::string(report.left_behind.get()) + "\n");
+}
 
 std::vector<std::string> SplitArguments(const char* line) {
     std::vector<std::string> args;
@@ -130,6 +137,7 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
         cleaner::CleanReport report = cleaner::CleanSave(save.c_str(), counted);
         if (!report.written()) status = 1;
         if (platform::kConsoleProgram) Print(platform::kStandardError, Summary(save, report));
+        TellLeftBehind(report);
     }
     return status;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cleaner/prune.h"
+#include "cleaner/clean.h"
 
 namespace app {
 
@@ -22,6 +22,10 @@ std::vector<std::string> SplitArguments(const char* line);
 // only option. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
 // option gives the usage and exit 2.
 constexpr int kShowPicker = -1;
+
+// The Linux program says on standard error where a partial output stays that could not be
+// removed (under its ".part" name, which no list of saves shows).
+void TellLeftBehind(const cleaner::CleanReport& report);
 constexpr char kMothballedOption[] = "--mothballed";
 int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);
 

@@ -65,7 +65,7 @@ intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_
     SelectedSavePath = chosen.release();
 
     if (runtime::CompareText(SelectedSavePath, "") == 0) runtime::EndProgram(0);
-    cleaner::CleanSave(SelectedSavePath, RunOptions);  // error code 01 ends here too, after its box
+    TellLeftBehind(cleaner::CleanSave(SelectedSavePath, RunOptions));  // error code 01 ends here too, after its box
     runtime::EndProgram(0);
 }
 

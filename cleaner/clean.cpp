@@ -1,6 +1,8 @@
 // The cleaning run and the output name.
 #include "cleaner/clean.h"
 
+#include <utility>
+
 #include "cleaner/held.h"
 #include "cleaner/leaders.h"
 #include "cleaner/prune.h"
@@ -109,18 +111,32 @@ OwnedBytes ReadSave(runtime::ConstText save_path) {
     return nullptr;
 }
 
-// Writes the output under the first free "-A" name, never through a name that exists: a
-// name found taken at the create (something appeared there since the check) gives way to
-// the next one. Shows the success or the write-failure box; returns the path written, or
-// null.
-OwnedText WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out) {
+OwnedText PartName(runtime::ConstText target) { return OwnedText(runtime::ConcatText({target, ".part"})); }
+
+// Writes the output under the first free "-A" name, never through a name that exists, and
+// so that no file ever bears a save's name before it is whole: the bytes go to the name
+// followed by ".part" (no list of saves shows it), created exclusively, and the file takes
+// its name only once it is written and closed, by a move that replaces nothing. A name found
+// taken at the create or at the move gives way to the next one. Shows the success or the
+// write-failure box; returns the path written, or null. A partial file that could not be
+// removed again is left under its ".part" name only, in `*left_behind`.
+OwnedText WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out, OwnedText* left_behind) {
     OwnedText target = BuildOutputPath(save_path);
+    OwnedText part = PartName(target.get());
     runtime::NewFile result;
-    while ((result = runtime::WriteNewFileBytes({OfText(target.get()), OfByteSet(out)})) ==
-           runtime::NewFile::kNameTaken) {
+    while ((result = runtime::WriteNewFileBytes({OfText(part.get()), OfByteSet(out)})) == runtime::NewFile::kNameTaken) {
         target = BuildOutputPath(target.get());
+        part = PartName(target.get());
+    }
+    if (result == runtime::NewFile::kWritten) {
+        while ((result = runtime::MoveToNewName({OfText(part.get()), OfText(target.get())})) ==
+               runtime::NewFile::kNameTaken) {
+            target = BuildOutputPath(target.get());
+        }
+        if (result == runtime::NewFile::kFailed) runtime::RemoveFile({OfText(part.get())});
     }
     if (result == runtime::NewFile::kFailed) {
+        if (runtime::FileExists({OfText(part.get())})) *left_behind = std::move(part);
         OwnedText text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
         ShowError(text.get());
         return nullptr;
@@ -142,7 +158,7 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
     report.lost = pruned.halt == Halt::kLost;
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;
-    report.output = WriteOutput(save_path, pruned.bytes.get());
+    report.output = WriteOutput(save_path, pruned.bytes.get(), &report.left_behind);
     report.output_size = runtime::BytesLengthOf(pruned.bytes.get());
     return report;
 }

@@ -107,6 +107,8 @@ constexpr uint32_t kFileFlagOpenReparsePoint = 0x00200000;
 
 // GetLastError's answer when a kCreateNew found the name taken.
 constexpr uint32_t kErrorFileExists = 80;
+// GetLastError's answer when a move found the new name taken.
+constexpr uint32_t kErrorAlreadyExists = 183;
 // GetLastError's answers when an open found nothing at the path, or a folder on it missing.
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
@@ -147,6 +149,9 @@ struct Slots {
     // Non-zero when anything stands at the path, a link whose target is missing included.
     int (*PathFileExistsA)(const char* path);
     int (*DeleteFileA)(const char* path);
+    // Gives a file a new name in the same folder; with flags 0 (never kMovefileReplaceExisting)
+    // it fails, with kErrorAlreadyExists or kErrorFileExists, where anything stands at `to`.
+    int (*MoveFileExA)(const char* from, const char* to, uint32_t flags);
     // The reason the last call on this thread failed (kErrorFileExists and others).
     uint32_t (*GetLastError)();
     uint32_t (*GetFileType)(FileHandle file);
@@ -199,6 +204,11 @@ struct AddressRange {
     uintptr_t end;
 };
 AddressRange OwnImageRange();
+
+// What the platform takes from the process entry: the stand-in keeps the arguments for its
+// command line and leaves a file-size limit to fail writes instead of ending the process;
+// Windows has its own command line and needs nothing.
+void StartProcess(int argc, char** argv);
 
 // Ends the process at once with `code`; nothing after it runs.
 [[noreturn]] void ExitProcess(uint32_t code);

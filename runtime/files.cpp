@@ -11,7 +11,9 @@ namespace runtime {
 namespace {
 
 const char kDefaultCaption[] = "信息";
-constexpr uint32_t kErrorAlreadyExists = 183;  // some systems' word for a taken name
+
+// What the system says when a create or a move found the name taken.
+bool NameTaken(uint32_t error) { return error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists; }
 constexpr uint32_t kReadChunk = 16u << 20;       // one read call at most, on every system
 
 struct OpenFile {
@@ -101,15 +103,20 @@ NewFile WriteNewFileBytes(ArgList args) {
     OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericWrite, 0, platform::kCreateNew,
                                               platform::kFileAttributeArchive | platform::kFileFlagOpenReparsePoint)};
     if (!file.Valid()) {
-        uint32_t error = platform::slots.GetLastError();
-        return error == platform::kErrorFileExists || error == kErrorAlreadyExists ? NewFile::kNameTaken
-                                                                                    : NewFile::kFailed;
+        return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kFailed;
     }
     if (WriteAllAndClose(file, args)) return NewFile::kWritten;
     // The exclusive create makes it certain that the file at the path is this call's own.
     platform::slots.DeleteFileA(args[0].AsText());
     return NewFile::kFailed;
 }
+
+NewFile MoveToNewName(ArgList args) {
+    if (platform::slots.MoveFileExA(args[0].AsText(), args[1].AsText(), 0)) return NewFile::kWritten;
+    return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kFailed;
+}
+
+bool RemoveFile(ArgList args) { return platform::slots.DeleteFileA(args[0].AsText()) != 0; }
 
 bool FileExists(ArgList args) { return platform::slots.PathFileExistsA(args[0].AsText()) != 0; }
 

@@ -22,13 +22,18 @@ ByteSet ReadFileBytes(ArgList args, ReadFailure* why = nullptr);
 bool WriteFileBytes(ArgList args);
 
 enum class NewFile {
-    kWritten,    // created and written in full
+    kWritten,    // created and written in full (or, for a move, given the name)
     kNameTaken,  // something already stood at the path; it was not touched
     kFailed,     // not created, or not written in full (the file created is removed again)
 };
 // path, byte sets... -> creates the file only where nothing stands at the path (a link,
 // even one whose target is missing, is never followed) and writes the byte sets in order.
 NewFile WriteNewFileBytes(ArgList args);
+// old path, new path -> gives the file the new name only where nothing stands there; a
+// taken name leaves the file under its old one.
+NewFile MoveToNewName(ArgList args);
+// path -> true when the file was removed.
+bool RemoveFile(ArgList args);
 // path -> true when anything stands at the path: a file, a folder, or a link (even one
 // whose target is missing).
 bool FileExists(ArgList args);

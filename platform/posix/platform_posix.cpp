@@ -8,6 +8,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <iconv.h>
 #include <link.h>
 #include <pthread.h>
@@ -17,9 +18,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <csignal>
+#include <vector>
 
 #include <cerrno>
 #include <cstdio>
@@ -275,6 +277,20 @@ int PosixPathFileExistsA(const char* path) {
 
 int PosixDeleteFileA(const char* path) { return unlink(GbkToUtf8(path).c_str()) == 0 ? 1 : 0; }
 
+// A new name that never replaces anything: renameat2 with RENAME_NOREPLACE where the file
+// system takes it, else a second link made exclusively, then the old name removed.
+int PosixMoveFileExA(const char* from, const char* to, uint32_t) {
+    const std::string old_name = GbkToUtf8(from), new_name = GbkToUtf8(to);
+    if (renameat2(AT_FDCWD, old_name.c_str(), AT_FDCWD, new_name.c_str(), RENAME_NOREPLACE) == 0) return 1;
+    const bool unsupported = errno == EINVAL || errno == ENOSYS;
+    if (!unsupported || link(old_name.c_str(), new_name.c_str()) != 0) {
+        last_error = ErrorOf(errno);
+        return 0;
+    }
+    unlink(old_name.c_str());
+    return 1;
+}
+
 // The libraries the program binds at run time on Windows are stood in for by the program
 // itself, which exports the stand-in functions under the Windows names.
 bool IsStoodIn(const char* name) {
@@ -318,35 +334,32 @@ uint32_t PosixGetModuleFileNameA(ModuleHandle, char* buffer, uint32_t size) {
     return gbk.size() < size ? copied : size;
 }
 
-// The command line rebuilt in the Windows form, in GBK: the program name (in double quotes
-// when it holds a blank), then each argument quoted as Windows quotes it; one with no GBK
-// form as "" after a message on standard error.
+// The process's own arguments, as main received them (StartProcess).
+std::vector<std::string>& ProcessArguments() {
+    static std::vector<std::string> args;
+    return args;
+}
+
+// The command line rebuilt in the Windows form, in GBK, from main's own arguments: the
+// program name in double quotes (without the quotes a Linux name may hold, which Windows
+// names never do), then each argument quoted as Windows quotes it; one with no GBK form as
+// "" after a message on standard error.
 const char* PosixGetCommandLineA() {
     static const std::string line = [] {
-        std::ifstream in("/proc/self/cmdline", std::ios::binary);
-        std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::string out;
-        for (size_t at = 0; at < raw.size();) {
-            size_t end = raw.find('\0', at);
-            if (end == std::string::npos) end = raw.size();
-            const std::string given = raw.substr(at, end - at);
+        const std::vector<std::string>& args = ProcessArguments();
+        std::string name = args.empty() ? "sorrel" : Utf8ToGbk(args[0].c_str());
+        name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+        std::string out = "\"" + name + "\"";
+        for (size_t i = 1; i < args.size(); ++i) {
             std::string arg;
-            if (!posix::Utf8ToGbkExactly(given, &arg)) {
-                arg = Utf8ToGbk(given.c_str());
-                // An argument the program cannot name goes over as an empty one, which names
-                // no save: it is not cleaned, and the run ends with status 1.
-                if (at != 0) {
-                    std::fprintf(stderr, "sorrel: %s cannot be written in GBK, the program's encoding; not cleaned.\n",
-                                 given.c_str());
-                    arg.clear();
-                }
+            if (!posix::Utf8ToGbkExactly(args[i], &arg)) {
+                // An argument the program cannot name goes over as an empty one, which
+                // names no save: it is not cleaned, and the run ends with status 1.
+                std::fprintf(stderr, "sorrel: %s cannot be written in GBK, the program's encoding; not cleaned.\n",
+                             args[i].c_str());
+                arg.clear();
             }
-            if (at == 0) {
-                out = arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
-            } else {
-                out += ' ' + posix::QuoteArgument(arg);
-            }
-            at = end + 1;
+            out += ' ' + posix::QuoteArgument(arg);
         }
         return out;
     }();
@@ -448,6 +461,7 @@ const Slots kDefaultSlots = {
     .CloseHandle = PosixCloseHandle,
     .PathFileExistsA = PosixPathFileExistsA,
     .DeleteFileA = PosixDeleteFileA,
+    .MoveFileExA = PosixMoveFileExA,
     .GetLastError = PosixGetLastError,
     .GetFileType = PosixGetFileType,
     .GetModuleHandleA = PosixGetModuleHandleA,
@@ -493,6 +507,12 @@ AddressRange OwnImageRange() {
     AddressRange range{0, 0};
     dl_iterate_phdr(AddMainImage, &range);
     return range;
+}
+
+void StartProcess(int argc, char** argv) {
+    ProcessArguments().assign(argv, argv + argc);
+    // A file-size limit then fails the write that passes it, like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Like ExitProcess, nothing registered with atexit runs: blocks still held at the end are

@@ -64,6 +64,8 @@ int WinWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* wri
 int WinCloseHandle(FileHandle handle) { return ::CloseHandle(static_cast<HANDLE>(handle)); }
 int WinPathFileExistsA(const char* path) { return ::PathFileExistsA(path); }
 int WinDeleteFileA(const char* path) { return ::DeleteFileA(path); }
+
+int WinMoveFileExA(const char* from, const char* to, uint32_t flags) { return ::MoveFileExA(from, to, flags); }
 uint32_t WinGetLastError() { return ::GetLastError(); }
 uint32_t WinGetFileType(FileHandle file) { return ::GetFileType(static_cast<HANDLE>(file)); }
 
@@ -182,6 +184,8 @@ static_assert(kWmInitDialog == WM_INITDIALOG && kWmSetIcon == WM_SETICON);
 static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE && kSwpNoActivate == SWP_NOACTIVATE);
 static_assert(kCreateNew == CREATE_NEW && kFileFlagOpenReparsePoint == FILE_FLAG_OPEN_REPARSE_POINT);
 static_assert(kErrorFileExists == ERROR_FILE_EXISTS && kFileTypeDisk == FILE_TYPE_DISK);
+static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS && kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
+              kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
 
 const Slots kDefaultSlots = {
     .GetProcessHeap = WinGetProcessHeap,
@@ -197,6 +201,7 @@ const Slots kDefaultSlots = {
     .CloseHandle = WinCloseHandle,
     .PathFileExistsA = WinPathFileExistsA,
     .DeleteFileA = WinDeleteFileA,
+    .MoveFileExA = WinMoveFileExA,
     .GetLastError = WinGetLastError,
     .GetFileType = WinGetFileType,
     .GetModuleHandleA = WinGetModuleHandleA,
@@ -233,6 +238,8 @@ AddressRange OwnImageRange() {
     auto start = reinterpret_cast<uintptr_t>(base);
     return {start, start + nt->OptionalHeader.SizeOfImage};
 }
+
+void StartProcess(int, char**) {}
 
 void ExitProcess(uint32_t code) {
     ::ExitProcess(code);

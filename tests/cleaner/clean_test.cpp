@@ -1,6 +1,7 @@
 // The cleaning run on files: the output's name and content, the boxes, and what is left on
 // disk when the output cannot be written.
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -82,16 +83,60 @@ TEST_F(Clean, WritesTheCleanedSaveBesideTheInput) {
 
 int NothingExists(const char*) { return 0; }  // every name looks free until the create
 
-// A file that appears at the output's name after the check is neither opened nor emptied:
-// the output goes to the next name.
-TEST_F(Clean, GivesWayToAFileThatAppearsAtTheName) {
-    Put("Colony.rws", savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")}));
-    Put("Colony-A.rws", "someone else's");
-    platform::slots.PathFileExistsA = NothingExists;
-    cleaner::CleanSave(Path("Colony.rws").c_str(), {});
-    EXPECT_EQ(ShownBoxes(), "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path("Colony-A-A.rws") + "\n");
-    EXPECT_EQ(Get("Colony-A.rws"), "someone else's");
-    EXPECT_EQ(FileCount(), 3u);
+// Another program takes the output's name just before the move.
+std::string& Appearing() {
+    static std::string path;
+    return path;
+}
+int TakenBeforeTheMove(const char* from, const char* to, uint32_t flags) {
+    std::ofstream(Appearing(), std::ios::binary) << "someone else's";
+    return platform::DefaultSlots().MoveFileExA(from, to, flags);
+}
+int ShortWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
+    return platform::DefaultSlots().WriteFile(f, data, size / 2, written);
+}
+int CannotRemove(const char*) { return 0; }
+
+// No file bears a save's name before it is whole, and nothing that stands at a name is
+// opened, emptied or replaced: a name taken at the create of the partial file, or at the
+// move to its name, gives way to the next one; a partial file that cannot be removed stays
+// under its ".part" name only.
+TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
+    const std::string save = savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")});
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> before;  // files standing there
+        void (*tweak)();
+        std::string box;              // the box, naming this file of the folder
+        std::set<std::string> after;  // the folder's files after the run, the save's besides
+    } rows[] = {
+        {"a file appears at the name after the check", {{"Colony-A.rws", "x"}},
+         [] { platform::slots.PathFileExistsA = NothingExists; }, "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws",
+         {"Colony-A.rws", "Colony-A-A.rws"}},
+        {"a partial file left by a run that was stopped", {{"Colony-A.rws.part", "x"}}, [] {},
+         "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.rws.part", "Colony-A-A.rws"}},
+        {"a file appears at the name just before the move", {}, [] { platform::slots.MoveFileExA = TakenBeforeTheMove; },
+         "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.rws", "Colony-A-A.rws"}},
+        {"a write that fails, its partial file not removable", {},
+         [] { platform::slots.WriteFile = ShortWrite, platform::slots.DeleteFileA = CannotRemove; },
+         "[错误] 错误信息：存档写入失败：Colony-A.rws", {"Colony-A.rws.part"}},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Put("Colony.rws", save);
+        for (const auto& [name, content] : r.before) Put(name, content);
+        Appearing() = Path("Colony-A.rws");
+        r.tweak();
+        cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str(), {});
+        platform::slots = platform::DefaultSlots();
+        const size_t cut = r.box.rfind('C');
+        EXPECT_EQ(ShownBoxes(), r.box.substr(0, cut) + Path(r.box.substr(cut)) + "\n") << r.what;
+        std::set<std::string> files, expected = r.after;
+        for (const auto& entry : fs::directory_iterator(dir_)) files.insert(entry.path().filename().string());
+        expected.insert("Colony.rws");
+        EXPECT_EQ(files, expected) << r.what;
+        EXPECT_EQ(report.left_behind != nullptr, !report.written()) << r.what;
+    }
 }
 
 TEST_F(Clean, ErrorCode01WritesNothing) {

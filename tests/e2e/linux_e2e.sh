@@ -68,10 +68,10 @@ expect "a link at the name: the next name" "$success$saves/Linked-A-A.rws" "$out
 [ -L Linked-A.rws ] && [ ! -e "$work/missing" ] && link=untouched || link=followed
 expect "a link at the name: the link stays, its target is not made" untouched "$link"
 
-# The disk fills up during the write (a file size limit, its signal ignored): the box, and
-# the partial file is taken away again.
+# The disk fills up during the write (a file size limit, whose signal the program ignores):
+# the box, and the partial file is taken away again.
 before=$(listing)
-out=$(printf '%s\n' Full.rws | (trap '' XFSZ; ulimit -f 1; "$sorrel" 2>/dev/null))
+out=$(printf '%s\n' Full.rws | (ulimit -f 1; "$sorrel" 2>/dev/null))
 code=$?
 expect "a write that fails: the box, exit code 0" "[错误] 错误信息：存档写入失败：$saves/Full-A.rws 0" "$out $code"
 expect "a write that fails: nothing left behind" "$before" "$(listing)"
@@ -177,6 +177,43 @@ for pinned in FlatLand-B18:e32921c4093c360fb37fab0749603b128c5e97a9f9fe7e7a40afa
         "$sum ($leaders leaders, 0 held pawns; $removed living pawns removed)" \
         "$(sha256sum <"$name-A.rws" | cut -c1-64) $(grep -o '([0-9]* leaders.*)' "$work/stderr")"
 done
+
+# Stopped at any moment of the run, the program leaves no file with a save's name but the
+# whole output: a save whose output is half as large as itself, killed at fractions of the
+# time a whole run takes here (the write is its last quarter or so).
+gen Big.rws --size 60M --mothballed 9000 --seed 12
+mkdir -p "$work/whole" && cp Big.rws "$work/whole/"
+start=$(date +%s%N)
+"$sorrel" "$work/whole/Big.rws" 2>/dev/null >/dev/null
+took=$(($(date +%s%N) - start))
+for percent in 10 50 70 78 84 88 92 96 100; do
+    wait=$(awk -v t="$took" -v p="$percent" 'BEGIN { printf "%.3f", t * p / 100 / 1e9 }')
+    "$sorrel" Big.rws >/dev/null 2>&1 &
+    sleep "$wait"
+    kill -9 $! 2>/dev/null
+    wait $! 2>/dev/null
+    for f in Big-A*.rws; do
+        [ -e "$f" ] || continue
+        cmp -s "$f" "$work/whole/Big-A.rws" || echo "killed after $wait s: $f is not the whole output"
+    done
+    rm -f Big-A*.rws Big-A*.part
+done >"$work/kills"
+expect "killed at any moment: no partial output under a save's name" "" "$(cat "$work/kills")"
+rm -f Big.rws
+
+# The program's own path with a blank and a quote; its command line comes from its own
+# arguments, and without /proc too where the machine can hide it.
+mkdir -p "$work/bin" && cp "$sorrel" "$work/bin/so\"rr el"
+out=$("$work/bin/so\"rr el" Colony.rws 2>/dev/null </dev/null)
+expect "a program path with a blank and a quote" "${success}Colony-A-A-A.rws" "$out"
+if unshare --mount --propagation private true 2>/dev/null; then
+    out=$(unshare --mount --propagation private sh -c 'mount -t tmpfs none /proc && exec "$0" Colony.rws' "$sorrel" \
+        2>/dev/null </dev/null)
+    expect "without /proc: the save given is cleaned" "${success}Colony-A-A-A-A.rws" "$out"
+else
+    echo "skip  without /proc: this machine cannot make a mount namespace"
+fi
+expect "no partial output left anywhere" "" "$(ls -A | grep '\.part$')"
 
 expect "every output is XML, each pawn once" "" "$(unsound .)"
 expect "every save read is unchanged" "$read_before" "$(inputs . && md5sum 'Odd"Name\.rws')"

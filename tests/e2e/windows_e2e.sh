@@ -178,6 +178,7 @@ exit: 0 ${pinned#*:}" "$(drive_args "$windows_saves\\$name.rws") $(sha256sum <"$
 done
 
 expect "every output is XML, each pawn once" "" "$(unsound "$saves")"
+expect "no partial output left (the output is written under .part, then moved)" "" "$(ls -A "$saves" | grep '\.part$')"
 expect "every save read is unchanged" "$read_before" "$(inputs "$saves")"
 
 exit $failed
