@@ -178,6 +178,13 @@ for pinned in FlatLand-B18:e32921c4093c360fb37fab0749603b128c5e97a9f9fe7e7a40afa
         "$(sha256sum <"$name-A.rws" | cut -c1-64) $(grep -o '([0-9]* leaders.*)' "$work/stderr")"
 done
 
+# The summary names the file after the last "/", whole, whatever bytes its GBK form holds
+# (the second byte of 賊 and of 誠 is a backslash's).
+mkdir -p 淺灘 && gen 淺灘/誠.rws --pawns 3 --leaders 1 && gen 賊窩.rws --pawns 3 --leaders 1
+args 賊窩.rws 淺灘/誠.rws
+expect "the summary names the file whole" "賊窩.rws -> 賊窩-A.rws
+誠.rws -> 誠-A.rws" "$(sed -E 's/^(.*): [0-9.]+ KB -> (.*) [0-9.]+ KB .*$/\1 -> \2/' "$work/stderr")"
+
 # Stopped at any moment of the run, the program leaves no file with a save's name but the
 # whole output: a save whose output is half as large as itself, killed at fractions of the
 # time a whole run takes here (the write is its last quarter or so).
