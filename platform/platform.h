@@ -149,8 +149,12 @@ struct Slots {
     // Non-zero when anything stands at the path, a link whose target is missing included.
     int (*PathFileExistsA)(const char* path);
     int (*DeleteFileA)(const char* path);
-    // Gives a file a new name in the same folder; with flags 0 (never kMovefileReplaceExisting)
-    // it fails, with kErrorAlreadyExists or kErrorFileExists, where anything stands at `to`.
+    // A second name for a file, in the same folder; fails, with kErrorAlreadyExists or
+    // kErrorFileExists, where anything stands at `new_name` (a link whose target is missing
+    // included). No security attributes are passed.
+    int (*CreateHardLinkA)(const char* new_name, const char* existing);
+    // Gives a file a new name in the same folder; with flags 0 (never
+    // MOVEFILE_REPLACE_EXISTING) it fails likewise where something stands at `to`.
     int (*MoveFileExA)(const char* from, const char* to, uint32_t flags);
     // The reason the last call on this thread failed (kErrorFileExists and others).
     uint32_t (*GetLastError)();

@@ -277,18 +277,17 @@ int PosixPathFileExistsA(const char* path) {
 
 int PosixDeleteFileA(const char* path) { return unlink(GbkToUtf8(path).c_str()) == 0 ? 1 : 0; }
 
-// A new name that never replaces anything: renameat2 with RENAME_NOREPLACE where the file
-// system takes it, else a second link made exclusively, then the old name removed.
+int PosixCreateHardLinkA(const char* new_name, const char* existing) {
+    if (link(GbkToUtf8(existing).c_str(), GbkToUtf8(new_name).c_str()) == 0) return 1;
+    last_error = ErrorOf(errno);
+    return 0;
+}
+
+// A new name that never replaces anything: renameat2 with RENAME_NOREPLACE.
 int PosixMoveFileExA(const char* from, const char* to, uint32_t) {
-    const std::string old_name = GbkToUtf8(from), new_name = GbkToUtf8(to);
-    if (renameat2(AT_FDCWD, old_name.c_str(), AT_FDCWD, new_name.c_str(), RENAME_NOREPLACE) == 0) return 1;
-    const bool unsupported = errno == EINVAL || errno == ENOSYS;
-    if (!unsupported || link(old_name.c_str(), new_name.c_str()) != 0) {
-        last_error = ErrorOf(errno);
-        return 0;
-    }
-    unlink(old_name.c_str());
-    return 1;
+    if (renameat2(AT_FDCWD, GbkToUtf8(from).c_str(), AT_FDCWD, GbkToUtf8(to).c_str(), RENAME_NOREPLACE) == 0) return 1;
+    last_error = ErrorOf(errno);
+    return 0;
 }
 
 // The libraries the program binds at run time on Windows are stood in for by the program
@@ -461,6 +460,7 @@ const Slots kDefaultSlots = {
     .CloseHandle = PosixCloseHandle,
     .PathFileExistsA = PosixPathFileExistsA,
     .DeleteFileA = PosixDeleteFileA,
+    .CreateHardLinkA = PosixCreateHardLinkA,
     .MoveFileExA = PosixMoveFileExA,
     .GetLastError = PosixGetLastError,
     .GetFileType = PosixGetFileType,

@@ -65,6 +65,10 @@ int WinCloseHandle(FileHandle handle) { return ::CloseHandle(static_cast<HANDLE>
 int WinPathFileExistsA(const char* path) { return ::PathFileExistsA(path); }
 int WinDeleteFileA(const char* path) { return ::DeleteFileA(path); }
 
+int WinCreateHardLinkA(const char* new_name, const char* existing) {
+    return ::CreateHardLinkA(new_name, existing, nullptr);
+}
+
 int WinMoveFileExA(const char* from, const char* to, uint32_t flags) { return ::MoveFileExA(from, to, flags); }
 uint32_t WinGetLastError() { return ::GetLastError(); }
 uint32_t WinGetFileType(FileHandle file) { return ::GetFileType(static_cast<HANDLE>(file)); }
@@ -201,6 +205,7 @@ const Slots kDefaultSlots = {
     .CloseHandle = WinCloseHandle,
     .PathFileExistsA = WinPathFileExistsA,
     .DeleteFileA = WinDeleteFileA,
+    .CreateHardLinkA = WinCreateHardLinkA,
     .MoveFileExA = WinMoveFileExA,
     .GetLastError = WinGetLastError,
     .GetFileType = WinGetFileType,

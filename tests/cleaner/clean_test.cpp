@@ -88,14 +88,16 @@ std::string& Appearing() {
     static std::string path;
     return path;
 }
-int TakenBeforeTheMove(const char* from, const char* to, uint32_t flags) {
+int TakenBeforeTheMove(const char* new_name, const char* existing) {
     std::ofstream(Appearing(), std::ios::binary) << "someone else's";
-    return platform::DefaultSlots().MoveFileExA(from, to, flags);
+    return platform::DefaultSlots().CreateHardLinkA(new_name, existing);
 }
 int ShortWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
     return platform::DefaultSlots().WriteFile(f, data, size / 2, written);
 }
 int CannotRemove(const char*) { return 0; }
+int NoSecondNames(const char*, const char*) { return 0; }
+uint32_t NotSupported() { return 50; }  // ERROR_NOT_SUPPORTED
 
 // No file bears a save's name before it is whole, and nothing that stands at a name is
 // opened, emptied or replaced: a name taken at the create of the partial file, or at the
@@ -115,8 +117,11 @@ TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
          {"Colony-A.rws", "Colony-A-A.rws"}},
         {"a partial file left by a run that was stopped", {{"Colony-A.rws.part", "x"}}, [] {},
          "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.rws.part", "Colony-A-A.rws"}},
-        {"a file appears at the name just before the move", {}, [] { platform::slots.MoveFileExA = TakenBeforeTheMove; },
+        {"a file appears at the name just before the move", {}, [] { platform::slots.CreateHardLinkA = TakenBeforeTheMove; },
          "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.rws", "Colony-A-A.rws"}},
+        {"no second names on this file system: a move that replaces nothing", {},
+         [] { platform::slots.CreateHardLinkA = NoSecondNames, platform::slots.GetLastError = NotSupported; },
+         "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A.rws", {"Colony-A.rws"}},
         {"a write that fails, its partial file not removable", {},
          [] { platform::slots.WriteFile = ShortWrite, platform::slots.DeleteFileA = CannotRemove; },
          "[错误] 错误信息：存档写入失败：Colony-A.rws", {"Colony-A.rws.part"}},
