@@ -257,7 +257,7 @@ Pruned Pruning::Run() {
         for (const ListItem& item : held_items) cut.pieces.push_back(item.bytes);
         cut.counts.held = static_cast<int32_t>(held_items.size());
     }
-    const bool sound = CutsAreWholeItems(cut, leader_of, leaders_, held_items);
+    const bool sound = cuts_may_stand && CutsAreWholeItems(cut, leader_of, leaders_, held_items);
     return Finish(sound ? std::move(cut) : KeepWholeItems(Items(), leaders_, held_), sound);
 }
 
