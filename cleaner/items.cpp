@@ -149,8 +149,8 @@ std::vector<ListItem> ItemsWithIds(const std::vector<ListItem>& items, const std
     std::vector<ListItem> with;
     std::vector<bool> taken(ids.size(), false);
     for (const ListItem& item : items) {
-        if (item.own_id.data == nullptr) continue;
-        std::string_view id(reinterpret_cast<const char*>(item.own_id.data), static_cast<size_t>(item.own_id.length));
+        if (!item.HasOwnId()) continue;
+        const std::string_view id = item.OwnId();
         auto found = std::lower_bound(ids.begin(), ids.end(), id);
         if (found == ids.end() || *found != id || taken[static_cast<size_t>(found - ids.begin())]) continue;
         taken[static_cast<size_t>(found - ids.begin())] = true;

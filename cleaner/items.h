@@ -15,10 +15,11 @@ struct ListItem {
     SaveView bytes;   // from its "<li" through its "</li>"
     SaveView own_id;  // its first "<id>...</id>" before any nested item; data is null when none
 
-    bool HasId(std::string_view id) const {
-        return own_id.data != nullptr &&
-               std::string_view(reinterpret_cast<const char*>(own_id.data), static_cast<size_t>(own_id.length)) == id;
+    bool HasOwnId() const { return own_id.data != nullptr; }
+    std::string_view OwnId() const {
+        return {reinterpret_cast<const char*>(own_id.data), static_cast<size_t>(own_id.length)};
     }
+    bool HasId(std::string_view id) const { return HasOwnId() && OwnId() == id; }
     bool Overlaps(const ListItem& other) const {
         return bytes.data < other.bytes.data + other.bytes.length && other.bytes.data < bytes.data + bytes.length;
     }

@@ -93,11 +93,8 @@ bool CutLeaderEntries(const PawnSection& section, const std::vector<int32_t>& ma
 Kept KeepWholeItems(const std::vector<ListItem>& items, const std::vector<std::string_view>& leaders,
                     const std::vector<std::string_view>& held) {
     std::vector<std::pair<std::string_view, size_t>> by_id;  // the first item of each own id
-    for (size_t i = 0; i < items.size(); ++i) {
-        const SaveView id = items[i].own_id;
-        if (id.data != nullptr)
-            by_id.emplace_back(std::string_view(reinterpret_cast<const char*>(id.data), static_cast<size_t>(id.length)), i);
-    }
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].HasOwnId()) by_id.emplace_back(items[i].OwnId(), i);
     std::sort(by_id.begin(), by_id.end());
 
     Kept kept;
@@ -161,10 +158,6 @@ bool Covered(const std::vector<SaveView>& sorted, SaveView item) {
     return after != sorted.begin() && (after - 1)->data + (after - 1)->length > item.data;
 }
 
-std::string_view IdOf(const ListItem& item) {
-    return {reinterpret_cast<const char*>(item.own_id.data), static_cast<size_t>(item.own_id.length)};
-}
-
 // What one list lost: the own ids of its items that are not written, and of those written.
 struct Removed {
     std::vector<std::string_view> ids, kept;
@@ -175,7 +168,7 @@ struct Removed {
         for (const ListItem& item : items) {
             const bool gone = !Covered(sorted, item.bytes);
             count += gone;
-            if (item.own_id.data != nullptr) (gone ? ids : kept).push_back(IdOf(item));
+            if (item.HasOwnId()) (gone ? ids : kept).push_back(item.OwnId());
         }
     }
     bool Has(std::string_view id) const {

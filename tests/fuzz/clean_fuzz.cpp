@@ -50,7 +50,7 @@ void CheckWhole(runtime::ConstByteSet file, runtime::ConstByteSet out) {
         const std::string_view bytes = Of(item.bytes);
         const size_t start = static_cast<size_t>(bytes.data() - list.data());
         if (!OnlySpace(list.substr(at, start - at)) || content.find(bytes) == std::string_view::npos) __builtin_trap();
-        if (item.own_id.data != nullptr && !ids.insert(Of(item.own_id)).second) __builtin_trap();
+        if (item.HasOwnId() && !ids.insert(item.OwnId()).second) __builtin_trap();
         at = start + bytes.size();
     }
     if (!OnlySpace(list.substr(at))) __builtin_trap();
