@@ -1,9 +1,5 @@
 #include "cleaner/assemble.h"
 
-#include <cstring>
-
-#include "runtime/memory.h"
-#include "runtime/text.h"
 
 namespace cleaner {
 
@@ -26,26 +22,19 @@ std::vector<SaveView> ListPieces(const std::vector<SaveView>& items) {
     return pieces;
 }
 
-runtime::OwnedBytes AssembleOutput(SaveView file, const std::vector<Splice>& splices) {
+std::vector<SaveView> OutputPieces(SaveView file, const std::vector<Splice>& splices) {
     std::vector<SaveView> parts;
+    auto add = [&parts](SaveView part) {
+        if (part.length > 0) parts.push_back(part);
+    };
     int64_t at = 0;
     for (const Splice& splice : splices) {
-        parts.push_back(file.MidBytes(at + 1, splice.from - at));
-        parts.insert(parts.end(), splice.pieces.begin(), splice.pieces.end());
+        add(file.MidBytes(at + 1, splice.from - at));
+        for (const SaveView& piece : splice.pieces) add(piece);
         at = splice.to;
     }
-    parts.push_back(file.MidBytes(at + 1, int64_t{file.length} - at));
-
-    int64_t size = 0;
-    for (const SaveView& part : parts) size += part.length;
-    if (size > INT32_MAX - 8) runtime::OutOfMemory();
-    runtime::OwnedBytes out(runtime::NewByteSet(static_cast<int32_t>(size)));
-    uint8_t* put = runtime::BytesData(out.get());
-    for (const SaveView& part : parts) {
-        if (part.length > 0) std::memcpy(put, part.data, static_cast<size_t>(part.length));
-        put += part.length;
-    }
-    return out;
+    add(file.MidBytes(at + 1, int64_t{file.length} - at));
+    return parts;
 }
 
 }  // namespace cleaner

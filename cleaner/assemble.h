@@ -1,11 +1,10 @@
-// The output file, put together once from pieces of the save.
+// The output file as pieces of the save, in order, never put together in memory.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "cleaner/save_view.h"
-#include "runtime/memory.h"
 
 namespace cleaner {
 
@@ -20,7 +19,8 @@ struct Splice {
 // five tabs), then "\r\n\t\t\t\t" before the list's closing tag.
 std::vector<SaveView> ListPieces(const std::vector<SaveView>& items);
 
-// The file with each splice made; the splices stand in file order and do not overlap.
-runtime::OwnedBytes AssembleOutput(SaveView file, const std::vector<Splice>& splices);
+// The file with each splice made, as the pieces to write in order (none empty); the splices
+// stand in file order and do not overlap.
+std::vector<SaveView> OutputPieces(SaveView file, const std::vector<Splice>& splices);
 
 }  // namespace cleaner

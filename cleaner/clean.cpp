@@ -1,7 +1,9 @@
 // The cleaning run and the output name.
 #include "cleaner/clean.h"
 
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "cleaner/held.h"
 #include "cleaner/leaders.h"
@@ -14,10 +16,8 @@
 
 namespace cleaner {
 
-using runtime::OfByteSet;
 using runtime::OfInt32;
 using runtime::OfText;
-using runtime::OwnedBytes;
 using runtime::OwnedText;
 
 namespace {
@@ -30,12 +30,11 @@ void ShowError(runtime::ConstText text) {
 
 }  // namespace
 
-Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options) {
-    const SaveView whole = SaveView::Of(file);
+Pruned CleanBytes(SaveView whole, const CleanOptions& options) {
     const SaveView factions = FactionSection(whole);  // read for leaders and kidnapped pawns alike
     runtime::OwnedArray leader_ids(runtime::NewTextArray());
     CollectLeaderIds(factions, leader_ids.get());
-    PawnSection section = CutPawnSection(file);
+    PawnSection section = CutPawnSection(whole);
     Pruned halted;
     if (runtime::ArrayMemberCount(*leader_ids) == 0) {
         halted.halt = Halt::kNoLeaders;
@@ -47,7 +46,7 @@ Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options) {
         halted.halt = Halt::kNoList;
         return halted;
     }
-    return PrunePawnList(file, section, *leader_ids, CollectHeldIds(whole, factions), options);
+    return PrunePawnList(whole, section, *leader_ids, CollectHeldIds(whole, factions), options);
 }
 
 void ShowOutcome(const Pruned& pruned) {
@@ -100,33 +99,39 @@ OwnedText BuildOutputPath(runtime::ConstText input_path) {
 
 namespace {
 
-// The save's bytes, or null after the box that says why there are none.
-OwnedBytes ReadSave(runtime::ConstText save_path) {
-    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
-    OwnedBytes file(runtime::ReadFileBytes({OfText(save_path)}, &failure));
-    if (file != nullptr) return file;
+void ShowReadFailure(runtime::ConstText save_path, runtime::ReadFailure failure) {
     const char* why = failure == runtime::ReadFailure::kMissing ? "错误信息：存档不存在：" : "错误信息：存档读取失败：";
     OwnedText text(runtime::ConcatText({why, save_path}));
     ShowError(text.get());
-    return nullptr;
 }
 
 OwnedText PartName(runtime::ConstText target) { return OwnedText(runtime::ConcatText({target, ".part"})); }
 
 // Writes the output under the first free "-A" name, never through a name that exists, and
-// so that no file ever bears a save's name before it is whole: the bytes go to the name
+// so that no file ever bears a save's name before it is whole: the pieces go to the name
 // followed by ".part" (no list of saves shows it), created exclusively, and the file takes
 // its name only once it is written and closed, by a move that replaces nothing. A name found
-// taken at the create or at the move gives way to the next one. Shows the success or the
-// write-failure box; returns the path written, or null. A partial file that could not be
-// removed again is left under its ".part" name only, in `*left_behind`.
-OwnedText WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out, OwnedText* left_behind) {
+// taken at the create or at the move gives way to the next one. The pieces are the save's
+// own bytes where they lie: a save shortened under them before the move gets the
+// read-failure box, and nothing is left. Otherwise shows the success or the write-failure
+// box; returns the path written, or null. A partial file that could not be removed again is
+// left under its ".part" name only, in `*left_behind`.
+OwnedText WriteOutput(runtime::ConstText save_path, const runtime::FileBytes& save, const std::vector<SaveView>& out,
+                      OwnedText* left_behind) {
+    std::vector<std::span<const uint8_t>> pieces;
+    for (const SaveView& piece : out) pieces.push_back(piece.Bytes());
     OwnedText target = BuildOutputPath(save_path);
     OwnedText part = PartName(target.get());
     runtime::NewFile result;
-    while ((result = runtime::WriteNewFileBytes({OfText(part.get()), OfByteSet(out)})) == runtime::NewFile::kNameTaken) {
+    while ((result = runtime::WriteNewFilePieces(part.get(), pieces)) == runtime::NewFile::kNameTaken) {
         target = BuildOutputPath(target.get());
         part = PartName(target.get());
+    }
+    if (!save.Intact()) {
+        if (result == runtime::NewFile::kWritten) runtime::RemoveFile({OfText(part.get())});
+        if (runtime::FileExists({OfText(part.get())})) *left_behind = std::move(part);
+        ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
+        return nullptr;
     }
     if (result == runtime::NewFile::kWritten) {
         while ((result = runtime::MoveToNewName({OfText(part.get()), OfText(target.get())})) ==
@@ -150,16 +155,25 @@ OwnedText WriteOutput(runtime::ConstText save_path, runtime::ConstByteSet out, O
 
 CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options) {
     CleanReport report;
-    OwnedBytes file = ReadSave(save_path);
-    if (file == nullptr) return report;
-    report.input_size = file->length;
-    Pruned pruned = CleanBytes(file.get(), options);
+    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
+    const runtime::FileBytes save = runtime::ViewFileBytes({OfText(save_path)}, &failure);
+    if (!save.opened()) {
+        ShowReadFailure(save_path, failure);
+        return report;
+    }
+    report.input_size = save.length();
+    Pruned pruned = CleanBytes({save.data(), save.length()}, options);
+    // What was read of a save shortened meanwhile is not the save: none of its boxes stand.
+    if (!save.Intact()) {
+        ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
+        return report;
+    }
     ShowOutcome(pruned);
     report.lost = pruned.halt == Halt::kLost;
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;
-    report.output = WriteOutput(save_path, pruned.bytes.get(), &report.left_behind);
-    report.output_size = runtime::BytesLengthOf(pruned.bytes.get());
+    report.output = WriteOutput(save_path, save, pruned.pieces, &report.left_behind);
+    for (const SaveView& piece : pruned.pieces) report.output_size += piece.length;
     return report;
 }
 

@@ -12,7 +12,7 @@
 namespace cleaner {
 
 // The run over the save's bytes up to the output; nothing is shown.
-Pruned CleanBytes(runtime::ConstByteSet file, const CleanOptions& options);
+Pruned CleanBytes(SaveView file, const CleanOptions& options);
 
 // Every box of that run up to the write, in order: the notices, then why nothing is
 // written, if so.

@@ -179,9 +179,9 @@ struct Removed {
 // One pruning: what it reads, and the lists' items once they are walked.
 class Pruning {
 public:
-    Pruning(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
+    Pruning(SaveView file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
             const std::vector<std::string_view>& held_ids, const CleanOptions& options)
-        : file_(SaveView::Of(file)), section_(section), options_(options), leaders_(LeaderNames(leader_ids)),
+        : file_(file), section_(section), options_(options), leaders_(LeaderNames(leader_ids)),
           held_(HeldApartFromLeaders(held_ids, leaders_)), forever_(FindKeptForever(file_, section)) {}
 
     Pruned Run();
@@ -282,7 +282,7 @@ Pruned Pruning::Finish(Kept kept, bool as_cut) {
     const int64_t head = int64_t{section_.a} + kOpeningTagLength - (as_cut ? 0 : 1);
     splices.push_back({head, int64_t{section_.z} - 1, ListPieces(kept.pieces)});
     if (clean_mothballed) splices.push_back({mothballed.from, mothballed.to, ListPieces(cleaned.pieces)});
-    out.bytes = AssembleOutput(file_, splices);
+    out.pieces = OutputPieces(file_, splices);
     if (options_.mothballed && !mothballed.present) out.counts.mothballed_removed = 0;
     out.counts.leaders = kept.counts.leaders;
     out.counts.held = kept.counts.held;
@@ -317,8 +317,7 @@ bool PawnSection::Present() const {
 
 SaveView PawnSection::Content() const { return bytes.MidBytes(kOpeningTagLength + 1, int64_t{z} - a - kOpeningTagLength); }
 
-PawnSection CutPawnSection(runtime::ConstByteSet file) {
-    SaveView whole = SaveView::Of(file);
+PawnSection CutPawnSection(SaveView whole) {
     PawnSection s{};
     s.a = whole.Find("<pawnsAlive");
     s.z = whole.Find("</pawnsAlive");
@@ -327,7 +326,7 @@ PawnSection CutPawnSection(runtime::ConstByteSet file) {
     return s;
 }
 
-Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
+Pruned PrunePawnList(SaveView file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
                      const std::vector<std::string_view>& held_ids, const CleanOptions& options) {
     return Pruning(file, section, leader_ids, held_ids, options).Run();
 }

@@ -28,7 +28,7 @@ struct PawnSection {
     SaveView Content() const;
 };
 
-PawnSection CutPawnSection(runtime::ConstByteSet file);
+PawnSection CutPawnSection(SaveView file);
 
 // Why a cleaning writes nothing.
 enum class Halt {
@@ -62,7 +62,7 @@ struct PruneCounts {
 
 struct Pruned {
     Halt halt = Halt::kNone;
-    runtime::OwnedBytes bytes;  // the output; null when halted
+    std::vector<SaveView> pieces;  // the output, piece after piece; none when halted
     PruneCounts counts;
     std::vector<Notice> notices;
 };
@@ -75,7 +75,7 @@ struct Pruned {
 // `options.mothballed` the mothballed list is rebuilt by the same rule, item by item. The
 // entries of removed pawns leave the list of pawns kept whatever happens. The section must
 // be Present().
-Pruned PrunePawnList(runtime::ConstByteSet file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
+Pruned PrunePawnList(SaveView file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
                      const std::vector<std::string_view>& held_ids, const CleanOptions& options);
 
 }  // namespace cleaner

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "runtime/value.h"
 
@@ -32,6 +33,8 @@ struct SaveView {
     SaveView MidText(int64_t start, int64_t count) const;
     // Up to the first NUL byte: the text ToText would read from these bytes.
     SaveView AsText() const;
+
+    std::span<const uint8_t> Bytes() const { return {data, static_cast<size_t>(length)}; }
 };
 
 }  // namespace cleaner

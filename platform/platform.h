@@ -97,6 +97,7 @@ inline FileHandle InvalidFile() { return reinterpret_cast<FileHandle>(~uintptr_t
 // CreateFileA parameters.
 constexpr uint32_t kGenericRead = 0x80000000;
 constexpr uint32_t kGenericWrite = 0x40000000;
+constexpr uint32_t kFileShareRead = 1;       // others may read, none may write or shorten
 constexpr uint32_t kFileShareReadWrite = 3;  // FILE_SHARE_READ | FILE_SHARE_WRITE
 constexpr uint32_t kCreateNew = 1;  // fails when anything stands at the name
 constexpr uint32_t kCreateAlways = 2;
@@ -112,6 +113,11 @@ constexpr uint32_t kErrorAlreadyExists = 183;
 // GetLastError's answers when an open found nothing at the path, or a folder on it missing.
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
+// GetLastError's answer when another handle's share mode refuses an open.
+constexpr uint32_t kErrorSharingViolation = 32;
+// CreateFileMappingA's and MapViewOfFile's parameters: a read-only mapping, viewed whole.
+constexpr uint32_t kPageReadonly = 0x02;
+constexpr uint32_t kFileMapRead = 0x0004;
 // GetFileType's answer for a file on a disk (not a pipe, a device or a console).
 constexpr uint32_t kFileTypeDisk = 1;
 
@@ -159,6 +165,14 @@ struct Slots {
     // The reason the last call on this thread failed (kErrorFileExists and others).
     uint32_t (*GetLastError)();
     uint32_t (*GetFileType)(FileHandle file);
+    // A mapping of an open file, with no security attributes and no name; null on failure.
+    // A size of 0 maps the whole file.
+    FileHandle (*CreateFileMappingA)(FileHandle file, uint32_t protect, uint32_t size_high, uint32_t size_low);
+    // A view of `size` bytes of the mapping from the offset (0: through its end); null on
+    // failure. The view outlives the mapping's handle.
+    const void* (*MapViewOfFile)(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
+                                 size_t size);
+    int (*UnmapViewOfFile)(const void* view);
 
     // Libraries. LoadLibrary looks for a bare file name in the system's own library folder
     // only (never in the program's folder or the current one); a full path is loaded as
@@ -208,6 +222,12 @@ struct AddressRange {
     uintptr_t end;
 };
 AddressRange OwnImageRange();
+
+// Whether the bytes of a view are still the file's. Windows refuses to shorten a file while
+// a view of it is held, so its views always are; on Linux a file can be shortened under
+// its view, and the stand-in reads zeros in place of each page lost (rather than ending
+// the process) and answers false from then on.
+bool ViewIntact(const void* view);
 
 // What the platform takes from the process entry: the stand-in keeps the arguments for its
 // command line and leaves a file-size limit to fail writes instead of ending the process;

@@ -1,6 +1,9 @@
 // Files and message boxes: one platform call each, with fixed parameters.
 #include "runtime/files.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/platform.h"
 #include "runtime/format.h"
 #include "runtime/memory.h"
@@ -14,7 +17,9 @@ const char kDefaultCaption[] = "信息";
 
 // What the system says when a create or a move found the name taken.
 bool NameTaken(uint32_t error) { return error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists; }
-constexpr uint32_t kReadChunk = 16u << 20;       // one read call at most, on every system
+constexpr uint32_t kReadChunk = 16u << 20;  // one read call at most, on every system
+constexpr uint32_t kWriteChunk = 16u << 20;  // one write call at most
+constexpr size_t kGathered = 1u << 20;       // pieces shorter than this are gathered
 
 struct OpenFile {
     platform::FileHandle handle;
@@ -46,6 +51,45 @@ bool WriteAllAndClose(OpenFile& file, ArgList args) {
     }
     return file.Close() && ok;
 }
+
+// The pieces in order, then the close; stops at the first write that fails or stores less.
+class PieceWriter {
+public:
+    explicit PieceWriter(OpenFile& file) : file_(file) {}
+
+    bool WriteAndClose(std::span<const std::span<const uint8_t>> pieces) {
+        for (std::span<const uint8_t> piece : pieces) {
+            if (piece.size() >= kGathered) {
+                Flush();
+                Write(piece);
+            } else {
+                if (gathered_.size() + piece.size() > kGathered) Flush();
+                if (gathered_.capacity() == 0) gathered_.reserve(kGathered);
+                gathered_.insert(gathered_.end(), piece.begin(), piece.end());
+            }
+        }
+        Flush();
+        return file_.Close() && ok_;
+    }
+
+private:
+    void Flush() {
+        Write(gathered_);
+        gathered_.clear();
+    }
+    void Write(std::span<const uint8_t> bytes) {
+        for (size_t at = 0; ok_ && at < bytes.size();) {
+            const auto n = static_cast<uint32_t>(std::min<size_t>(bytes.size() - at, kWriteChunk));
+            uint32_t written = 0;
+            ok_ = platform::slots.WriteFile(file_.handle, bytes.data() + at, n, &written) != 0 && written == n;
+            at += n;
+        }
+    }
+
+    OpenFile& file_;
+    std::vector<uint8_t> gathered_;
+    bool ok_ = true;
+};
 
 }  // namespace
 
@@ -99,15 +143,80 @@ bool WriteFileBytes(ArgList args) {
     return file.Valid() && WriteAllAndClose(file, args);
 }
 
-NewFile WriteNewFileBytes(ArgList args) {
-    OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericWrite, 0, platform::kCreateNew,
+FileBytes ViewFileBytes(ArgList args, ReadFailure* why) {
+    ReadFailure unused;
+    ReadFailure& failure = why != nullptr ? *why : unused;
+    failure = ReadFailure::kUnreadable;
+    FileBytes bytes;
+    OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericRead, platform::kFileShareRead,
+                                              platform::kOpenExisting, platform::kFileAttributeArchive)};
+    if (!file.Valid()) {
+        uint32_t error = platform::slots.GetLastError();
+        if (error == platform::kErrorSharingViolation) bytes.block_ = ReadFileBytes(args, &failure);
+        if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound) failure = ReadFailure::kMissing;
+    } else if (platform::slots.GetFileType(file.handle) == platform::kFileTypeDisk) {
+        uint32_t high = 0;
+        uint32_t size = platform::slots.GetFileSize(file.handle, &high);
+        if (high != 0 || size > INT32_MAX - 8) return bytes;
+        platform::FileHandle mapping =
+            size == 0 ? nullptr : platform::slots.CreateFileMappingA(file.handle, platform::kPageReadonly, 0, 0);
+        if (mapping != nullptr) {
+            bytes.view_ = platform::slots.MapViewOfFile(mapping, platform::kFileMapRead, 0, 0, size);
+            platform::slots.CloseHandle(mapping);
+        }
+        if (bytes.view_ != nullptr) {
+            bytes.file_ = std::exchange(file.handle, platform::InvalidFile());
+            bytes.data_ = static_cast<const uint8_t*>(bytes.view_);
+            bytes.length_ = static_cast<int32_t>(size);
+            failure = ReadFailure::kNone;
+        } else if (size == 0) {
+            failure = ReadFailure::kNone;
+        } else {
+            file.Close();
+            bytes.block_ = ReadFileBytes(args, &failure);
+        }
+    }
+    if (bytes.block_ != nullptr) {
+        bytes.data_ = BytesData(bytes.block_);
+        bytes.length_ = bytes.block_->length;
+    }
+    bytes.opened_ = failure == ReadFailure::kNone;
+    return bytes;
+}
+
+FileBytes::~FileBytes() {
+    if (view_ != nullptr) {
+        platform::slots.UnmapViewOfFile(view_);
+        platform::slots.CloseHandle(file_);
+    }
+    FreeMemory(block_);
+}
+
+void FileBytes::Swap(FileBytes& other) noexcept {
+    std::swap(file_, other.file_);
+    std::swap(view_, other.view_);
+    std::swap(block_, other.block_);
+    std::swap(data_, other.data_);
+    std::swap(length_, other.length_);
+    std::swap(opened_, other.opened_);
+}
+
+bool FileBytes::Intact() const {
+    if (view_ == nullptr) return true;
+    uint32_t high = 0;
+    const uint32_t size = platform::slots.GetFileSize(file_, &high);
+    return platform::ViewIntact(view_) && (high != 0 || size >= static_cast<uint32_t>(length_));
+}
+
+NewFile WriteNewFilePieces(ConstText path, std::span<const std::span<const uint8_t>> pieces) {
+    OpenFile file{platform::slots.CreateFileA(path, platform::kGenericWrite, 0, platform::kCreateNew,
                                               platform::kFileAttributeArchive | platform::kFileFlagOpenReparsePoint)};
     if (!file.Valid()) {
         return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kFailed;
     }
-    if (WriteAllAndClose(file, args)) return NewFile::kWritten;
+    if (PieceWriter(file).WriteAndClose(pieces)) return NewFile::kWritten;
     // The exclusive create makes it certain that the file at the path is this call's own.
-    platform::slots.DeleteFileA(args[0].AsText());
+    platform::slots.DeleteFileA(path);
     return NewFile::kFailed;
 }
 

@@ -3,6 +3,10 @@
 // All four take the tagged form. Paths are GBK texts passed to the system unchanged.
 #pragma once
 
+#include <cstdint>
+#include <span>
+#include <vector>
+
 #include "runtime/value.h"
 
 namespace runtime {
@@ -16,6 +20,41 @@ enum class ReadFailure {
 // path -> new ByteSet of the whole file (length 0 for an empty file), or null when the
 // file cannot be opened or read whole; `*why` (when given) says which.
 ByteSet ReadFileBytes(ArgList args, ReadFailure* why = nullptr);
+// A file's bytes where they lie: a read-only view of the file where the system makes one
+// (on Windows nobody can then write or shorten the file until it is released), else the
+// file read whole into a block as ReadFileBytes reads it.
+class FileBytes {
+public:
+    FileBytes() = default;
+    FileBytes(FileBytes&& other) noexcept { Swap(other); }
+    FileBytes& operator=(FileBytes&& other) noexcept {
+        Swap(other);
+        return *this;
+    }
+    ~FileBytes();
+
+    bool opened() const { return opened_; }
+    const uint8_t* data() const { return data_; }
+    int32_t length() const { return length_; }
+    // The bytes seen are still the file's: false once the file was shortened under its view.
+    bool Intact() const;
+
+private:
+    friend FileBytes ViewFileBytes(ArgList args, ReadFailure* why);
+    void Swap(FileBytes& other) noexcept;
+
+    void* file_ = nullptr;  // the open file behind a view (only with one)
+    const void* view_ = nullptr;
+    ByteSet block_ = nullptr;
+    const uint8_t* data_ = nullptr;
+    int32_t length_ = 0;
+    bool opened_ = false;
+};
+// path -> the whole file's bytes, opened() false when the file cannot be opened or seen
+// whole (`*why` says why), under the same limits as ReadFileBytes. A file another program
+// holds open for writing, or one the system cannot view, is read whole instead.
+FileBytes ViewFileBytes(ArgList args, ReadFailure* why = nullptr);
+
 // path, byte sets... -> true when the file was created (or emptied) and every byte set
 // written in full and the file closed. The first failed or short write stops the rest; the
 // file then keeps what was written.
@@ -26,9 +65,10 @@ enum class NewFile {
     kNameTaken,  // something already stood at the path; it was not touched
     kFailed,     // not created, or not written in full (the file created is removed again)
 };
-// path, byte sets... -> creates the file only where nothing stands at the path (a link,
-// even one whose target is missing, is never followed) and writes the byte sets in order.
-NewFile WriteNewFileBytes(ArgList args);
+// Creates the file only where nothing stands at the path (a link, even one whose target is
+// missing, is never followed) and writes the pieces in order, each from where it lies: short
+// pieces gathered into one write, long ones written as they stand, 16 MiB a call at most.
+NewFile WriteNewFilePieces(ConstText path, std::span<const std::span<const uint8_t>> pieces);
 // old path, new path -> gives the file the new name only where nothing stands there; a
 // taken name leaves the file under its old one.
 NewFile MoveToNewName(ArgList args);

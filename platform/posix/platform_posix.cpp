@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <csignal>
 #include <vector>
@@ -269,6 +270,106 @@ int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* w
 
 int PosixCloseHandle(FileHandle handle) { return close(FdOf(handle)) == 0 ? 1 : 0; }
 
+// Views of files. A file that another program shortens under a view would end the process
+// with SIGBUS at the next touch of a page past its new end. The handler puts a page of zeros
+// in the lost page's place, notes that the view no longer shows the file, and lets the read
+// go on; whoever reads a view asks ViewIntact before trusting what it read. A SIGBUS outside
+// every view ends the process as it would have.
+struct View {
+    std::atomic<uintptr_t> start{0}, end{0};
+    std::atomic<bool> lost{false};
+};
+View views[8];
+std::atomic<uintptr_t> page_size{4096};
+
+void OnBusError(int, siginfo_t* info, void*) {
+    const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (View& view : views) {
+        if (at < view.start.load() || at >= view.end.load()) continue;
+        void* page = reinterpret_cast<void*>(at & ~(page_size.load() - 1));
+        if (mmap(page, page_size.load(), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+            view.lost.store(true);
+            return;
+        }
+    }
+    std::signal(SIGBUS, SIG_DFL);  // the fault comes again, now with its default action
+}
+
+void CatchLostPages() {
+    static const bool installed = [] {
+        page_size.store(static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)));
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    (void)installed;
+}
+
+View* ViewAt(const void* address) {
+    for (View& view : views)
+        if (view.start.load() == reinterpret_cast<uintptr_t>(address) && address != nullptr) return &view;
+    return nullptr;
+}
+
+// A read-only mapping is the file itself: its handle is a second descriptor of the file.
+// Windows refuses to map an empty file, and so does the stand-in.
+FileHandle PosixCreateFileMappingA(FileHandle file, uint32_t protect, uint32_t, uint32_t) {
+    struct stat st;
+    if (protect != kPageReadonly || fstat(FdOf(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+        last_error = 1006;  // ERROR_FILE_INVALID
+        return nullptr;
+    }
+    int fd = fcntl(FdOf(file), F_DUPFD_CLOEXEC, 3);  // never 0, which reads as no handle
+    if (fd < 0) {
+        last_error = ErrorOf(errno);
+        return nullptr;
+    }
+    return HandleOf(fd);
+}
+
+// The whole file from the offset (or `size` bytes of it), its pages read in at once.
+const void* PosixMapViewOfFile(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
+                               size_t size) {
+    const auto offset = static_cast<off_t>((uint64_t{offset_high} << 32) | offset_low);
+    struct stat st;
+    if (access != kFileMapRead || fstat(FdOf(mapping), &st) != 0 || offset >= st.st_size) {
+        last_error = 87;  // ERROR_INVALID_PARAMETER
+        return nullptr;
+    }
+    if (size == 0) size = static_cast<size_t>(st.st_size - offset);
+    View* free_view = nullptr;
+    for (View& view : views)
+        if (free_view == nullptr && view.start.load() == 0) free_view = &view;
+    if (free_view == nullptr) {
+        last_error = 8;  // ERROR_NOT_ENOUGH_MEMORY
+        return nullptr;
+    }
+    CatchLostPages();
+    void* at = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, FdOf(mapping), offset);
+    if (at == MAP_FAILED) {
+        last_error = ErrorOf(errno);
+        return nullptr;
+    }
+    free_view->lost.store(false);
+    free_view->end.store(reinterpret_cast<uintptr_t>(at) + size);
+    free_view->start.store(reinterpret_cast<uintptr_t>(at));
+    return at;
+}
+
+int PosixUnmapViewOfFile(const void* address) {
+    View* view = ViewAt(address);
+    if (view == nullptr) {
+        last_error = 487;  // ERROR_INVALID_ADDRESS
+        return 0;
+    }
+    const uintptr_t start = view->start.load(), end = view->end.load();
+    view->start.store(0);
+    view->end.store(0);
+    return munmap(reinterpret_cast<void*>(start), end - start) == 0 ? 1 : 0;
+}
+
 // The entry itself: a link counts whether or not its target exists.
 int PosixPathFileExistsA(const char* path) {
     struct stat st;
@@ -464,6 +565,9 @@ const Slots kDefaultSlots = {
     .MoveFileExA = PosixMoveFileExA,
     .GetLastError = PosixGetLastError,
     .GetFileType = PosixGetFileType,
+    .CreateFileMappingA = PosixCreateFileMappingA,
+    .MapViewOfFile = PosixMapViewOfFile,
+    .UnmapViewOfFile = PosixUnmapViewOfFile,
     .GetModuleHandleA = PosixGetModuleHandleA,
     .LoadLibrary = PosixLoadLibrary,
     .GetProcAddress = PosixGetProcAddress,
@@ -507,6 +611,11 @@ AddressRange OwnImageRange() {
     AddressRange range{0, 0};
     dl_iterate_phdr(AddMainImage, &range);
     return range;
+}
+
+bool ViewIntact(const void* address) {
+    const View* view = ViewAt(address);
+    return view == nullptr || !view->lost.load();
 }
 
 void StartProcess(int argc, char** argv) {

@@ -73,6 +73,17 @@ int WinMoveFileExA(const char* from, const char* to, uint32_t flags) { return ::
 uint32_t WinGetLastError() { return ::GetLastError(); }
 uint32_t WinGetFileType(FileHandle file) { return ::GetFileType(static_cast<HANDLE>(file)); }
 
+FileHandle WinCreateFileMappingA(FileHandle file, uint32_t protect, uint32_t size_high, uint32_t size_low) {
+    return ::CreateFileMappingA(static_cast<HANDLE>(file), nullptr, protect, size_high, size_low, nullptr);
+}
+
+const void* WinMapViewOfFile(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
+                             size_t size) {
+    return ::MapViewOfFile(static_cast<HANDLE>(mapping), access, offset_high, offset_low, size);
+}
+
+int WinUnmapViewOfFile(const void* view) { return ::UnmapViewOfFile(view); }
+
 ModuleHandle WinGetModuleHandleA(const char* name) { return ::GetModuleHandleA(name); }
 
 // Only the system folder is searched, so a library of the same name planted beside the
@@ -188,6 +199,8 @@ static_assert(kWmInitDialog == WM_INITDIALOG && kWmSetIcon == WM_SETICON);
 static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE && kSwpNoActivate == SWP_NOACTIVATE);
 static_assert(kCreateNew == CREATE_NEW && kFileFlagOpenReparsePoint == FILE_FLAG_OPEN_REPARSE_POINT);
 static_assert(kErrorFileExists == ERROR_FILE_EXISTS && kFileTypeDisk == FILE_TYPE_DISK);
+static_assert(kErrorSharingViolation == ERROR_SHARING_VIOLATION && kPageReadonly == PAGE_READONLY &&
+              kFileMapRead == FILE_MAP_READ && kFileShareRead == FILE_SHARE_READ);
 static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS && kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
               kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
 
@@ -209,6 +222,9 @@ const Slots kDefaultSlots = {
     .MoveFileExA = WinMoveFileExA,
     .GetLastError = WinGetLastError,
     .GetFileType = WinGetFileType,
+    .CreateFileMappingA = WinCreateFileMappingA,
+    .MapViewOfFile = WinMapViewOfFile,
+    .UnmapViewOfFile = WinUnmapViewOfFile,
     .GetModuleHandleA = WinGetModuleHandleA,
     .LoadLibrary = WinLoadLibrary,
     .GetProcAddress = WinGetProcAddress,
@@ -243,6 +259,10 @@ AddressRange OwnImageRange() {
     auto start = reinterpret_cast<uintptr_t>(base);
     return {start, start + nt->OptionalHeader.SizeOfImage};
 }
+
+// Shortening a file fails while a view of it is held (ERROR_USER_MAPPED_FILE), and the
+// program opens the files it views with read sharing only.
+bool ViewIntact(const void*) { return true; }
 
 void StartProcess(int, char**) {}
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,10 +33,12 @@ bool OnlySpace(std::string_view s) {
 // The output keeps the input after the list, and before it too unless entries of the list of
 // pawns kept whatever happens went; in the list, only whitespace and whole items of the
 // input's list, each own id once.
-void CheckWhole(runtime::ConstByteSet file, runtime::ConstByteSet out) {
+void CheckWhole(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pieces) {
     const cleaner::PawnSection section = cleaner::CutPawnSection(file);
-    const std::string_view in = Of(cleaner::SaveView::Of(file)), written = Of(cleaner::SaveView::Of(out));
-    const bool forgets = !cleaner::FindKeptForever(cleaner::SaveView::Of(file), section).empty();
+    std::string out;
+    for (cleaner::SaveView piece : pieces) out += Of(piece);
+    const std::string_view in = Of(file), written = out;
+    const bool forgets = !cleaner::FindKeptForever(file, section).empty();
     const size_t tail = in.size() - static_cast<size_t>(section.z) + 1;
     const size_t head = forgets ? written.find("<pawnsAlive>") + 12 : static_cast<size_t>(section.a) + 11;
     if (written.size() < head + tail || (!forgets && written.substr(0, head) != in.substr(0, head)) ||
@@ -61,9 +64,9 @@ void CheckWhole(runtime::ConstByteSet file, runtime::ConstByteSet out) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 24)) return 0;
     platform::slots.MessageBoxA = SwallowBox;
-    runtime::Owned<runtime::ByteSetHeader> file(runtime::MakeByteSet(data, static_cast<int32_t>(size)));
-    cleaner::Pruned pruned = cleaner::CleanBytes(file.get(), {});
-    if (pruned.bytes != nullptr) CheckWhole(file.get(), pruned.bytes.get());
+    const cleaner::SaveView file{size > 0 ? data : nullptr, static_cast<int32_t>(size)};
+    cleaner::Pruned pruned = cleaner::CleanBytes(file, {});
+    if (pruned.halt == cleaner::Halt::kNone) CheckWhole(file, pruned.pieces);
 
     if (size >= 2) {
         int32_t start = static_cast<int32_t>(data[0] | (data[1] << 8)) - 100;

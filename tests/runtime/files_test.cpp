@@ -140,7 +140,8 @@ TEST_F(Files, WriteCreatesOrTruncates) {
 // Anything standing at the name exists, and is never opened, followed or emptied; a file
 // this call made and could not write in full is taken away again.
 TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
-    OwnedBytes abc = Bytes("abc");
+    const uint8_t a[] = {'a'}, bc[] = {'b', 'c'};
+    const std::span<const uint8_t> abc[] = {a, bc};
     struct Row {
         const char* what;
         void (*setup)(const fs::path& at);
@@ -169,7 +170,7 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
         const std::string before = fs::is_regular_file(at) ? Get("new") : "";
         EXPECT_EQ(FileExists({OfText(at.string().c_str())}), r.result == NewFile::kNameTaken) << r.what;
         r.tweak();
-        EXPECT_EQ(WriteNewFileBytes({OfText(at.string().c_str()), OfByteSet(abc.get())}), r.result) << r.what;
+        EXPECT_EQ(WriteNewFilePieces(at.string().c_str(), abc), r.result) << r.what;
         platform::slots = platform::DefaultSlots();
         EXPECT_EQ(fs::exists(fs::symlink_status(at)), r.exists_after) << r.what;
         if (fs::is_regular_file(fs::symlink_status(at))) {
@@ -177,7 +178,7 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
         }
         EXPECT_FALSE(fs::exists(at.string() + "-target")) << r.what;
     }
-    EXPECT_EQ(WriteNewFileBytes({OfText(Path("no/such/x").c_str()), OfByteSet(abc.get())}), NewFile::kFailed);
+    EXPECT_EQ(WriteNewFilePieces(Path("no/such/x").c_str(), abc), NewFile::kFailed);
     EXPECT_FALSE(fs::exists(dir_ / "no"));
 }
 
