@@ -31,9 +31,12 @@ MothballedList FindMothballed(SaveView file, const PawnSection& living) {
 
 std::vector<KeptForever> FindKeptForever(SaveView file, const PawnSection& living) {
     std::vector<KeptForever> entries;
-    const int32_t open = file.Find(kKeptOpen);
+    // Only a list that begins before the living one counts, so only the file before it is
+    // searched (a tag that begins there may end inside the living list's tag).
+    const SaveView before = file.MidBytes(1, int64_t{living.a} - 1 + (sizeof kKeptClose - 2));
+    const int32_t open = before.Find(kKeptOpen);
     if (open == -1 || open > living.a) return entries;
-    const int32_t close = file.Find(kKeptClose, int64_t{open} + (sizeof kKeptOpen - 1));
+    const int32_t close = before.Find(kKeptClose, int64_t{open} + (sizeof kKeptOpen - 1));
     if (close == -1 || close > living.a) return entries;
     const SaveView list = file.MidBytes(1, close - 1);  // the file up to the closing tag
     for (int32_t at = list.Find(kEntry, open); at != -1; at = list.Find(kEntry, int64_t{at} + 1)) {

@@ -110,7 +110,7 @@ TEST(Text, FindBytes) {
     }
 }
 
-// Long subjects are searched by pairs of bytes after the first stretch: the answer must be
+// Long subjects are searched sixty-four starts at a time, then sixteen: the answer must be
 // the plain first occurrence for every pattern length, on text full of near misses.
 TEST(Text, FindBytesInLongSubjects) {
     std::mt19937 rng(7);
