@@ -144,6 +144,77 @@ TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
     }
 }
 
+// Another program shortens the save while the run holds it, at each step of the run.
+std::string& Shortened() {
+    static std::string path;
+    return path;
+}
+bool refused = false;
+void Shorten() {
+    std::error_code error;
+    fs::resize_file(Shortened(), 100, error);
+    refused = refused || error;
+}
+const void* ShortenOnceViewed(platform::FileHandle mapping, uint32_t access, uint32_t high, uint32_t low, size_t size) {
+    const void* view = platform::DefaultSlots().MapViewOfFile(mapping, access, high, low, size);
+    Shorten();
+    return view;
+}
+int ShortenAtAWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
+    Shorten();
+    return platform::DefaultSlots().WriteFile(f, data, size, written);
+}
+int ShortenAtTheRenaming(const char* new_name, const char* existing) {
+    Shorten();
+    return platform::DefaultSlots().CreateHardLinkA(new_name, existing);
+}
+
+// On Linux a save shortened before the output takes its name gets the read-failure box,
+// whatever was read meanwhile (pages lost under the view read as zeros), and leaves nothing;
+// once the output has its name it is whole and stays. Windows refuses the shortening while
+// the run holds the save.
+TEST_F(Clean, ASaveShortenedWhileHeld) {
+    tools::SampleOptions o;
+    o.size = 400000;
+    o.leaders = 3;
+    const std::string save = tools::GenerateSave(o);
+    testutil::OwnedBytes bytes = Bytes(save);
+    const std::string expected = literal::Clean(bytes.get()).output;
+    struct Row {
+        const char* what;
+        void (*tweak)();
+        bool read_failure;  // on Linux
+    } rows[] = {
+        {"once the save is viewed", [] { platform::slots.MapViewOfFile = ShortenOnceViewed; }, true},
+        {"while the output is written", [] { platform::slots.WriteFile = ShortenAtAWrite; }, true},
+        {"as the output takes its name", [] { platform::slots.CreateHardLinkA = ShortenAtTheRenaming; }, false},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Put("Colony.rws", save);
+        Shortened() = Path("Colony.rws");
+        refused = false;
+        r.tweak();
+        cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str(), {});
+        platform::slots = platform::DefaultSlots();
+#if defined(_WIN32)
+        const bool held = true;
+#else
+        const bool held = false;
+#endif
+        const bool failed = !held && r.read_failure;
+        EXPECT_EQ(refused, held) << r.what;
+        EXPECT_EQ(ShownBoxes(), failed ? "[错误] 错误信息：存档读取失败：" + Path("Colony.rws") + "\n"
+                                       : "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path("Colony-A.rws") + "\n")
+            << r.what;
+        EXPECT_EQ(report.written(), !failed) << r.what;
+        EXPECT_EQ(FileCount(), failed ? 1u : 2u) << r.what;
+        if (!failed) {
+            EXPECT_EQ(Get("Colony-A.rws"), expected) << r.what;
+        }
+    }
+}
+
 TEST_F(Clean, ErrorCode01WritesNothing) {
     // The leader's marker stands more than 10000 positions after the last "</li>" before it.
     Put("Colony.rws", savebuild::Save({"Thing_A"}, {savebuild::Entry("Human10"),

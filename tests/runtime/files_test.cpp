@@ -5,6 +5,10 @@
 #include <sys/stat.h>
 #endif
 
+#include <random>
+#include <span>
+#include <vector>
+
 #include "tests/runtime/helpers.h"
 
 namespace {
@@ -50,9 +54,21 @@ uint32_t TwoGiB(platform::FileHandle, uint32_t* high) {
     *high = 0;
     return 0x80000000u;
 }
+const void* NoView(platform::FileHandle, uint32_t, uint32_t, uint32_t, size_t) { return nullptr; }
+platform::FileHandle NoMapping(platform::FileHandle, uint32_t, uint32_t, uint32_t) { return nullptr; }
+
+// The file's bytes and why there are none, as ViewFileBytes sees them.
+std::pair<std::string, ReadFailure> Viewed(const std::string& path) {
+    ReadFailure why = ReadFailure::kNone;
+    FileBytes bytes = ViewFileBytes({OfText(path.c_str())}, &why);
+    EXPECT_EQ(bytes.opened(), why == ReadFailure::kNone) << path;
+    EXPECT_TRUE(bytes.Intact()) << path;
+    return {std::string(reinterpret_cast<const char*>(bytes.data()), static_cast<size_t>(bytes.length())), why};
+}
 
 // A file is read whole or not at all, in as many reads as the system takes; what is not a
-// disk file is not read, and not waited on. The read says why it failed.
+// disk file is not read, and not waited on. The read says why it failed. A view sees the
+// same, without reads where the system views the file, and by a read where it cannot.
 TEST_F(Files, ReadWholeFilesOnly) {
     Put("save", std::string("content\0with nul", 16));
     Put("empty", "");
@@ -60,20 +76,23 @@ TEST_F(Files, ReadWholeFilesOnly) {
     struct Row {
         const char* name;
         void (*tweak)();
-        ReadFailure why;
+        ReadFailure why, viewed;
     } rows[] = {
-        {"save", [] {}, none},
-        {"empty", [] {}, none},
-        {"save", [] { platform::slots.ReadFile = ThreeAtATime; }, none},
-        {"missing", [] {}, missing},
-        {"no-folder/save", [] {}, missing},
-        {"", [] {}, unreadable},  // the folder itself
-        {"save", [] { platform::slots.ReadFile = ShortRead; }, unreadable},
-        {"save", [] { platform::slots.ReadFile = FailedRead; }, unreadable},
-        {"save", [] { platform::slots.GetFileSize = HugeSize; }, unreadable},
-        {"save", [] { platform::slots.GetFileSize = TwoGiB; }, unreadable},
+        {"save", [] {}, none, none},
+        {"empty", [] {}, none, none},
+        {"save", [] { platform::slots.ReadFile = ThreeAtATime; }, none, none},
+        {"missing", [] {}, missing, missing},
+        {"no-folder/save", [] {}, missing, missing},
+        {"", [] {}, unreadable, unreadable},  // the folder itself
+        {"save", [] { platform::slots.ReadFile = ShortRead; }, unreadable, none},
+        {"save", [] { platform::slots.ReadFile = FailedRead; }, unreadable, none},
+        {"save", [] { platform::slots.GetFileSize = HugeSize; }, unreadable, unreadable},
+        {"save", [] { platform::slots.GetFileSize = TwoGiB; }, unreadable, unreadable},
+        {"save", [] { platform::slots.MapViewOfFile = NoView; }, none, none},
+        {"save", [] { platform::slots.CreateFileMappingA = NoMapping, platform::slots.ReadFile = ShortRead; },
+         unreadable, unreadable},
 #if !defined(_WIN32)
-        {"fifo", [] {}, unreadable},  // no writer: an open that waited would never return
+        {"fifo", [] {}, unreadable, unreadable},  // no writer: an open that waited would never return
 #endif
     };
 #if !defined(_WIN32)
@@ -89,6 +108,11 @@ TEST_F(Files, ReadWholeFilesOnly) {
         if (got != nullptr) {
             EXPECT_EQ(Str(got), Get(r.name)) << r.name;
         }
+        r.tweak();
+        const auto [viewed, viewed_why] = Viewed(Path(r.name));
+        platform::slots = platform::DefaultSlots();
+        EXPECT_EQ(viewed_why, r.viewed) << r.name;
+        EXPECT_EQ(viewed, r.viewed == none ? Get(r.name) : "") << r.name;
     }
     EXPECT_EQ(OwnedBytes(ReadFileBytes({OfText(kNullDevice)})), nullptr);
 
@@ -98,6 +122,7 @@ TEST_F(Files, ReadWholeFilesOnly) {
                                                               platform::kFileAttributeArchive);
     ASSERT_NE(writer, platform::InvalidFile());
     EXPECT_EQ(Str(Read("save")), Get("save"));
+    EXPECT_EQ(Viewed(Path("save")).first, Get("save"));  // on Windows, by a read that shares with the writer
     platform::slots.CloseHandle(writer);
 }
 
@@ -180,6 +205,46 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
     }
     EXPECT_EQ(WriteNewFilePieces(Path("no/such/x").c_str(), abc), NewFile::kFailed);
     EXPECT_FALSE(fs::exists(dir_ / "no"));
+}
+
+int CountedWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
+    ++write_calls;
+    return platform::DefaultSlots().WriteFile(f, data, size, written);
+}
+
+// Pieces are written in order, the short ones gathered (up to 1 MiB a write), the long ones
+// as they stand, 16 MiB a write at most.
+TEST_F(Files, WritesPiecesInFewCalls) {
+    constexpr size_t kMiB = 1u << 20;
+    struct Row {
+        std::vector<size_t> sizes;
+        int calls;
+    } rows[] = {
+        {{7, 3000, 7}, 1},
+        {{7, 2 * kMiB, 7, 7}, 3},
+        {{kMiB - 1, 2, 5}, 2},
+        {{33 * kMiB}, 3},
+    };
+    std::mt19937 rng(3);
+    for (const Row& r : rows) {
+        std::vector<std::string> pieces;
+        std::vector<std::span<const uint8_t>> spans;
+        std::string whole;
+        for (size_t n : r.sizes) {
+            std::string piece(n, static_cast<char>('a' + rng() % 26));
+            piece[n / 2] = static_cast<char>(rng());
+            whole += piece;
+            pieces.push_back(std::move(piece));
+        }
+        for (const std::string& piece : pieces) spans.push_back({reinterpret_cast<const uint8_t*>(piece.data()), piece.size()});
+        fs::remove(dir_ / "out");
+        write_calls = 0;
+        platform::slots.WriteFile = CountedWrite;
+        EXPECT_EQ(WriteNewFilePieces(Path("out").c_str(), spans), NewFile::kWritten);
+        platform::slots = platform::DefaultSlots();
+        EXPECT_EQ(write_calls, r.calls) << r.sizes.size() << " pieces";
+        EXPECT_TRUE(Get("out") == whole) << r.sizes.size() << " pieces";
+    }
 }
 
 platform::WindowHandle last_owner;
