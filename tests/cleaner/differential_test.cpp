@@ -5,8 +5,6 @@
 #include <random>
 #include <string>
 
-#include <filesystem>
-
 #include "cleaner/clean.h"
 #include "tests/cleaner/literal.h"
 #include "tests/runtime/helpers.h"
@@ -70,10 +68,7 @@ void Mutate(std::string& s, std::mt19937_64& rng) {
     }
 }
 
-class Differential : public testutil::FolderTest {
-protected:
-    Differential() : FolderTest("differential_test_tmp") {}
-};
+struct Differential : testutil::FolderTest { Differential() : FolderTest("differential_test_tmp") {} };
 
 // Some of every kind of held pawn and reference, by the seed.
 void HoldSome(tools::SampleOptions& o, std::mt19937_64& rng) {

@@ -206,28 +206,7 @@ for percent in 10 50 70 78 84 88 92 96 100; do
     rm -f Big-A*.rws Big-A*.part
 done >"$work/kills"
 expect "killed at any moment: no partial output under a save's name" "" "$(cat "$work/kills")"
-
-# Shortened by another program while the run holds it, at fractions of a whole run's time:
-# the read-failure box and no file, or, once the output has its name, the whole output.
-failures=0
-for percent in 5 20 40 60 80 100 150; do
-    cp "$work/whole/Big.rws" Shrink.rws
-    wait=$(awk -v t="$took" -v p="$percent" 'BEGIN { printf "%.3f", t * p / 100 / 1e9 }')
-    "$sorrel" Shrink.rws >"$work/shrink" 2>/dev/null &
-    sleep "$wait"
-    truncate -s 1M Shrink.rws
-    wait $!
-    if [ "$(cat "$work/shrink")" = "[错误] 错误信息：存档读取失败：Shrink.rws" ]; then
-        failures=$((failures + 1))
-        ls Shrink-A* 2>/dev/null | sed "s/^/shortened after $wait s: left /"
-    else
-        cmp -s Shrink-A.rws "$work/whole/Big-A.rws" || echo "shortened after $wait s: $(cat "$work/shrink")"
-    fi
-    rm -f Shrink-A*
-done >"$work/shrunk"
-expect "shortened while held: the read-failure box and nothing, or the whole output" "" "$(cat "$work/shrunk")"
-echo "      (the shortening fell inside the run $failures times of 7)"
-rm -f Big.rws Shrink.rws
+rm -f Big.rws
 
 # The program's own path with a blank and a quote; its command line comes from its own
 # arguments, and without /proc too where the machine can hide it.
