@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "runtime/format.h"

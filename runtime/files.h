@@ -1,11 +1,11 @@
 // Reading and writing whole files, testing paths, and message boxes that show any value.
 //
-// All four take the tagged form. Paths are GBK texts passed to the system unchanged.
+// The operations on a path take the tagged form; the pieces of a new file are given as they
+// lie. Paths are GBK texts passed to the system unchanged.
 #pragma once
 
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "runtime/value.h"
 
