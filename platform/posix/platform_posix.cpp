@@ -256,8 +256,10 @@ int PosixReadFile(FileHandle file, void* data, uint32_t size, uint32_t* read_cou
     return n < 0 ? 0 : 1;
 }
 
+uint32_t CopiedFromView(int out, const void* data, uint32_t size);
+
 int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* written) {
-    uint32_t total = 0;
+    uint32_t total = CopiedFromView(FdOf(file), data, size);
     while (total < size) {
         ssize_t n = write(FdOf(file), static_cast<const char*>(data) + total, size - total);
         if (n < 0 && errno == EINTR) continue;
@@ -278,6 +280,8 @@ int PosixCloseHandle(FileHandle handle) { return close(FdOf(handle)) == 0 ? 1 : 
 struct View {
     std::atomic<uintptr_t> start{0}, end{0};
     std::atomic<bool> lost{false};
+    int fd = -1;  // the file, for copies from it
+    off_t offset = 0;
 };
 View views[8];
 std::atomic<uintptr_t> page_size{4096};
@@ -311,6 +315,27 @@ View* ViewAt(const void* address) {
     for (View& view : views)
         if (view.start.load() == reinterpret_cast<uintptr_t>(address) && address != nullptr) return &view;
     return nullptr;
+}
+
+// Bytes of a view go from its file to the written one in the kernel (copy_file_range), as cp
+// copies them: the same bytes, without the process reading each page of the view. What the
+// file no longer holds is not copied; the rest is then written from the view (and fails
+// there). Returns how many bytes were copied.
+uint32_t CopiedFromView(int out, const void* data, uint32_t size) {
+    const auto at = reinterpret_cast<uintptr_t>(data);
+    for (const View& view : views) {
+        if (view.fd < 0 || at < view.start.load() || at + size > view.end.load()) continue;
+        off_t from = view.offset + static_cast<off_t>(at - view.start.load());
+        uint32_t total = 0;
+        while (total < size) {
+            ssize_t n = copy_file_range(view.fd, &from, out, nullptr, size - total, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            total += static_cast<uint32_t>(n);
+        }
+        return total;
+    }
+    return 0;
 }
 
 // A read-only mapping is the file itself: its handle is a second descriptor of the file.
@@ -352,6 +377,8 @@ const void* PosixMapViewOfFile(FileHandle mapping, uint32_t access, uint32_t off
         last_error = ErrorOf(errno);
         return nullptr;
     }
+    free_view->fd = fcntl(FdOf(mapping), F_DUPFD_CLOEXEC, 3);
+    free_view->offset = offset;
     free_view->lost.store(false);
     free_view->end.store(reinterpret_cast<uintptr_t>(at) + size);
     free_view->start.store(reinterpret_cast<uintptr_t>(at));
@@ -367,6 +394,8 @@ int PosixUnmapViewOfFile(const void* address) {
     const uintptr_t start = view->start.load(), end = view->end.load();
     view->start.store(0);
     view->end.store(0);
+    if (view->fd >= 0) close(view->fd);
+    view->fd = -1;
     return munmap(reinterpret_cast<void*>(start), end - start) == 0 ? 1 : 0;
 }
 
