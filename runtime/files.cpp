@@ -92,6 +92,29 @@ private:
     bool ok_ = true;
 };
 
+// Opens the file at `path` for reading with the share mode given and takes its size: true
+// for a disk file that can be held whole. Otherwise `failure` says why, and `*refused`
+// whether another handle's share mode refused the open.
+bool OpenWhole(ConstText path, uint32_t share, OpenFile& file, uint32_t& size, ReadFailure& failure,
+               bool* refused = nullptr) {
+    failure = ReadFailure::kUnreadable;
+    file.handle = platform::slots.CreateFileA(path, platform::kGenericRead, share, platform::kOpenExisting,
+                                              platform::kFileAttributeArchive);
+    if (!file.Valid()) {
+        uint32_t error = platform::slots.GetLastError();
+        if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound) failure = ReadFailure::kMissing;
+        if (refused != nullptr) *refused = error == platform::kErrorSharingViolation;
+        return false;
+    }
+    // A pipe or a device is no save, and a read from it need not end.
+    if (platform::slots.GetFileType(file.handle) != platform::kFileTypeDisk) return false;
+    uint32_t high = 0;
+    size = platform::slots.GetFileSize(file.handle, &high);
+    // A file whose size does not fit the block's 32-bit length (or leaves no room for the
+    // header) cannot be held whole: it is not read at all rather than read short.
+    return high == 0 && size <= INT32_MAX - 8;
+}
+
 }  // namespace
 
 // `size` bytes into `data`, in reads of at most kReadChunk: a read that stores less goes on
@@ -109,22 +132,9 @@ bool ReadAll(platform::FileHandle file, uint8_t* data, uint32_t size) {
 ByteSet ReadFileBytes(ArgList args, ReadFailure* why) {
     ReadFailure unused;
     ReadFailure& failure = why != nullptr ? *why : unused;
-    failure = ReadFailure::kUnreadable;
-    OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericRead,
-                                              platform::kFileShareReadWrite, platform::kOpenExisting,
-                                              platform::kFileAttributeArchive)};
-    if (!file.Valid()) {
-        uint32_t error = platform::slots.GetLastError();
-        if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound) failure = ReadFailure::kMissing;
-        return nullptr;
-    }
-    // A pipe or a device is no save, and a read from it need not end.
-    if (platform::slots.GetFileType(file.handle) != platform::kFileTypeDisk) return nullptr;
-    uint32_t high = 0;
-    uint32_t size = platform::slots.GetFileSize(file.handle, &high);
-    // A file whose size does not fit the block's 32-bit length (or leaves no room for the
-    // header) cannot be held whole: it is not read at all rather than read short.
-    if (high != 0 || size > INT32_MAX - 8) return nullptr;
+    OpenFile file{platform::InvalidFile()};
+    uint32_t size = 0;
+    if (!OpenWhole(args[0].AsText(), platform::kFileShareReadWrite, file, size, failure)) return nullptr;
     auto block = static_cast<ByteSet>(AllocateMemory(size + 8));
     block->dimension_count = 1;
     block->length = static_cast<int32_t>(size);
@@ -147,20 +157,17 @@ bool WriteFileBytes(ArgList args) {
 FileBytes ViewFileBytes(ArgList args, ReadFailure* why) {
     ReadFailure unused;
     ReadFailure& failure = why != nullptr ? *why : unused;
-    failure = ReadFailure::kUnreadable;
     FileBytes bytes;
-    OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericRead, platform::kFileShareRead,
-                                              platform::kOpenExisting, platform::kFileAttributeArchive)};
-    if (!file.Valid()) {
-        uint32_t error = platform::slots.GetLastError();
-        if (error == platform::kErrorSharingViolation) bytes.block_ = ReadFileBytes(args, &failure);
-        if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound) failure = ReadFailure::kMissing;
-    } else if (platform::slots.GetFileType(file.handle) == platform::kFileTypeDisk) {
-        uint32_t high = 0;
-        uint32_t size = platform::slots.GetFileSize(file.handle, &high);
-        if (high != 0 || size > INT32_MAX - 8) return bytes;
-        platform::FileHandle mapping =
-            size == 0 ? nullptr : platform::slots.CreateFileMappingA(file.handle, platform::kPageReadonly, 0, 0);
+    OpenFile file{platform::InvalidFile()};
+    uint32_t size = 0;
+    bool refused = false;
+    if (!OpenWhole(args[0].AsText(), platform::kFileShareRead, file, size, failure, &refused)) {
+        // Another program holds it open for writing: read it as always, sharing with the writer.
+        if (refused) bytes.block_ = ReadFileBytes(args, &failure);
+    } else if (size == 0) {
+        failure = ReadFailure::kNone;  // nothing to view
+    } else {
+        platform::FileHandle mapping = platform::slots.CreateFileMappingA(file.handle, platform::kPageReadonly, 0, 0);
         if (mapping != nullptr) {
             bytes.view_ = platform::slots.MapViewOfFile(mapping, platform::kFileMapRead, 0, 0, size);
             platform::slots.CloseHandle(mapping);
@@ -169,8 +176,6 @@ FileBytes ViewFileBytes(ArgList args, ReadFailure* why) {
             bytes.file_ = std::exchange(file.handle, platform::InvalidFile());
             bytes.data_ = static_cast<const uint8_t*>(bytes.view_);
             bytes.length_ = static_cast<int32_t>(size);
-            failure = ReadFailure::kNone;
-        } else if (size == 0) {
             failure = ReadFailure::kNone;
         } else {
             file.Close();
