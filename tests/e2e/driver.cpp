@@ -115,7 +115,7 @@ int Run(const char* exe, const std::vector<std::string>& args, const std::string
     std::string command = std::string("\"") + exe + "\"";
     for (const std::string& a : args) command += " \"" + a + "\"";
     if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        std::printf("error: cannot start %s\n", exe);
+        std::printf("error: cannot start %s (%lu)\n", exe, GetLastError());
         return 1;
     }
     const DWORD start = GetTickCount();

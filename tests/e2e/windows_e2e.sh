@@ -60,17 +60,17 @@ read_before=$(inputs "$saves")
 
 # The driver's report, in UTF-8, one line each. The program's texts are GBK: in this locale
 # Wine's code page for the A functions is 936.
-# Now and then Wine starts nothing and the driver reports nothing at all: then whatever
-# the attempt left running is ended and the driver runs once more (its messages go to
-# driver.log).
+# Now and then Wine starts nothing: the driver reports nothing at all, or that it could not
+# start the program. Then whatever the attempt left running is ended and the driver runs
+# once more (its messages go to driver.log).
 driver() {  # MODE ARG...
     local mode=$1 report p
     shift
     for attempt in 1 2; do
         report=$(env LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$wine_run" ./e2e_driver.exe "$mode" ../sorrel.exe "$@" \
             2>>"$build/tests/driver.log" | tr -d '\r' | iconv -f GBK -t UTF-8)
-        [ -n "$report" ] && break
-        echo "driver: no report from attempt $attempt ($mode $*)" >>"$build/tests/driver.log"
+        [ -n "$report" ] && [ "${report#error: cannot start}" = "$report" ] && break
+        echo "driver: '$report' from attempt $attempt ($mode $*)" >>"$build/tests/driver.log"
         for p in $(pgrep -f 'sorrel\.exe'); do grep -q e2e_driver "/proc/$p/cmdline" || kill "$p" 2>/dev/null; done
         sleep 1
     done
