@@ -75,16 +75,20 @@ std::string Size(int64_t bytes) {
     return text;
 }
 
+// "1 leader", "6 leaders".
+std::string Counted(int64_t n, const std::string& noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
+
 // "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns; 12 living and 380
 // mothballed pawns removed)", the mothballed count only where that list was cleaned.
 std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
     if (!r.written()) return FileName(save) + ": not written\n";
     const cleaner::PruneCounts& c = r.counts;
-    const std::string removed = std::to_string(c.living_removed) + " living" +
-                                (c.mothballed_removed >= 0 ? " and " + std::to_string(c.mothballed_removed) + " mothballed" : "");
+    const std::string removed =
+        c.mothballed_removed >= 0
+            ? std::to_string(c.living_removed) + " living and " + std::to_string(c.mothballed_removed) + " mothballed pawns"
+            : Counted(c.living_removed, "living pawn");
     return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " + Size(r.output_size) +
-           " (" + std::to_string(c.leaders) + " leaders, " + std::to_string(c.held) + " held pawns; " + removed +
-           " pawns removed)\n";
+           " (" + Counted(c.leaders, "leader") + ", " + Counted(c.held, "held pawn") + "; " + removed + " removed)\n";
 }
 
 }  // namespace
@@ -128,9 +132,11 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
     cleaner::CleanOptions counted = clean;
     counted.count_removed = platform::kConsoleProgram;  // the summary line tells them
     for (const std::string& save : saves) {
-        // An empty argument names no file: the Linux program puts one where the system's
-        // argument has no GBK form, and has said so.
-        if (save.empty()) {
+        // An empty argument names no save. The Windows program says so as of any name that
+        // names nothing (the missing-save box, from the open); the Linux program, which also
+        // puts one where the system's argument has no GBK form, on standard error.
+        if (save.empty() && platform::kConsoleProgram) {
+            Print(platform::kStandardError, "sorrel: an empty argument names no save; not cleaned\n");
             status = 1;
             continue;
         }

@@ -24,7 +24,7 @@ std::vector<std::string> SplitArguments(const char* line);
 constexpr int kShowPicker = -1;
 
 // The Linux program says on standard error where a partial output stays that could not be
-// removed (under its ".part" name, which no list of saves shows).
+// removed (under its temporary name, which no list of saves shows).
 void TellLeftBehind(const cleaner::CleanReport& report);
 constexpr char kMothballedOption[] = "--mothballed";
 int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);

@@ -105,47 +105,78 @@ void ShowReadFailure(runtime::ConstText save_path, runtime::ReadFailure failure)
     ShowError(text.get());
 }
 
-OwnedText PartName(runtime::ConstText target) { return OwnedText(runtime::ConcatText({target, ".part"})); }
+using Pieces = std::span<const std::span<const uint8_t>>;
+
+// Where the output is written before it is whole: the output name with ".tmp" in place of
+// its ".rws". No list of saves shows it, and it is never longer than the name it stands for,
+// so a name that fits is never refused for its temporary one.
+OwnedText TemporaryName(runtime::ConstText target) {
+    OwnedText stem(runtime::LeftText({OfText(target), OfInt32(runtime::TextLength({OfText(target)}) - kExtensionLength)}));
+    return OwnedText(runtime::ConcatText({stem.get(), ".tmp"}));
+}
+
+// Writes the pieces to a new file named for the first free "-A" name from `*target` on: its
+// temporary name, or the name itself. `*target` moves on while the file's name is taken;
+// `*file` is the name written (or tried last).
+runtime::NewFile WriteAtFreeName(Pieces pieces, bool temporary, OwnedText* target, OwnedText* file) {
+    for (;;) {
+        *file = temporary ? TemporaryName(target->get()) : OwnedText(runtime::ConcatText({target->get()}));
+        const runtime::NewFile result = runtime::WriteNewFilePieces(file->get(), pieces);
+        if (result != runtime::NewFile::kNameTaken) return result;
+        *target = BuildOutputPath(target->get());
+    }
+}
+
+// Gives the file written the first free "-A" name from `*target` on; `*file` follows it.
+runtime::NewFile MoveToFreeName(OwnedText* file, OwnedText* target) {
+    runtime::NewFile result;
+    while ((result = runtime::MoveToNewName({OfText(file->get()), OfText(target->get())})) ==
+           runtime::NewFile::kNameTaken) {
+        *target = BuildOutputPath(target->get());
+    }
+    if (result == runtime::NewFile::kWritten) *file = OwnedText(runtime::ConcatText({target->get()}));
+    return result;
+}
 
 // Writes the output under the first free "-A" name, never through a name that exists, and
-// so that no file ever bears a save's name before it is whole: the pieces go to the name
-// followed by ".part" (no list of saves shows it), created exclusively, and the file takes
-// its name only once it is written and closed, by a move that replaces nothing. A name found
-// taken at the create or at the move gives way to the next one. The pieces are the save's
-// own bytes where they lie: a save shortened under them before the move gets the
-// read-failure box, and nothing is left. Otherwise shows the success or the write-failure
-// box; returns the path written, or null. A partial file that could not be removed again is
-// left under its ".part" name only, in `*left_behind`.
+// so that no file ever bears a save's name before it is whole and on the disk: the pieces go
+// to the temporary name, created exclusively, and the file takes its name only once it is
+// written, flushed and closed, by a move that replaces nothing. A name found taken at the
+// create or at the move gives way to the next one. Where the file system can give no new
+// name that way, the output is written under its own name, created exclusively. The pieces
+// are the save's own bytes where they lie: a save changed under them before the output has
+// its name gets the read-failure box, and nothing is left. Otherwise shows the success or
+// the write-failure box; returns the path written, or null. A partial file that could not be
+// removed again is left under the name it was written to, in `*left_behind`.
 OwnedText WriteOutput(runtime::ConstText save_path, const runtime::FileBytes& save, const std::vector<SaveView>& out,
                       OwnedText* left_behind) {
     std::vector<std::span<const uint8_t>> pieces;
     for (const SaveView& piece : out) pieces.push_back(piece.Bytes());
-    OwnedText target = BuildOutputPath(save_path);
-    OwnedText part = PartName(target.get());
-    runtime::NewFile result;
-    while ((result = runtime::WriteNewFilePieces(part.get(), pieces)) == runtime::NewFile::kNameTaken) {
-        target = BuildOutputPath(target.get());
-        part = PartName(target.get());
-    }
-    if (!save.Intact()) {
-        if (result == runtime::NewFile::kWritten) runtime::RemoveFile({OfText(part.get())});
-        if (runtime::FileExists({OfText(part.get())})) *left_behind = std::move(part);
-        ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
-        return nullptr;
-    }
-    if (result == runtime::NewFile::kWritten) {
-        while ((result = runtime::MoveToNewName({OfText(part.get()), OfText(target.get())})) ==
-               runtime::NewFile::kNameTaken) {
-            target = BuildOutputPath(target.get());
+    OwnedText target = BuildOutputPath(save_path), file;
+    runtime::NewFile result = WriteAtFreeName(pieces, true, &target, &file);
+    bool intact = save.Intact();  // every byte of the output is copied by now
+    if (result == runtime::NewFile::kWritten && intact) {
+        result = MoveToFreeName(&file, &target);
+        if (result == runtime::NewFile::kRefused) {
+            runtime::RemoveFile({OfText(file.get())});
+            result = WriteAtFreeName(pieces, false, &target, &file);
+            intact = save.Intact();
         }
-        if (result == runtime::NewFile::kFailed) runtime::RemoveFile({OfText(part.get())});
     }
-    if (result == runtime::NewFile::kFailed) {
-        if (runtime::FileExists({OfText(part.get())})) *left_behind = std::move(part);
-        OwnedText text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
-        ShowError(text.get());
+    if (result != runtime::NewFile::kWritten || !intact) {
+        if (result == runtime::NewFile::kWritten) runtime::RemoveFile({OfText(file.get())});
+        if (runtime::FileExists({OfText(file.get())})) *left_behind = std::move(file);
+        if (!intact) {
+            ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
+        } else {
+            OwnedText text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
+            ShowError(text.get());
+        }
         return nullptr;
     }
+    // The new name itself on the disk; the output's bytes are there already, so a failure
+    // here costs at most the name in a power cut, never a broken file under it.
+    runtime::FlushFolderOf({OfText(target.get())});
     OwnedText text(runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
     runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("成功")});
     return target;
@@ -163,7 +194,7 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
     }
     report.input_size = save.length();
     Pruned pruned = CleanBytes({save.data(), save.length()}, options);
-    // What was read of a save shortened meanwhile is not the save: none of its boxes stand.
+    // What was read of a save changed meanwhile is not the save: none of its boxes stand.
     if (!save.Intact()) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         return report;

@@ -27,7 +27,7 @@ runtime::OwnedText BuildOutputPath(runtime::ConstText input_path);
 struct CleanReport {
     bool lost = false;               // error code 01: its box was shown, nothing written
     runtime::OwnedText output;       // the path written, or null
-    runtime::OwnedText left_behind;  // a partial output that could not be removed, under its ".part" name
+    runtime::OwnedText left_behind;  // a partial output that could not be removed, under the name it was written to
     int64_t input_size = 0, output_size = 0;
     PruneCounts counts;
 

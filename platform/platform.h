@@ -121,6 +121,16 @@ constexpr uint32_t kFileMapRead = 0x0004;
 // GetFileType's answer for a file on a disk (not a pipe, a device or a console).
 constexpr uint32_t kFileTypeDisk = 1;
 
+// What tells whether an open file is still the file it was, unchanged: on Windows its size
+// and last-write time; on Linux also which file it is (device and inode) and its change
+// time, both times to the nanosecond. Stamps of one file taken at two moments differ when
+// anything was written to it between, unless the writer kept the size and set the times
+// back.
+struct FileStamp {
+    uint64_t words[5];
+    bool operator==(const FileStamp&) const = default;
+};
+
 // A critical section's storage, big enough for the platform's own record.
 struct CriticalSection {
     alignas(8) unsigned char storage[64];
@@ -173,6 +183,20 @@ struct Slots {
     const void* (*MapViewOfFile)(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
                                  size_t size);
     int (*UnmapViewOfFile)(const void* view);
+    // Fills `*stamp` for an open file; 0 when the system cannot say.
+    int (*GetFileStamp)(FileHandle file, FileStamp* stamp);
+    // Puts what was written to the file on the disk before it returns; non-zero on success.
+    int (*FlushFileBuffers)(FileHandle file);
+    // Puts the names in the folder that holds `path` on the disk (the stand-in syncs the
+    // folder); Windows has nothing to do here, NTFS keeping its names in its journal.
+    int (*FlushFolderOf)(const char* path);
+#if !defined(_WIN32)
+    // Linux's copy from one file to another inside the kernel: at most `size` bytes from
+    // `*in_offset` of `in` (which it advances) to `out` at its file position; the count
+    // copied, 0 at the end of `in`, or -1 with errno.
+    intptr_t (*copy_file_range)(int in, int64_t* in_offset, int out, int64_t* out_offset, size_t size,
+                                unsigned flags);
+#endif
 
     // Libraries. LoadLibrary looks for a bare file name in the system's own library folder
     // only (never in the program's folder or the current one); a full path is loaded as

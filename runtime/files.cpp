@@ -58,23 +58,26 @@ class PieceWriter {
 public:
     explicit PieceWriter(OpenFile& file) : file_(file) {}
 
+    // The bytes are on the disk before the file is closed: a file system that writes data
+    // late could otherwise keep a name given afterwards and lose the bytes in a power cut.
     bool WriteAndClose(std::span<const std::span<const uint8_t>> pieces) {
         for (std::span<const uint8_t> piece : pieces) {
             if (piece.size() >= kGathered) {
-                Flush();
+                WriteGathered();
                 Write(piece);
             } else {
-                if (gathered_.size() + piece.size() > kGathered) Flush();
+                if (gathered_.size() + piece.size() > kGathered) WriteGathered();
                 if (gathered_.capacity() == 0) gathered_.reserve(kGathered);
                 gathered_.insert(gathered_.end(), piece.begin(), piece.end());
             }
         }
-        Flush();
-        return file_.Close() && ok_;
+        WriteGathered();
+        const bool stored = ok_ && platform::slots.FlushFileBuffers(file_.handle) != 0;
+        return file_.Close() && stored;
     }
 
 private:
-    void Flush() {
+    void WriteGathered() {
         Write(gathered_);
         gathered_.clear();
     }
@@ -115,8 +118,6 @@ bool OpenWhole(ConstText path, uint32_t share, OpenFile& file, uint32_t& size, R
     return high == 0 && size <= INT32_MAX - 8;
 }
 
-}  // namespace
-
 // `size` bytes into `data`, in reads of at most kReadChunk: a read that stores less goes on
 // from there, one that stores nothing (the end of the file came first) or fails ends it.
 bool ReadAll(platform::FileHandle file, uint8_t* data, uint32_t size) {
@@ -129,21 +130,38 @@ bool ReadAll(platform::FileHandle file, uint8_t* data, uint32_t size) {
     return true;
 }
 
+// The `size` bytes of an open file in a new ByteSet, or null when they cannot all be read.
+ByteSet ReadBlock(platform::FileHandle file, uint32_t size) {
+    auto block = static_cast<ByteSet>(AllocateMemory(size + 8));
+    block->dimension_count = 1;
+    block->length = static_cast<int32_t>(size);
+    if (!ReadAll(file, BytesData(block), size)) {
+        // Zeros posing as the file's tail would be written out as if they were the save.
+        FreeMemory(block);
+        return nullptr;
+    }
+    return block;
+}
+
+// A view of the whole file, or null where the system makes none.
+const void* ViewWhole(platform::FileHandle file, uint32_t size) {
+    platform::FileHandle mapping = platform::slots.CreateFileMappingA(file, platform::kPageReadonly, 0, 0);
+    if (mapping == nullptr) return nullptr;
+    const void* view = platform::slots.MapViewOfFile(mapping, platform::kFileMapRead, 0, 0, size);
+    platform::slots.CloseHandle(mapping);
+    return view;
+}
+
+}  // namespace
+
 ByteSet ReadFileBytes(ArgList args, ReadFailure* why) {
     ReadFailure unused;
     ReadFailure& failure = why != nullptr ? *why : unused;
     OpenFile file{platform::InvalidFile()};
     uint32_t size = 0;
     if (!OpenWhole(args[0].AsText(), platform::kFileShareReadWrite, file, size, failure)) return nullptr;
-    auto block = static_cast<ByteSet>(AllocateMemory(size + 8));
-    block->dimension_count = 1;
-    block->length = static_cast<int32_t>(size);
-    if (!ReadAll(file.handle, BytesData(block), size)) {
-        // Zeros posing as the file's tail would be written out as if they were the save.
-        FreeMemory(block);
-        return nullptr;
-    }
-    failure = ReadFailure::kNone;
+    ByteSet block = ReadBlock(file.handle, size);
+    if (block != nullptr) failure = ReadFailure::kNone;
     return block;
 }
 
@@ -161,45 +179,36 @@ FileBytes ViewFileBytes(ArgList args, ReadFailure* why) {
     OpenFile file{platform::InvalidFile()};
     uint32_t size = 0;
     bool refused = false;
-    if (!OpenWhole(args[0].AsText(), platform::kFileShareRead, file, size, failure, &refused)) {
-        // Another program holds it open for writing: read it as always, sharing with the writer.
-        if (refused) bytes.block_ = ReadFileBytes(args, &failure);
-    } else if (size == 0) {
-        failure = ReadFailure::kNone;  // nothing to view
-    } else {
-        platform::FileHandle mapping = platform::slots.CreateFileMappingA(file.handle, platform::kPageReadonly, 0, 0);
-        if (mapping != nullptr) {
-            bytes.view_ = platform::slots.MapViewOfFile(mapping, platform::kFileMapRead, 0, 0, size);
-            platform::slots.CloseHandle(mapping);
-        }
-        if (bytes.view_ != nullptr) {
-            bytes.file_ = std::exchange(file.handle, platform::InvalidFile());
-            bytes.data_ = static_cast<const uint8_t*>(bytes.view_);
-            bytes.length_ = static_cast<int32_t>(size);
-            failure = ReadFailure::kNone;
-        } else {
-            file.Close();
-            bytes.block_ = ReadFileBytes(args, &failure);
-        }
-    }
-    if (bytes.block_ != nullptr) {
+    // Read sharing only, so that nobody writes the file while it is held; where another
+    // program holds it open for writing, shared with that writer and read whole.
+    bool whole = OpenWhole(args[0].AsText(), platform::kFileShareRead, file, size, failure, &refused);
+    if (!whole && refused) whole = OpenWhole(args[0].AsText(), platform::kFileShareReadWrite, file, size, failure);
+    // The stamp is taken before any byte is read, so a write in between shows.
+    if (!whole || !platform::slots.GetFileStamp(file.handle, &bytes.stamp_)) return bytes;
+    if (size > 0 && !refused) bytes.view_ = ViewWhole(file.handle, size);
+    if (bytes.view_ != nullptr) {
+        bytes.data_ = static_cast<const uint8_t*>(bytes.view_);
+    } else if (size > 0) {
+        bytes.block_ = ReadBlock(file.handle, size);
+        if (bytes.block_ == nullptr) return bytes;
         bytes.data_ = BytesData(bytes.block_);
-        bytes.length_ = bytes.block_->length;
     }
-    bytes.opened_ = failure == ReadFailure::kNone;
+    bytes.length_ = static_cast<int32_t>(size);
+    bytes.file_ = std::exchange(file.handle, platform::InvalidFile());
+    bytes.opened_ = true;
+    failure = ReadFailure::kNone;
     return bytes;
 }
 
 FileBytes::~FileBytes() {
-    if (view_ != nullptr) {
-        platform::slots.UnmapViewOfFile(view_);
-        platform::slots.CloseHandle(file_);
-    }
+    if (view_ != nullptr) platform::slots.UnmapViewOfFile(view_);
+    if (opened_) platform::slots.CloseHandle(file_);
     FreeMemory(block_);
 }
 
 void FileBytes::Swap(FileBytes& other) noexcept {
     std::swap(file_, other.file_);
+    std::swap(stamp_, other.stamp_);
     std::swap(view_, other.view_);
     std::swap(block_, other.block_);
     std::swap(data_, other.data_);
@@ -208,10 +217,9 @@ void FileBytes::Swap(FileBytes& other) noexcept {
 }
 
 bool FileBytes::Intact() const {
-    if (view_ == nullptr) return true;
-    uint32_t high = 0;
-    const uint32_t size = platform::slots.GetFileSize(file_, &high);
-    return platform::ViewIntact(view_) && (high != 0 || size >= static_cast<uint32_t>(length_));
+    if (!opened_) return true;
+    platform::FileStamp now{};
+    return platform::ViewIntact(view_) && platform::slots.GetFileStamp(file_, &now) && now == stamp_;
 }
 
 NewFile WriteNewFilePieces(ConstText path, std::span<const std::span<const uint8_t>> pieces) {
@@ -237,8 +245,10 @@ NewFile MoveToNewName(ArgList args) {
     }
     if (NameTaken(platform::slots.GetLastError())) return NewFile::kNameTaken;
     if (platform::slots.MoveFileExA(from, to, 0)) return NewFile::kWritten;
-    return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kFailed;
+    return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kRefused;
 }
+
+bool FlushFolderOf(ArgList args) { return platform::slots.FlushFolderOf(args[0].AsText()) != 0; }
 
 bool RemoveFile(ArgList args) { return platform::slots.DeleteFileA(args[0].AsText()) != 0; }
 

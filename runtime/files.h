@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/platform.h"
 #include "runtime/value.h"
 
 namespace runtime {
@@ -22,7 +23,8 @@ enum class ReadFailure {
 ByteSet ReadFileBytes(ArgList args, ReadFailure* why = nullptr);
 // A file's bytes where they lie: a read-only view of the file where the system makes one
 // (on Windows nobody can then write or shorten the file until it is released), else the
-// file read whole into a block as ReadFileBytes reads it.
+// file read whole into a block as ReadFileBytes reads it. The file stays open until its
+// bytes are released, and Intact() says whether they are still the file's.
 class FileBytes {
 public:
     FileBytes() = default;
@@ -36,14 +38,16 @@ public:
     bool opened() const { return opened_; }
     const uint8_t* data() const { return data_; }
     int32_t length() const { return length_; }
-    // The bytes seen are still the file's: false once the file was shortened under its view.
+    // The bytes seen are still the file's: false once anything was written to the file or it
+    // was shortened since it was opened (its stamp changed, or a page of its view was lost).
     bool Intact() const;
 
 private:
     friend FileBytes ViewFileBytes(ArgList args, ReadFailure* why);
     void Swap(FileBytes& other) noexcept;
 
-    void* file_ = nullptr;  // the open file behind a view (only with one)
+    void* file_ = nullptr;  // the open file, while the bytes are held
+    platform::FileStamp stamp_{};  // the file's stamp when it was opened
     const void* view_ = nullptr;
     ByteSet block_ = nullptr;
     const uint8_t* data_ = nullptr;
@@ -61,17 +65,22 @@ FileBytes ViewFileBytes(ArgList args, ReadFailure* why = nullptr);
 bool WriteFileBytes(ArgList args);
 
 enum class NewFile {
-    kWritten,    // created and written in full (or, for a move, given the name)
+    kWritten,    // created, written in full and put on the disk (or, for a move, given the name)
     kNameTaken,  // something already stood at the path; it was not touched
     kFailed,     // not created, or not written in full (the file created is removed again)
+    kRefused,    // a move only: the file system makes neither a second name nor a move
+                 // that replaces nothing; the file keeps its old name
 };
 // Creates the file only where nothing stands at the path (a link, even one whose target is
-// missing, is never followed) and writes the pieces in order, each from where it lies: short
-// pieces gathered into one write, long ones written as they stand, 16 MiB a call at most.
+// missing, is never followed), writes the pieces in order, each from where it lies (short
+// pieces gathered into one write, long ones written as they stand, 16 MiB a call at most),
+// and has the system put them on the disk before the file is closed.
 NewFile WriteNewFilePieces(ConstText path, std::span<const std::span<const uint8_t>> pieces);
 // old path, new path -> gives the file the new name only where nothing stands there; a
 // taken name leaves the file under its old one.
 NewFile MoveToNewName(ArgList args);
+// path -> true when the names of the folder holding it are on the disk.
+bool FlushFolderOf(ArgList args);
 // path -> true when the file was removed.
 bool RemoveFile(ArgList args);
 // path -> true when anything stands at the path: a file, a folder, or a link (even one

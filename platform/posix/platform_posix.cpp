@@ -325,10 +325,10 @@ uint32_t CopiedFromView(int out, const void* data, uint32_t size) {
     const auto at = reinterpret_cast<uintptr_t>(data);
     for (const View& view : views) {
         if (view.fd < 0 || at < view.start.load() || at + size > view.end.load()) continue;
-        off_t from = view.offset + static_cast<off_t>(at - view.start.load());
+        int64_t from = view.offset + static_cast<int64_t>(at - view.start.load());
         uint32_t total = 0;
         while (total < size) {
-            ssize_t n = copy_file_range(view.fd, &from, out, nullptr, size - total, 0);
+            intptr_t n = slots.copy_file_range(view.fd, &from, out, nullptr, size - total, 0);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             total += static_cast<uint32_t>(n);
@@ -397,6 +397,38 @@ int PosixUnmapViewOfFile(const void* address) {
     if (view->fd >= 0) close(view->fd);
     view->fd = -1;
     return munmap(reinterpret_cast<void*>(start), end - start) == 0 ? 1 : 0;
+}
+
+int64_t Nanoseconds(const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; }
+
+int PosixGetFileStamp(FileHandle file, FileStamp* stamp) {
+    struct stat st;
+    if (fstat(FdOf(file), &st) != 0) return 0;
+    *stamp = {{st.st_dev, st.st_ino, static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(Nanoseconds(st.st_mtim)),
+               static_cast<uint64_t>(Nanoseconds(st.st_ctim))}};
+    return 1;
+}
+
+// A file system that has no way to flush a file (EINVAL, ENOTSUP) has nothing more to do.
+int Synced(int fd) {
+    int result;
+    do {
+        result = fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 || errno == EINVAL || errno == ENOTSUP ? 1 : 0;
+}
+
+int PosixFlushFileBuffers(FileHandle file) { return Synced(FdOf(file)); }
+
+int PosixFlushFolderOf(const char* path) {
+    std::string name = GbkToUtf8(path);
+    const size_t cut = name.rfind('/');
+    name = cut == std::string::npos ? "." : cut == 0 ? "/" : name.substr(0, cut);
+    int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int synced = Synced(fd);
+    close(fd);
+    return synced;
 }
 
 // The entry itself: a link counts whether or not its target exists.
@@ -484,7 +516,9 @@ const char* PosixGetCommandLineA() {
             if (!posix::Utf8ToGbkExactly(args[i], &arg)) {
                 // An argument the program cannot name goes over as an empty one, which
                 // names no save: it is not cleaned, and the run ends with status 1.
-                std::fprintf(stderr, "sorrel: %s cannot be written in GBK, the program's encoding; not cleaned.\n",
+                std::fprintf(stderr,
+                             "sorrel: %s cannot be written in GBK, the program's encoding; it is passed on as an "
+                             "empty argument.\n",
                              args[i].c_str());
                 arg.clear();
             }
@@ -597,6 +631,10 @@ const Slots kDefaultSlots = {
     .CreateFileMappingA = PosixCreateFileMappingA,
     .MapViewOfFile = PosixMapViewOfFile,
     .UnmapViewOfFile = PosixUnmapViewOfFile,
+    .GetFileStamp = PosixGetFileStamp,
+    .FlushFileBuffers = PosixFlushFileBuffers,
+    .FlushFolderOf = PosixFlushFolderOf,
+    .copy_file_range = ::copy_file_range,
     .GetModuleHandleA = PosixGetModuleHandleA,
     .LoadLibrary = PosixLoadLibrary,
     .GetProcAddress = PosixGetProcAddress,

@@ -84,6 +84,22 @@ const void* WinMapViewOfFile(FileHandle mapping, uint32_t access, uint32_t offse
 
 int WinUnmapViewOfFile(const void* view) { return ::UnmapViewOfFile(view); }
 
+// The size (both halves) and the last-write time.
+int WinGetFileStamp(FileHandle file, FileStamp* stamp) {
+    DWORD high = 0;
+    const DWORD low = ::GetFileSize(static_cast<HANDLE>(file), &high);
+    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return 0;
+    FILETIME written{};
+    if (!::GetFileTime(static_cast<HANDLE>(file), nullptr, nullptr, &written)) return 0;
+    *stamp = {};
+    stamp->words[0] = (uint64_t{high} << 32) | low;
+    stamp->words[1] = (uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+    return 1;
+}
+
+int WinFlushFileBuffers(FileHandle file) { return ::FlushFileBuffers(static_cast<HANDLE>(file)); }
+int WinFlushFolderOf(const char*) { return 1; }
+
 ModuleHandle WinGetModuleHandleA(const char* name) { return ::GetModuleHandleA(name); }
 
 // Only the system folder is searched, so a library of the same name planted beside the
@@ -225,6 +241,9 @@ const Slots kDefaultSlots = {
     .CreateFileMappingA = WinCreateFileMappingA,
     .MapViewOfFile = WinMapViewOfFile,
     .UnmapViewOfFile = WinUnmapViewOfFile,
+    .GetFileStamp = WinGetFileStamp,
+    .FlushFileBuffers = WinFlushFileBuffers,
+    .FlushFolderOf = WinFlushFolderOf,
     .GetModuleHandleA = WinGetModuleHandleA,
     .LoadLibrary = WinLoadLibrary,
     .GetProcAddress = WinGetProcAddress,

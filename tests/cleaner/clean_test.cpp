@@ -1,5 +1,6 @@
 // The cleaning run on files: the output's name and content, the boxes, and what is left on
 // disk when the output cannot be written.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -102,8 +103,8 @@ uint32_t NotSupported() { return 50; }  // ERROR_NOT_SUPPORTED
 // No file bears a save's name before it is whole, and nothing that stands at a name is
 // opened, emptied or replaced: a name taken at the create of the partial file, or at the
 // move to its name, gives way to the next one; a partial file that cannot be removed stays
-// under its ".part" name only.
-TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
+// under its temporary name only.
+TEST_F(Clean, WritesUnderATemporaryNameAndMovesOnlyToAFreeName) {
     const std::string save = savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")});
     struct Row {
         const char* what;
@@ -115,8 +116,8 @@ TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
         {"a file appears at the name after the check", {{"Colony-A.rws", "x"}},
          [] { platform::slots.PathFileExistsA = NothingExists; }, "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws",
          {"Colony-A.rws", "Colony-A-A.rws"}},
-        {"a partial file left by a run that was stopped", {{"Colony-A.rws.part", "x"}}, [] {},
-         "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.rws.part", "Colony-A-A.rws"}},
+        {"a partial file left by a run that was stopped", {{"Colony-A.tmp", "x"}}, [] {},
+         "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.tmp", "Colony-A-A.rws"}},
         {"a file appears at the name just before the move", {}, [] { platform::slots.CreateHardLinkA = TakenBeforeTheMove; },
          "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A-A.rws", {"Colony-A.rws", "Colony-A-A.rws"}},
         {"no second names on this file system: a move that replaces nothing", {},
@@ -124,7 +125,7 @@ TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
          "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：Colony-A.rws", {"Colony-A.rws"}},
         {"a write that fails, its partial file not removable", {},
          [] { platform::slots.WriteFile = ShortWrite, platform::slots.DeleteFileA = CannotRemove; },
-         "[错误] 错误信息：存档写入失败：Colony-A.rws", {"Colony-A.rws.part"}},
+         "[错误] 错误信息：存档写入失败：Colony-A.rws", {"Colony-A.tmp"}},
     };
     for (const Row& r : rows) {
         SetUp();
@@ -144,11 +145,84 @@ TEST_F(Clean, WritesUnderAPartNameAndMovesOnlyToAFreeName) {
     }
 }
 
-bool refused = false;  // the shortening below: another program's, while the run holds the save
+// What the run asks of the system on the way to the output's name, in order.
+std::string& Calls() {
+    static std::string calls;
+    return calls;
+}
+bool no_new_names = false;  // the file system makes neither a second name nor a move that replaces nothing
+int RecordWrite(platform::FileHandle f, const void* data, uint32_t size, uint32_t* written) {
+    if (!Calls().ends_with("write ")) Calls() += "write ";
+    return platform::DefaultSlots().WriteFile(f, data, size, written);
+}
+int RecordFlush(platform::FileHandle f) {
+    Calls() += "flush ";
+    return platform::DefaultSlots().FlushFileBuffers(f);
+}
+int RecordLink(const char* new_name, const char* existing) {
+    Calls() += "link ";
+    return no_new_names ? 0 : platform::DefaultSlots().CreateHardLinkA(new_name, existing);
+}
+int RecordMove(const char* from, const char* to, uint32_t flags) {
+    Calls() += "move ";
+    return no_new_names ? 0 : platform::DefaultSlots().MoveFileExA(from, to, flags);
+}
+int RecordFolder(const char* path) {
+    Calls() += "folder ";
+    return platform::DefaultSlots().FlushFolderOf(path);
+}
+
+// The output's bytes are on the disk before it takes its name, and its name after. Where the
+// file system gives no new name without replacing, the output is written under its own.
+TEST_F(Clean, FlushesTheOutputBeforeItIsNamed) {
+    const std::string save = savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")});
+    for (bool refused : {false, true}) {
+        SetUp();
+        Put("Colony.rws", save);
+        Calls().clear();
+        no_new_names = refused;
+        platform::slots.WriteFile = RecordWrite, platform::slots.FlushFileBuffers = RecordFlush;
+        platform::slots.CreateHardLinkA = RecordLink, platform::slots.MoveFileExA = RecordMove;
+        platform::slots.FlushFolderOf = RecordFolder, platform::slots.GetLastError = NotSupported;
+        cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str(), {});
+        platform::slots = platform::DefaultSlots();
+        EXPECT_EQ(Calls(), refused ? "write flush link move write flush folder " : "write flush link folder ");
+        EXPECT_EQ(ShownBoxes(), "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path("Colony-A.rws") + "\n");
+        EXPECT_EQ(FileCount(), 2u) << refused;
+        EXPECT_TRUE(report.written() && Get("Colony-A.rws") == literal::Clean(Bytes(save).get()).output) << refused;
+    }
+}
+
+// A save whose output name is as long as the system allows is written: on Linux a name of
+// 255 bytes, on Windows a path of 259 characters.
+TEST_F(Clean, WritesAnOutputNameAtTheSystemsLimit) {
+    const std::string save = savebuild::Save({"Thing_Human10"}, {savebuild::Entry("Human10")});
+    const std::string folder = platform::kConsoleProgram ? Path("") : fs::absolute(dir_).string() + "\\";
+    const size_t output_length = platform::kConsoleProgram ? 255 : 259 - folder.size();
+    const std::string stem(output_length - 6, 'n');  // and "-A.rws"
+    Put(stem + ".rws", save);
+    cleaner::CleanSave((folder + stem + ".rws").c_str(), {});
+    EXPECT_EQ(ShownBoxes(), "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + folder + stem + "-A.rws\n");
+    EXPECT_EQ(Get(stem + "-A.rws"), literal::Clean(Bytes(save).get()).output);
+}
+
+// Another program's work on the save while the run holds it: shortening it to 100 bytes, or
+// rewriting it in place with other bytes of the same length through a handle it opened for
+// writing before the run.
+bool refused = false;
+platform::FileHandle writer = nullptr;
 void Shorten() {
     std::error_code error;
     fs::resize_file(fs::path("clean_test_tmp") / "Colony.rws", 100, error);
     refused = refused || error;
+}
+void Rewrite() {
+    if (writer == nullptr) return;
+    std::string other = testutil::ReadAll(fs::path("clean_test_tmp") / "Colony.rws");
+    std::reverse(other.begin(), other.end());
+    uint32_t written = 0;
+    platform::DefaultSlots().WriteFile(writer, other.data(), static_cast<uint32_t>(other.size()), &written);
+    writer = nullptr;  // once
 }
 const void* ShortenOnceViewed(platform::FileHandle mapping, uint32_t access, uint32_t high, uint32_t low, size_t size) {
     const void* view = platform::DefaultSlots().MapViewOfFile(mapping, access, high, low, size);
@@ -159,30 +233,70 @@ int ShortenAtAWrite(platform::FileHandle f, const void* data, uint32_t size, uin
     Shorten();
     return platform::DefaultSlots().WriteFile(f, data, size, written);
 }
+const void* RewriteOnceViewed(platform::FileHandle mapping, uint32_t access, uint32_t high, uint32_t low, size_t size) {
+    const void* view = platform::DefaultSlots().MapViewOfFile(mapping, access, high, low, size);
+    Rewrite();
+    return view;
+}
+int RewriteOnceRead(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
+    const int ok = platform::DefaultSlots().ReadFile(f, data, size, read);
+    Rewrite();
+    return ok;
+}
+platform::FileHandle RewriteAtTheOutput(const char* path, uint32_t access, uint32_t share, uint32_t creation,
+                                        uint32_t attributes) {
+    if (creation == platform::kCreateNew) Rewrite();
+    return platform::DefaultSlots().CreateFileA(path, access, share, creation, attributes);
+}
 
-// On Linux a save shortened to 100 bytes before the output takes its name gets the read-failure
-// box, whatever was read (lost pages read as zeros), and leaves nothing. Windows refuses the
-// shortening while the run holds the save, and the run writes it.
-TEST_F(Clean, ASaveShortenedWhileHeld) {
+// A save changed before the output takes its name gets the read-failure box, whatever was
+// read (the lost pages of a view read as zeros, the bytes copied after the change are the
+// new ones), and leaves nothing. Windows refuses a shortening while the run holds the save,
+// and the run writes it; a program that held it open for writing before the run can write
+// to it on both systems.
+TEST_F(Clean, ASaveChangedWhileHeld) {
     tools::SampleOptions o;
     o.size = 2000000;
     o.mothballed = 200;  // kept whole: the output's tail is 1.2 MB, written from the view as it lies
     const std::string save = tools::GenerateSave(o);
     const std::string expected = literal::Clean(Bytes(save).get()).output;
-    const bool held = !platform::kConsoleProgram;  // the Windows program
-    for (void (*tweak)() : {+[] { platform::slots.MapViewOfFile = ShortenOnceViewed; },
-                            +[] { platform::slots.WriteFile = ShortenAtAWrite; }}) {
+    const bool windows = !platform::kConsoleProgram;
+    struct Row {
+        const char* what;
+        void (*tweak)();
+        bool rewritten;  // else shortened
+    } rows[] = {
+        {"shortened once viewed", [] { platform::slots.MapViewOfFile = ShortenOnceViewed; }, false},
+        {"shortened at a write", [] { platform::slots.WriteFile = ShortenAtAWrite; }, false},
+        {"rewritten as it is read", [] { platform::slots.MapViewOfFile = RewriteOnceViewed, platform::slots.ReadFile = RewriteOnceRead; },
+         true},
+        {"rewritten as the output is made", [] { platform::slots.CreateFileA = RewriteAtTheOutput; }, true},
+    };
+    for (const Row& r : rows) {
         SetUp();
         Put("Colony.rws", save);
+        // An old save, as saves are: a change now cannot keep its times.
+        using Time = fs::file_time_type;
+        fs::last_write_time(dir_ / "Colony.rws", fs::last_write_time(dir_ / "Colony.rws") -
+                                                     Time::duration(3600 * Time::period::den / Time::period::num));
+        platform::FileHandle held = r.rewritten ? platform::slots.CreateFileA(Path("Colony.rws").c_str(), platform::kGenericWrite,
+                                                                               platform::kFileShareReadWrite, platform::kOpenExisting,
+                                                                               platform::kFileAttributeArchive)
+                                                : nullptr;
+        writer = held;
         refused = false;
-        tweak();
+        r.tweak();
         cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str(), {});
         platform::slots = platform::DefaultSlots();
-        EXPECT_EQ(refused, held);
-        EXPECT_EQ(ShownBoxes(), held ? "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path("Colony-A.rws") + "\n"
-                                     : "[错误] 错误信息：存档读取失败：" + Path("Colony.rws") + "\n");
-        EXPECT_EQ(report.written() ? Get("Colony-A.rws") : "", held ? expected : "");
-        EXPECT_EQ(FileCount(), held ? 2u : 1u);
+        if (held != nullptr) platform::slots.CloseHandle(held);
+        const bool written = windows && !r.rewritten;
+        EXPECT_EQ(refused, written) << r.what;
+        EXPECT_EQ(writer, nullptr) << r.what;
+        EXPECT_EQ(ShownBoxes(), written ? "[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为：" + Path("Colony-A.rws") + "\n"
+                                        : "[错误] 错误信息：存档读取失败：" + Path("Colony.rws") + "\n")
+            << r.what;
+        EXPECT_EQ(report.written() ? Get("Colony-A.rws") : "", written ? expected : "") << r.what;
+        EXPECT_EQ(FileCount(), written ? 2u : 1u) << r.what;
     }
 }
 

@@ -108,7 +108,7 @@ args() {
 }
 said() {  # LINE OUTPUT_NAME: yes when that line of standard error sums up the save written
     sed -n "$1p" "$work/stderr" |
-        grep -Eq "^Two Words.rws: [0-9]+\.[0-9] KB -> $2 [0-9]+\.[0-9] KB \(2 leaders, 1 held pawns; 3 living pawns removed\)\$" &&
+        grep -Eq "^Two Words.rws: [0-9]+\.[0-9] KB -> $2 [0-9]+\.[0-9] KB \(2 leaders, 1 held pawn; 3 living pawns removed\)\$" &&
         echo yes || cat "$work/stderr"
 }
 args "$saves/Two Words.rws"
@@ -185,6 +185,13 @@ args 賊窩.rws 淺灘/誠.rws
 expect "the summary names the file whole" "賊窩.rws -> 賊窩-A.rws
 誠.rws -> 誠-A.rws" "$(sed -E 's/^(.*): [0-9.]+ KB -> (.*) [0-9.]+ KB .*$/\1 -> \2/' "$work/stderr")"
 
+# An empty argument names no save: said on standard error, the next save still cleaned.
+args "" 賊窩.rws
+expect "an empty argument: told, the next save cleaned, exit status 1" "sorrel: an empty argument names no save; not cleaned
+(1 leader, 0 held pawns; 2 living pawns removed) ${success}賊窩-A-A.rws 1" \
+    "$(sed -n 1p "$work/stderr")
+$(grep -o '([0-9]* leader.*)' "$work/stderr") $out $code"
+
 # Stopped at any moment of the run, the program leaves no file with a save's name but the
 # whole output: a save whose output is half as large as itself, killed at fractions of the
 # time a whole run takes here (the write is its last quarter or so).
@@ -203,7 +210,7 @@ for percent in 10 50 70 78 84 88 92 96 100; do
         [ -e "$f" ] || continue
         cmp -s "$f" "$work/whole/Big-A.rws" || echo "killed after $wait s: $f is not the whole output"
     done
-    rm -f Big-A*.rws Big-A*.part
+    rm -f Big-A*.rws Big-A*.tmp
 done >"$work/kills"
 expect "killed at any moment: no partial output under a save's name" "" "$(cat "$work/kills")"
 rm -f Big.rws
@@ -220,7 +227,7 @@ if [ $? -ne 0 ] && [ -z "$out" ]; then  # no namespace, or no mount in it
 else
     expect "without /proc: the save given is cleaned" "${success}Colony-A-A-A-A.rws" "$out"
 fi
-expect "no partial output left anywhere" "" "$(ls -A | grep '\.part$')"
+expect "no partial output left anywhere" "" "$(ls -A | grep '\.tmp$')"
 
 expect "every output is XML, each pawn once" "" "$(unsound .)"
 expect "every save read is unchanged" "$read_before" "$(inputs . && md5sum 'Odd"Name\.rws')"

@@ -159,6 +159,8 @@ before=$(listing)
 expect "a path that names nothing" "box: [错误] 错误信息：存档不存在：$windows_saves\\Nothing.rws
 exit: 1" "$(drive_args "$windows_saves\\Nothing.rws")"
 expect "a path that names nothing: nothing written" "$before" "$(listing)"
+expect "an empty argument names no save" "box: [错误] 错误信息：存档不存在：
+exit: 1" "$(drive_args "")"
 expect "other layouts" "$success\\Compact-A.rws
 $success\\Spaces-A.rws
 exit: 0" "$(drive_args "$windows_saves\\Compact.rws" "$windows_saves\\Spaces.rws")"
@@ -188,7 +190,7 @@ exit: 0 ${pinned#*:}" "$(drive_args "$windows_saves\\$name.rws") $(sha256sum <"$
 done
 
 expect "every output is XML, each pawn once" "" "$(unsound "$saves")"
-expect "no partial output left (the output is written under .part, then moved)" "" "$(ls -A "$saves" | grep '\.part$')"
+expect "no partial output left (the output is written under .tmp, then moved)" "" "$(ls -A "$saves" | grep '\.tmp$')"
 expect "every save read is unchanged" "$read_before" "$(inputs "$saves")"
 
 exit $failed

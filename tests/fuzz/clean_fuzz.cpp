@@ -1,7 +1,8 @@
-// libFuzzer target: the whole cleaning of one input in memory, plus the two entry scans at a
-// start taken from the input and the walk over the input's items. Boxes are swallowed;
-// nothing may crash, hang or trip a sanitizer, and every output is the input with the list's
-// content replaced by whitespace and whole items of the input's list, no own id twice.
+// libFuzzer target: the whole cleaning of one input in memory, without and with the
+// mothballed list cleaned, plus the two entry scans at a start taken from the input and the
+// walk over the input's items. Boxes are swallowed; nothing may crash, hang or trip a
+// sanitizer, and every output is the input with each list it cleans holding whitespace and
+// whole items of the input's list, no own id twice.
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
@@ -30,22 +31,8 @@ bool OnlySpace(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return cleaner::IsXmlSpace(static_cast<uint8_t>(c)); });
 }
 
-// The output keeps the input after the list, and before it too unless entries of the list of
-// pawns kept whatever happens went; in the list, only whitespace and whole items of the
-// input's list, each own id once.
-void CheckWhole(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pieces) {
-    const cleaner::PawnSection section = cleaner::CutPawnSection(file);
-    std::string out;
-    for (cleaner::SaveView piece : pieces) out += Of(piece);
-    const std::string_view in = Of(file), written = out;
-    const bool forgets = !cleaner::FindKeptForever(file, section).empty();
-    const size_t tail = in.size() - static_cast<size_t>(section.z) + 1;
-    const size_t head = forgets ? written.find("<pawnsAlive>") + 12 : static_cast<size_t>(section.a) + 11;
-    if (written.size() < head + tail || (!forgets && written.substr(0, head) != in.substr(0, head)) ||
-        written.substr(written.size() - tail) != in.substr(in.size() - tail))
-        __builtin_trap();
-    const std::string_view list = written.substr(head, written.size() - head - tail);
-    const std::string_view content = Of(section.Content());
+// In `list`, only whitespace and whole items of `content`, each own id once.
+void CheckItems(std::string_view list, std::string_view content) {
     std::set<std::string_view> ids;
     size_t at = 0;
     for (const cleaner::ListItem& item : cleaner::TopLevelItems({reinterpret_cast<const uint8_t*>(list.data()),
@@ -59,6 +46,47 @@ void CheckWhole(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pi
     if (!OnlySpace(list.substr(at))) __builtin_trap();
 }
 
+std::string Joined(const std::vector<cleaner::SaveView>& pieces) {
+    std::string out;
+    for (cleaner::SaveView piece : pieces) out += Of(piece);
+    return out;
+}
+
+// The output keeps the input after the list, and before it too unless entries of the list of
+// pawns kept whatever happens went; in the list, only whitespace and whole items of the
+// input's list.
+void CheckWhole(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pieces) {
+    const cleaner::PawnSection section = cleaner::CutPawnSection(file);
+    const std::string out = Joined(pieces);
+    const std::string_view in = Of(file), written = out;
+    const bool forgets = !cleaner::FindKeptForever(file, section).empty();
+    const size_t tail = in.size() - static_cast<size_t>(section.z) + 1;
+    const size_t head = forgets ? written.find("<pawnsAlive>") + 12 : static_cast<size_t>(section.a) + 11;
+    if (written.size() < head + tail || (!forgets && written.substr(0, head) != in.substr(0, head)) ||
+        written.substr(written.size() - tail) != in.substr(in.size() - tail))
+        __builtin_trap();
+    CheckItems(written.substr(head, written.size() - head - tail), Of(section.Content()));
+}
+
+// With the mothballed list cleaned too: from the living list's closing tag on, the output is
+// the input but for that list's content, which holds only whitespace and whole items of the
+// input's.
+void CheckMothballed(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pieces) {
+    const cleaner::PawnSection section = cleaner::CutPawnSection(file);
+    const cleaner::MothballedList list = cleaner::FindMothballed(file, section);
+    if (!list.present) return;
+    const std::string out = Joined(pieces);
+    const std::string_view in = Of(file), written = out;
+    const auto from = static_cast<size_t>(list.from), to = static_cast<size_t>(list.to);
+    const std::string_view between = in.substr(static_cast<size_t>(section.z) - 1, from - static_cast<size_t>(section.z) + 1);
+    const size_t tail = in.size() - to, at = written.find(between);
+    if (written.size() < tail || written.substr(written.size() - tail) != in.substr(to) ||
+        at == std::string_view::npos || at + between.size() > written.size() - tail)
+        __builtin_trap();
+    const size_t start = at + between.size();
+    CheckItems(written.substr(start, written.size() - tail - start), Of(list.content));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -67,6 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const cleaner::SaveView file{size > 0 ? data : nullptr, static_cast<int32_t>(size)};
     cleaner::Pruned pruned = cleaner::CleanBytes(file, {});
     if (pruned.halt == cleaner::Halt::kNone) CheckWhole(file, pruned.pieces);
+    cleaner::CleanOptions mothballed;
+    mothballed.mothballed = true;
+    pruned = cleaner::CleanBytes(file, mothballed);
+    if (pruned.halt == cleaner::Halt::kNone) CheckMothballed(file, pruned.pieces);
 
     if (size >= 2) {
         int32_t start = static_cast<int32_t>(data[0] | (data[1] << 8)) - 100;
