@@ -127,14 +127,11 @@ runtime::NewFile WriteAtFreeName(Pieces pieces, bool temporary, OwnedText* targe
     }
 }
 
-// Gives the file written the first free "-A" name from `*target` on; `*file` follows it.
-runtime::NewFile MoveToFreeName(OwnedText* file, OwnedText* target) {
+// Gives the file written the first free "-A" name from `*target` on.
+runtime::NewFile MoveToFreeName(runtime::ConstText file, OwnedText* target) {
     runtime::NewFile result;
-    while ((result = runtime::MoveToNewName({OfText(file->get()), OfText(target->get())})) ==
-           runtime::NewFile::kNameTaken) {
+    while ((result = runtime::MoveToNewName({OfText(file), OfText(target->get())})) == runtime::NewFile::kNameTaken)
         *target = BuildOutputPath(target->get());
-    }
-    if (result == runtime::NewFile::kWritten) *file = OwnedText(runtime::ConcatText({target->get()}));
     return result;
 }
 
@@ -156,7 +153,7 @@ OwnedText WriteOutput(runtime::ConstText save_path, const runtime::FileBytes& sa
     runtime::NewFile result = WriteAtFreeName(pieces, true, &target, &file);
     bool intact = save.Intact();  // every byte of the output is copied by now
     if (result == runtime::NewFile::kWritten && intact) {
-        result = MoveToFreeName(&file, &target);
+        result = MoveToFreeName(file.get(), &target);
         if (result == runtime::NewFile::kRefused) {
             runtime::RemoveFile({OfText(file.get())});
             result = WriteAtFreeName(pieces, false, &target, &file);
