@@ -31,17 +31,22 @@ bool OnlySpace(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return cleaner::IsXmlSpace(static_cast<uint8_t>(c)); });
 }
 
-// In `list`, only whitespace and whole items of `content`, each own id once.
-void CheckItems(std::string_view list, std::string_view content) {
+// The output ends as the input does from `kept` on; before that, from `start`, it holds only
+// whitespace and whole items of `content`, each own id once.
+void CheckList(std::string_view in, std::string_view written, size_t start, size_t kept, std::string_view content) {
+    const size_t tail = in.size() - kept;
+    if (start > written.size() || written.size() - start < tail || written.substr(written.size() - tail) != in.substr(kept))
+        __builtin_trap();
+    const std::string_view list = written.substr(start, written.size() - tail - start);
     std::set<std::string_view> ids;
     size_t at = 0;
     for (const cleaner::ListItem& item : cleaner::TopLevelItems({reinterpret_cast<const uint8_t*>(list.data()),
                                                                  static_cast<int32_t>(list.size())})) {
         const std::string_view bytes = Of(item.bytes);
-        const size_t start = static_cast<size_t>(bytes.data() - list.data());
-        if (!OnlySpace(list.substr(at, start - at)) || content.find(bytes) == std::string_view::npos) __builtin_trap();
+        const size_t begin = static_cast<size_t>(bytes.data() - list.data());
+        if (!OnlySpace(list.substr(at, begin - at)) || content.find(bytes) == std::string_view::npos) __builtin_trap();
         if (item.HasOwnId() && !ids.insert(item.OwnId()).second) __builtin_trap();
-        at = start + bytes.size();
+        at = begin + bytes.size();
     }
     if (!OnlySpace(list.substr(at))) __builtin_trap();
 }
@@ -52,39 +57,30 @@ std::string Joined(const std::vector<cleaner::SaveView>& pieces) {
     return out;
 }
 
-// The output keeps the input after the list, and before it too unless entries of the list of
-// pawns kept whatever happens went; in the list, only whitespace and whole items of the
-// input's list.
+// The output keeps the input after the living list, and before it too unless entries of the
+// list of pawns kept whatever happens went.
 void CheckWhole(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pieces) {
     const cleaner::PawnSection section = cleaner::CutPawnSection(file);
     const std::string out = Joined(pieces);
-    const std::string_view in = Of(file), written = out;
+    const std::string_view in = Of(file);
     const bool forgets = !cleaner::FindKeptForever(file, section).empty();
-    const size_t tail = in.size() - static_cast<size_t>(section.z) + 1;
-    const size_t head = forgets ? written.find("<pawnsAlive>") + 12 : static_cast<size_t>(section.a) + 11;
-    if (written.size() < head + tail || (!forgets && written.substr(0, head) != in.substr(0, head)) ||
-        written.substr(written.size() - tail) != in.substr(in.size() - tail))
-        __builtin_trap();
-    CheckItems(written.substr(head, written.size() - head - tail), Of(section.Content()));
+    const size_t head = forgets ? out.find("<pawnsAlive>") + 12 : static_cast<size_t>(section.a) + 11;
+    if (!forgets && out.compare(0, head, in.substr(0, head)) != 0) __builtin_trap();
+    CheckList(in, out, head, static_cast<size_t>(section.z) - 1, Of(section.Content()));
 }
 
-// With the mothballed list cleaned too: from the living list's closing tag on, the output is
-// the input but for that list's content, which holds only whitespace and whole items of the
-// input's.
+// With the mothballed list cleaned too, the output keeps the input from the living list's
+// closing tag through the mothballed list's opening tag, and after that list.
 void CheckMothballed(cleaner::SaveView file, const std::vector<cleaner::SaveView>& pieces) {
     const cleaner::PawnSection section = cleaner::CutPawnSection(file);
     const cleaner::MothballedList list = cleaner::FindMothballed(file, section);
     if (!list.present) return;
     const std::string out = Joined(pieces);
-    const std::string_view in = Of(file), written = out;
-    const auto from = static_cast<size_t>(list.from), to = static_cast<size_t>(list.to);
-    const std::string_view between = in.substr(static_cast<size_t>(section.z) - 1, from - static_cast<size_t>(section.z) + 1);
-    const size_t tail = in.size() - to, at = written.find(between);
-    if (written.size() < tail || written.substr(written.size() - tail) != in.substr(to) ||
-        at == std::string_view::npos || at + between.size() > written.size() - tail)
-        __builtin_trap();
-    const size_t start = at + between.size();
-    CheckItems(written.substr(start, written.size() - tail - start), Of(list.content));
+    const std::string_view in = Of(file);
+    const auto z = static_cast<size_t>(section.z) - 1, from = static_cast<size_t>(list.from);
+    const size_t at = out.find(in.substr(z, from - z));
+    if (at == std::string::npos) __builtin_trap();
+    CheckList(in, out, at + from - z, static_cast<size_t>(list.to), Of(list.content));
 }
 
 }  // namespace
