@@ -154,17 +154,6 @@ const void* ViewWhole(platform::FileHandle file, uint32_t size) {
 
 }  // namespace
 
-ByteSet ReadFileBytes(ArgList args, ReadFailure* why) {
-    ReadFailure unused;
-    ReadFailure& failure = why != nullptr ? *why : unused;
-    OpenFile file{platform::InvalidFile()};
-    uint32_t size = 0;
-    if (!OpenWhole(args[0].AsText(), platform::kFileShareReadWrite, file, size, failure)) return nullptr;
-    ByteSet block = ReadBlock(file.handle, size);
-    if (block != nullptr) failure = ReadFailure::kNone;
-    return block;
-}
-
 bool WriteFileBytes(ArgList args) {
     OpenFile file{platform::slots.CreateFileA(args[0].AsText(), platform::kGenericWrite, 0,
                                               platform::kCreateAlways,

@@ -18,12 +18,9 @@ enum class ReadFailure {
     kMissing,     // nothing stands at the path, or a folder on the way is missing
     kUnreadable,  // it cannot be opened, is no disk file, is too big, or its read failed or came short
 };
-// path -> new ByteSet of the whole file (length 0 for an empty file), or null when the
-// file cannot be opened or read whole; `*why` (when given) says which.
-ByteSet ReadFileBytes(ArgList args, ReadFailure* why = nullptr);
 // A file's bytes where they lie: a read-only view of the file where the system makes one
 // (on Windows nobody can then write or shorten the file until it is released), else the
-// file read whole into a block as ReadFileBytes reads it. The file stays open until its
+// file read whole into a block. The file stays open until its
 // bytes are released, and Intact() says whether they are still the file's.
 class FileBytes {
 public:
@@ -54,9 +51,10 @@ private:
     int32_t length_ = 0;
     bool opened_ = false;
 };
-// path -> the whole file's bytes, opened() false when the file cannot be opened or seen
-// whole (`*why` says why), under the same limits as ReadFileBytes. A file another program
-// holds open for writing, or one the system cannot view, is read whole instead.
+// path -> the whole file's bytes (none for an empty file), opened() false when the file
+// cannot be opened or seen whole (`*why` says why: a disk file under 2 GiB, read in full). A
+// file another program holds open for writing, or one the system cannot view, is read whole
+// instead.
 FileBytes ViewFileBytes(ArgList args, ReadFailure* why = nullptr);
 
 // path, byte sets... -> true when the file was created (or emptied) and every byte set
