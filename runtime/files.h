@@ -20,8 +20,8 @@ enum class ReadFailure {
 };
 // A file's bytes where they lie: a read-only view of the file where the system makes one
 // (on Windows nobody can then write or shorten the file until it is released), else the
-// file read whole into a block. The file stays open until its
-// bytes are released, and Intact() says whether they are still the file's.
+// file read whole into a block. The file stays open until its bytes are released, and
+// Intact() says whether they are still the file's.
 class FileBytes {
 public:
     FileBytes() = default;
