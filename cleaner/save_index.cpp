@@ -1,0 +1,288 @@
+// The index, built by one sink of the tokenizer's events as the save streams past.
+#include "cleaner/save_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "cleaner/tokenizer.h"
+
+namespace cleaner {
+
+namespace {
+
+constexpr char kReference[] = "Thing_";
+constexpr size_t kReferenceLength = sizeof kReference - 1;
+constexpr size_t kTextLimit = 256;  // longer texts are no id and no reference
+
+// What an open element is to the index.
+enum class Role : uint8_t {
+    kOther,
+    kFactions,    // the faction section
+    kLeader,      // a "leader" element inside it
+    kReferences,  // a region whose texts are references that hold pawns
+    kList,        // one of the lists of world pawns
+    kItem,        // a top-level item of a list
+    kOwnId,       // an item's first "id" child
+    kId,          // any other "id" element inside an item of the living list
+};
+
+struct Frame {
+    Role role;
+    ItemList* list;  // kList, kItem: the list
+    int64_t begin;   // the start tag's offset
+    bool plain;      // the start tag is spelled exactly "<" + name + ">"
+    bool id_seen;    // kItem: an "id" child has opened
+};
+
+class Indexer {
+public:
+    explicit Indexer(SaveIndex& index) : index_(index) {}
+
+    void Tag(const cleaner::Tag& tag) {
+        if (text_parts_ > 0) TakeText();
+        if (tag.kind == Tag::kEnd) {
+            Close(tag);
+        } else {
+            Open(tag);
+            if (tag.kind == Tag::kEmpty) Close(tag);
+        }
+        wants_ = WantsTextHere();
+    }
+    bool WantsText() const { return wants_; }
+    void Text(int64_t at, const uint8_t* bytes, size_t n) {
+        if (text_parts_++ == 0) {
+            text_.clear();
+            text_joined_ = true;
+            text_long_ = false;
+        } else if (at != text_end_) {
+            text_joined_ = false;  // markup stood between the parts
+        }
+        text_end_ = at + static_cast<int64_t>(n);
+        if (text_.size() + n > kTextLimit) text_long_ = true;
+        else text_.append(reinterpret_cast<const char*>(bytes), n);
+    }
+
+private:
+    Role RoleOf(const cleaner::Tag& tag) const {
+        const std::string_view name = tag.long_name ? std::string_view() : tag.name;
+        const Frame* parent = stack_.empty() ? nullptr : &stack_.back();
+        if (parent != nullptr && parent->role == Role::kList) return Role::kItem;
+        if (item_depth_ > 0) {
+            if (name != "id") return Role::kOther;  // nothing inside a pawn opens a region
+            if (parent->role == Role::kItem && !parent->id_seen && parent->list != &index_.kept_forever)
+                return Role::kOwnId;
+            return living_item_ ? Role::kId : Role::kOther;
+        }
+        switch (name.size()) {
+            case 6: return factions_depth_ > 0 && name == "leader" ? Role::kLeader : Role::kOther;
+            case 10: return name == "pawnsAlive" && !index_.living.open.Present() ? Role::kList : Role::kOther;
+            case 12:
+                if (name == "worldObjects" && !world_objects_) return Role::kReferences;
+                return name == "questManager" && !quests_ ? Role::kReferences : Role::kOther;
+            case 14:
+                if (name == "factionManager" && !index_.factions.Present()) return Role::kFactions;
+                return factions_depth_ > 0 && name == "kidnappedPawns" ? Role::kReferences : Role::kOther;
+            case 15:
+                return name == "pawnsMothballed" && index_.living.open.Present() && !index_.mothballed.open.Present()
+                           ? Role::kList
+                           : Role::kOther;
+            case 31:
+                return name == "pawnsForcefullyKeptAsWorldPawns" && !index_.living.open.Present() &&
+                               !index_.kept_forever.open.Present()
+                           ? Role::kList
+                           : Role::kOther;
+            default: return Role::kOther;
+        }
+    }
+
+    void Open(const cleaner::Tag& tag) {
+        const auto plain = tag.end - tag.begin == static_cast<int64_t>(tag.name.size()) + 2;
+        Frame frame{RoleOf(tag), nullptr, tag.begin, plain, false};
+        switch (frame.role) {
+            case Role::kFactions:
+                index_.factions.begin = tag.begin;
+                ++factions_depth_;
+                break;
+            case Role::kReferences:
+                world_objects_ = world_objects_ || tag.name == "worldObjects";
+                quests_ = quests_ || tag.name == "questManager";
+                ++references_depth_;
+                break;
+            case Role::kList:
+                frame.list = tag.name == "pawnsAlive" ? &index_.living
+                             : tag.name == "pawnsMothballed" ? &index_.mothballed
+                                                             : &index_.kept_forever;
+                frame.list->open = {tag.begin, tag.end};
+                if (frame.list == &index_.living) StartMarkers();
+                break;
+            case Role::kItem:
+                frame.list = stack_.back().list;
+                frame.list->items.push_back(Item{static_cast<int32_t>(tag.begin), -1, 0, 0, false});
+                living_item_ = frame.list == &index_.living;
+                ++item_depth_;
+                break;
+            case Role::kOwnId:
+                stack_.back().id_seen = true;
+                ++item_depth_;
+                break;
+            default:
+                if (item_depth_ > 0) ++item_depth_;
+                break;
+        }
+        stack_.push_back(frame);
+        leaf_ = false;
+    }
+
+    void Close(const cleaner::Tag& tag) {
+        if (stack_.empty()) return;
+        const Frame frame = stack_.back();
+        stack_.pop_back();
+        const std::string_view text = leaf_ ? std::string_view(text_) : std::string_view();
+        leaf_ = false;
+        switch (frame.role) {
+            case Role::kFactions:
+                index_.factions.end = tag.end;
+                --factions_depth_;
+                break;
+            case Role::kLeader:
+                if (IsReference(text)) index_.leaders.push_back(index_.Keep(text.substr(kReferenceLength)));
+                break;
+            case Role::kReferences: --references_depth_; break;
+            case Role::kList: frame.list->close = {tag.kind == Tag::kEmpty ? -1 : tag.begin, tag.end}; break;
+            case Role::kItem: {
+                Item& item = frame.list->items.back();
+                item.end = static_cast<int32_t>(tag.end);
+                if (frame.list == &index_.kept_forever && IsReference(text)) SetId(item, text.substr(kReferenceLength));
+                living_item_ = false;
+                --item_depth_;
+                break;
+            }
+            case Role::kOwnId:
+                SetId(stack_.back().list->items.back(), text);
+                Marker(frame, tag, text);
+                --item_depth_;
+                break;
+            case Role::kId:
+                Marker(frame, tag, text);
+                --item_depth_;
+                break;
+            default:
+                if (item_depth_ > 0) --item_depth_;
+                break;
+        }
+    }
+
+    // The text just before the tag now read stood in the element open now: it is that
+    // element's whole text when the tag closes it (and no child came between).
+    void TakeText() {
+        text_parts_ = 0;
+        leaf_ = !text_long_;
+        if (references_depth_ > 0 && leaf_ && IsReference(text_) && text_.size() > kReferenceLength)
+            index_.held.push_back(index_.Keep(std::string_view(text_).substr(kReferenceLength)));
+    }
+
+    static bool IsReference(std::string_view text) { return text.substr(0, kReferenceLength) == kReference; }
+
+    void SetId(Item& item, std::string_view id) {
+        const IdRef ref = index_.Keep(id);
+        item.id = ref.at;
+        item.id_length = ref.length;
+        item.has_id = true;
+    }
+
+    // The leaders' ids are looked for in the living list when they were named before it.
+    void StartMarkers() {
+        index_.markers.assign(index_.leaders.size(), -1);
+        if (index_.factions.end < 0) return;
+        for (size_t i = 0; i < index_.leaders.size(); ++i) wanted_[std::string(index_.Id(index_.leaders[i]))].push_back(i);
+        unmarked_ = wanted_.size();
+    }
+
+    // An "id" element in an item of the living list: the first with each leader's id is that
+    // leader's marker, where it is spelled "<id>" + id + "</id>".
+    void Marker(const Frame& frame, const cleaner::Tag& tag, std::string_view text) {
+        if (unmarked_ == 0 || !living_item_) return;
+        auto found = wanted_.find(std::string(text));
+        if (found == wanted_.end()) return;
+        const bool literal = frame.plain && tag.kind == Tag::kEnd && tag.end - tag.begin == 5 && text_joined_;
+        if (!literal) index_.marker_spelled_otherwise = true;
+        for (size_t i : found->second) index_.markers[i] = frame.begin;
+        wanted_.erase(found);
+        --unmarked_;
+    }
+
+    bool WantsTextHere() const {
+        if (references_depth_ > 0) return true;
+        if (stack_.empty()) return false;
+        switch (stack_.back().role) {
+            case Role::kLeader:
+            case Role::kOwnId: return true;
+            case Role::kId: return unmarked_ > 0;
+            case Role::kItem: return stack_.back().list == &index_.kept_forever;
+            default: return false;
+        }
+    }
+
+    SaveIndex& index_;
+    std::vector<Frame> stack_;
+    int factions_depth_ = 0, references_depth_ = 0, item_depth_ = 0;
+    bool living_item_ = false, world_objects_ = false, quests_ = false;
+    bool wants_ = false;
+    std::string text_;
+    int64_t text_end_ = 0;
+    size_t text_parts_ = 0;
+    bool text_joined_ = true, text_long_ = false, leaf_ = false;
+    std::unordered_map<std::string, std::vector<size_t>> wanted_;
+    size_t unmarked_ = 0;
+};
+
+// Items the file ended inside of are no items.
+void DropOpenItems(ItemList& list) {
+    while (!list.items.empty() && list.items.back().end < 0) list.items.pop_back();
+}
+
+}  // namespace
+
+IdRef SaveIndex::Keep(std::string_view id) {
+    const IdRef ref{static_cast<uint32_t>(arena_.size()), static_cast<uint16_t>(std::min<size_t>(id.size(), UINT16_MAX))};
+    arena_.append(id.substr(0, ref.length));
+    return ref;
+}
+
+bool IndexSave(SaveSource& source, SaveIndex* index) {
+    index->size = source.Size();
+    Indexer indexer(*index);
+    Tokenizer<Indexer> tokenizer(indexer);
+    int64_t at = 0;
+    for (std::span<const uint8_t> chunk;;) {
+        if (!source.Next(&chunk)) return false;
+        if (chunk.empty()) break;
+        if (index->first_nul < 0) {
+            const void* nul = std::memchr(chunk.data(), 0, chunk.size());
+            if (nul != nullptr) index->first_nul = at + (static_cast<const uint8_t*>(nul) - chunk.data());
+        }
+        tokenizer.Feed(chunk.data(), chunk.size());
+        at += static_cast<int64_t>(chunk.size());
+    }
+    index->complete = tokenizer.Complete();
+    index->markers.resize(index->leaders.size(), -1);  // leaders named after the list have none there
+    for (ItemList* list : {&index->living, &index->mothballed, &index->kept_forever}) DropOpenItems(*list);
+    return at == index->size;
+}
+
+bool MemorySource::Next(std::span<const uint8_t>* chunk) {
+    const size_t n = std::min(chunk_, bytes_.size() - at_);
+    *chunk = bytes_.subspan(at_, n);
+    at_ += n;
+    return true;
+}
+
+bool MemorySource::ReadAt(int64_t offset, uint8_t* out, size_t n) {
+    if (offset < 0 || static_cast<uint64_t>(offset) > bytes_.size() || n > bytes_.size() - static_cast<size_t>(offset))
+        return false;
+    if (n > 0) std::memcpy(out, bytes_.data() + offset, n);
+    return true;
+}
+
+}  // namespace cleaner

@@ -1,0 +1,79 @@
+// What one pass over the save's markup finds for the rules, as file offsets (0-based): the
+// lists of world pawns with their top-level items, the faction leaders, the references that
+// hold pawns elsewhere, and where the id of each leader first stands in the living list.
+// Nothing of the save is copied but the ids, a few bytes each, into one arena.
+//
+// The regions are elements found by name, the first of each: "factionManager" (its
+// "leader" references and "kidnappedPawns" lists), "worldObjects" and "questManager" (every
+// text that is a reference "Thing_" + id), the lists "pawnsAlive", then
+// "pawnsForcefullyKeptAsWorldPawns" before it and "pawnsMothballed" after it. A list's
+// items are its child elements; an item's own id is the text of its first "id" child (in
+// the list of pawns kept whatever happens, the item's own text "Thing_" + id).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cleaner/source.h"
+
+namespace cleaner {
+
+struct Span {
+    int64_t begin = -1, end = -1;  // [begin, end); begin -1 when absent
+    bool Present() const { return begin >= 0; }
+};
+
+// A top-level item of a list. The save is under 2 GiB, so its offsets fit 32 bits.
+struct Item {
+    int32_t begin, end;  // from its "<" through the ">" that ends it
+    uint32_t id;         // its own id in the arena, when it has one
+    uint16_t id_length;
+    bool has_id;
+};
+
+struct ItemList {
+    Span open, close;  // the list's start tag and end tag (an empty-element list has no end tag)
+    std::vector<Item> items;
+    bool Present() const { return open.Present() && close.Present(); }
+    // The content between the tags.
+    int64_t ContentBegin() const { return open.end; }
+    int64_t ContentEnd() const { return close.begin; }
+};
+
+// A reference's id in the arena.
+struct IdRef {
+    uint32_t at;
+    uint16_t length;
+};
+
+class SaveIndex {
+public:
+    int64_t size = 0;
+    int64_t first_nul = -1;  // the offset of the first NUL byte of the file, or -1
+    bool complete = false;   // the markup ended outside every tag, comment and section
+
+    Span factions;
+    std::vector<IdRef> leaders;  // "Thing_" references in the faction section's "leader" elements, in order
+    std::vector<IdRef> held;     // references in kidnapped lists, world objects and the quest manager
+    ItemList living, mothballed, kept_forever;
+    // By leader: the offset of the first "<id>" + id + "</id>" in the living list, spelled so,
+    // or -1 (also when the leaders were named after the list).
+    std::vector<int64_t> markers;
+    // A leader's first "id" element in the living list is spelled otherwise (attributes,
+    // blanks, markup inside): the text positions the cuts rely on are not the structure's.
+    bool marker_spelled_otherwise = false;
+
+    std::string_view Id(IdRef ref) const { return {arena_.data() + ref.at, ref.length}; }
+    std::string_view Id(const Item& item) const { return {arena_.data() + item.id, item.id_length}; }
+    IdRef Keep(std::string_view id);
+
+private:
+    std::string arena_;
+};
+
+// The index of the save `source` holds, read front to back once. False when a read failed.
+bool IndexSave(SaveSource& source, SaveIndex* index);
+
+}  // namespace cleaner

@@ -1,0 +1,37 @@
+// Where the cleaner reads a save from: front to back in chunks, once, and then a few short
+// stretches again by offset. The run reads the save's file; tests and the fuzz target read
+// bytes in memory the same way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace cleaner {
+
+class SaveSource {
+public:
+    virtual ~SaveSource() = default;
+    virtual int64_t Size() const = 0;
+    // The next chunk, empty at the end; false when the read failed or came up short.
+    virtual bool Next(std::span<const uint8_t>* chunk) = 0;
+    // The `n` bytes at `offset` into `out`; false when they cannot all be read.
+    virtual bool ReadAt(int64_t offset, uint8_t* out, size_t n) = 0;
+};
+
+// Bytes in memory, handed out `chunk` bytes at a time.
+class MemorySource : public SaveSource {
+public:
+    explicit MemorySource(std::span<const uint8_t> bytes, size_t chunk = 256 * 1024) : bytes_(bytes), chunk_(chunk) {}
+
+    int64_t Size() const override { return static_cast<int64_t>(bytes_.size()); }
+    bool Next(std::span<const uint8_t>* chunk) override;
+    bool ReadAt(int64_t offset, uint8_t* out, size_t n) override;
+
+private:
+    std::span<const uint8_t> bytes_;
+    size_t chunk_;
+    size_t at_ = 0;
+};
+
+}  // namespace cleaner

@@ -1,0 +1,321 @@
+// The save's markup as an XML reader sees it, fed in chunks of any size.
+//
+// Start tags: a name, then any XML whitespace (space, tab, CR, LF) before attributes, ">" or
+// "/>"; attribute values in double or single quotes, which may hold ">". End tags: a name,
+// whitespace allowed before ">". Comments, CDATA sections, processing instructions, the
+// declaration and a document type are markup that holds no tags; everything else is text (a
+// byte-order mark included). The state carries across chunks, so a chunk may end anywhere:
+// inside a name, a quoted value, a comment's "-->" or a character of several bytes.
+//
+// Events go to a sink, with file offsets:
+//   void Tag(const Tag& tag);             every start, end and empty-element tag
+//   bool WantsText() const;               asked after every tag: deliver the text that follows?
+//   void Text(int64_t at, const uint8_t* bytes, size_t n);   that text, in as many parts as it takes
+// Text is delivered up to the next tag; markup inside it (a comment) splits it into parts.
+// Only "<" starts markup, so text is crossed sixteen bytes at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace cleaner {
+
+inline bool IsMarkupSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+struct Tag {
+    enum Kind : uint8_t { kStart, kEnd, kEmpty };
+    int64_t begin;          // the offset of its "<"
+    int64_t end;            // the offset after its ">"
+    std::string_view name;  // at most kNameLimit bytes: a longer name is cut (`long_name`)
+    Kind kind;
+    bool long_name;
+};
+
+template <class Sink>
+class Tokenizer {
+public:
+    static constexpr size_t kNameLimit = 48;
+
+    explicit Tokenizer(Sink& sink) : sink_(sink) {}
+
+    // The next `n` bytes of the file.
+    void Feed(const uint8_t* data, size_t n) {
+        const uint8_t* p = data;
+        const uint8_t* end = data + n;
+        while (p < end && state_ != kText) p = Step(p, end, data);  // markup a chunk before left open
+        while (p < end) {
+            const uint8_t* lt = FindLt(p, end);
+            if (wants_text_ && lt > p) sink_.Text(At(p, data), p, static_cast<size_t>(lt - p));
+            if (lt == end) break;
+            tag_begin_ = At(lt, data);
+            p = WholeTag(lt, end, data);
+            if (p == nullptr) {  // anything but a plain tag whole in this chunk
+                state_ = kOpen;
+                for (p = lt + 1; p < end && state_ != kText;) p = Step(p, end, data);
+            }
+        }
+        offset_ += static_cast<int64_t>(n);
+    }
+
+    // The offset of the next byte to be fed.
+    int64_t Offset() const { return offset_; }
+    // The file ended outside all markup.
+    bool Complete() const { return state_ == kText; }
+
+private:
+    enum State : uint8_t {
+        kText,
+        kOpen,        // after "<"
+        kStartName,
+        kAttributes,
+        kQuoted,      // inside an attribute value
+        kSlash,       // a "/" inside a start tag: "/>" ends it empty
+        kEndName,
+        kEndRest,     // after an end tag's name, before its ">"
+        kBang,        // after "<!": a comment, a CDATA section or a declaration
+        kComment,
+        kCdata,
+        kInstruction,
+        kDeclaration,
+    };
+
+    int64_t At(const uint8_t* p, const uint8_t* data) const { return offset_ + (p - data); }
+
+    // One stretch of the current state; returns where the next begins.
+    const uint8_t* Step(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
+        switch (state_) {
+            case kText: return end;  // not reached: text is the caller's
+            case kOpen: return Opened(p);
+            case kStartName: return InName(p, end, data, false);
+            case kEndName: return InName(p, end, data, true);
+            case kAttributes: return InAttributes(p, end, data);
+            case kQuoted: {
+                auto q = static_cast<const uint8_t*>(std::memchr(p, quote_, static_cast<size_t>(end - p)));
+                if (q == nullptr) return end;
+                state_ = kAttributes;
+                return q + 1;
+            }
+            case kSlash:
+                if (*p == '>') return Emit(Tag::kEmpty, p + 1, data);
+                state_ = kAttributes;
+                return p;
+            case kEndRest: {
+                auto q = static_cast<const uint8_t*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
+                if (q == nullptr) return end;
+                return Emit(Tag::kEnd, q + 1, data);
+            }
+            case kBang: return InBang(p);
+            case kComment: return Until(p, end, '-', 2);
+            case kCdata: return Until(p, end, ']', 2);
+            case kInstruction: return Until(p, end, '?', 1);
+            case kDeclaration: return InDeclaration(p, end);
+        }
+        return end;
+    }
+
+    // The tag at `lt` when it is a plain one ("<name>", "<name/>", "</name>") standing whole
+    // before `end`: emitted, and where the text after it begins. Null for anything else.
+    const uint8_t* WholeTag(const uint8_t* lt, const uint8_t* end, const uint8_t* data) {
+        const bool closing = end - lt > 1 && lt[1] == '/';
+        const uint8_t* name = lt + 1 + closing;
+        const uint8_t* q = NameEnd(name, end);
+        const size_t n = static_cast<size_t>(q - name);
+        if (q == end || n == 0 || n > kNameLimit) return nullptr;
+        Tag::Kind kind;
+        const uint8_t* after;
+        if (*q == '>') {
+            kind = closing ? Tag::kEnd : Tag::kStart;
+            after = q + 1;
+        } else if (*q == '/' && !closing && end - q > 1 && q[1] == '>') {
+            kind = Tag::kEmpty;
+            after = q + 2;
+        } else {
+            return nullptr;
+        }
+        sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(reinterpret_cast<const char*>(name), n), kind, false});
+        wants_text_ = text_before_markup_ = sink_.WantsText();
+        return after;
+    }
+
+    const uint8_t* Opened(const uint8_t* p) {
+        name_length_ = 0;
+        long_name_ = false;
+        name_in_buffer_ = false;
+        switch (*p) {
+            case '/': state_ = kEndName; return p + 1;
+            case '!':
+                state_ = kBang;
+                bang_length_ = 0;
+                bang_dash_ = false;
+                return p + 1;
+            case '?': state_ = kInstruction; run_ = 0; return p + 1;
+            default: state_ = kStartName; return p;
+        }
+    }
+
+    // A tag's name, to the first whitespace, ">" or (in a start tag) "/".
+    const uint8_t* InName(const uint8_t* p, const uint8_t* end, const uint8_t* data, bool closing) {
+        const uint8_t* q = p;
+        while (q < end && !IsMarkupSpace(*q) && *q != '>' && (closing || *q != '/')) ++q;
+        if (q == end || name_in_buffer_) {
+            Keep(p, q);
+            if (q == end) return end;
+            name_ = std::string_view(name_buffer_, name_length_);
+        } else {
+            const size_t n = static_cast<size_t>(q - p);
+            long_name_ = n > kNameLimit;
+            name_ = std::string_view(reinterpret_cast<const char*>(p), long_name_ ? kNameLimit : n);
+        }
+        if (*q == '>') return Emit(closing ? Tag::kEnd : Tag::kStart, q + 1, data);
+        if (closing) {
+            state_ = kEndRest;
+            return q + 1;
+        }
+        state_ = *q == '/' ? kSlash : kAttributes;
+        return q + 1;
+    }
+
+    // The part of a name that a chunk holds, into the buffer.
+    void Keep(const uint8_t* p, const uint8_t* q) {
+        name_in_buffer_ = true;
+        for (; p < q; ++p) {
+            if (name_length_ == kNameLimit) {
+                long_name_ = true;
+                return;
+            }
+            name_buffer_[name_length_++] = static_cast<char>(*p);
+        }
+    }
+
+    const uint8_t* InAttributes(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
+        for (; p < end; ++p) {
+            switch (*p) {
+                case '>': return Emit(Tag::kStart, p + 1, data);
+                case '/': state_ = kSlash; return p + 1;
+                case '"':
+                case '\'': quote_ = *p; state_ = kQuoted; return p + 1;
+                default: break;
+            }
+        }
+        return end;
+    }
+
+    // "<!--" opens a comment, "<![CDATA[" a CDATA section, anything else a declaration.
+    const uint8_t* InBang(const uint8_t* p) {
+        static constexpr char kCdataOpen[] = "[CDATA[";
+        const uint8_t c = *p;
+        if (bang_length_ == 0 && c == '-') {
+            bang_length_ = 1;
+            bang_dash_ = true;
+            return p + 1;
+        }
+        if (bang_dash_) {
+            if (c != '-') return ToDeclaration(p);  // "<!-x" is no comment; read on to its ">"
+            state_ = kComment;
+            run_ = 0;
+            return p + 1;
+        }
+        if (c != static_cast<uint8_t>(kCdataOpen[bang_length_])) return ToDeclaration(p);
+        if (++bang_length_ == sizeof kCdataOpen - 1) {
+            state_ = kCdata;
+            run_ = 0;
+        }
+        return p + 1;
+    }
+
+    const uint8_t* ToDeclaration(const uint8_t* p) {
+        state_ = kDeclaration;
+        depth_ = 0;
+        return p;
+    }
+
+    // Through the first `close` character run of `length` followed by ">": the end of a
+    // comment ("-->"), a CDATA section ("]]>") or an instruction ("?>").
+    const uint8_t* Until(const uint8_t* p, const uint8_t* end, uint8_t close, int length) {
+        for (; p < end; ++p) {
+            if (*p == '>' && run_ >= length) {
+                state_ = kText;
+                wants_text_ = text_before_markup_;
+                return p + 1;
+            }
+            run_ = *p == close ? run_ + 1 : 0;
+        }
+        return end;
+    }
+
+    // A declaration ends at the ">" outside its internal subset's brackets.
+    const uint8_t* InDeclaration(const uint8_t* p, const uint8_t* end) {
+        for (; p < end; ++p) {
+            if (*p == '[') ++depth_;
+            else if (*p == ']' && depth_ > 0) --depth_;
+            else if (*p == '>' && depth_ == 0) {
+                state_ = kText;
+                wants_text_ = text_before_markup_;
+                return p + 1;
+            }
+        }
+        return end;
+    }
+
+    const uint8_t* Emit(Tag::Kind kind, const uint8_t* after, const uint8_t* data) {
+        if (name_in_buffer_) name_ = std::string_view(name_buffer_, name_length_);
+        sink_.Tag(Tag{tag_begin_, At(after, data), name_, kind, long_name_});
+        state_ = kText;
+        wants_text_ = text_before_markup_ = sink_.WantsText();
+        return after;
+    }
+
+    // The bytes that end a name: XML whitespace, ">", "/", quotes, "<", "=", "!", "?".
+    static constexpr struct NameEnds {
+        bool ends[256] = {};
+        constexpr NameEnds() {
+            for (unsigned char c : {' ', '\t', '\r', '\n', '>', '/', '"', '\'', '<', '=', '!', '?'}) ends[c] = true;
+        }
+        constexpr bool operator[](uint8_t c) const { return ends[c]; }
+    } kNameEnd{};
+
+    // The first byte from `p` on that ends a name, or `end`. (Sixteen bytes at a time is
+    // slower here: names are a few bytes long.)
+    static const uint8_t* NameEnd(const uint8_t* p, const uint8_t* end) {
+        while (p < end && !kNameEnd[*p]) ++p;
+        return p;
+    }
+
+    static const uint8_t* FindLt(const uint8_t* p, const uint8_t* end) {
+#if defined(__SSE2__)
+        const __m128i lt = _mm_set1_epi8('<');
+        for (; end - p >= 16; p += 16) {
+            auto mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lt)));
+            if (mask != 0) return p + __builtin_ctz(mask);
+        }
+#endif
+        auto q = static_cast<const uint8_t*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+        return q == nullptr ? end : q;
+    }
+
+    Sink& sink_;
+    int64_t offset_ = 0;
+    int64_t tag_begin_ = 0;
+    State state_ = kText;
+    bool wants_text_ = false;
+    bool text_before_markup_ = false;  // whether the text around a comment is wanted
+    uint8_t quote_ = 0;
+    int run_ = 0;
+    int depth_ = 0;
+    size_t bang_length_ = 0;
+    bool bang_dash_ = false;
+    std::string_view name_;
+    char name_buffer_[kNameLimit];
+    size_t name_length_ = 0;
+    bool long_name_ = false;
+    bool name_in_buffer_ = false;
+};
+
+}  // namespace cleaner

@@ -1,0 +1,59 @@
+// The markup as an XML reader sees it, whatever the chunks it comes in.
+#include "cleaner/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Every event as text: "<name>@begin-end", "</name>", "<name/>", and "'text'".
+struct Recorder {
+    std::string events;
+    void Tag(const cleaner::Tag& tag) {
+        const std::string name(tag.name);
+        events += tag.kind == cleaner::Tag::kEnd ? "</" + name + ">" : tag.kind == cleaner::Tag::kEmpty ? "<" + name + "/>" : "<" + name + ">";
+        events += "@" + std::to_string(tag.begin) + "-" + std::to_string(tag.end) + " ";
+    }
+    bool WantsText() const { return true; }
+    void Text(int64_t, const uint8_t* bytes, size_t n) {
+        if (!events.empty() && events.back() == '\'') events.pop_back();  // a part of the same text
+        else events += "'";
+        events.append(reinterpret_cast<const char*>(bytes), n);
+        events += "'";
+    }
+};
+
+std::string Events(const std::string& xml, size_t chunk) {
+    Recorder recorder;
+    cleaner::Tokenizer<Recorder> tokenizer(recorder);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(xml.data());
+    for (size_t at = 0; at < xml.size(); at += chunk) tokenizer.Feed(bytes + at, std::min(chunk, xml.size() - at));
+    return recorder.events + (tokenizer.Complete() ? "" : "(open)");
+}
+
+// Each spelling an XML reader accepts gives the tags it means, and so does every split of it
+// into chunks, down to one byte: inside a name, a quoted value, "-->", "]]>" or a character
+// of several bytes.
+TEST(Tokenizer, ReadsMarkupAsAnXmlReaderDoes) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"<li><id>A</id></li>", "<li>@0-4 <id>@4-8 'A'</id>@9-14 </li>@14-19 "},
+        {"<li\tClass=\"Apparel\">\r\n</li >", "<li>@0-20 '\r\n'</li>@22-28 "},
+        {"<li\nClass='a>b' />x", "<li/>@0-18 'x'"},
+        {"<a b=\"/>\"></a>", "<a>@0-10 </a>@10-14 "},
+        {"<a><!-- old: </li> <li> --></a>", "<a>@0-3 </a>@27-31 "},
+        {"<a>x<![CDATA[</li><b>]]>y</a>", "<a>@0-3 'xy'</a>@25-29 "},
+        {"<?xml version=\"1.0\"?><a><?pi <b> ?></a>", "<a>@21-24 </a>@35-39 "},
+        {"\xEF\xBB\xBF<a>\xE4\xB8\xAD</a>", "<a>@3-6 '\xE4\xB8\xAD'</a>@9-13 "},
+        {"<!DOCTYPE a [<!ENTITY e \"<x>\">]><a/>", "<a/>@32-36 "},
+        {"<a><!----></a><!-->-->", "<a>@0-3 </a>@10-14 "},
+        {"<li/><li\t/>", "<li/>@0-5 <li/>@5-11 "},
+        {"<a", "(open)"},
+        {"<a><!-- never closed", "<a>@0-3 (open)"},
+    };
+    for (const auto& [xml, expected] : rows) {
+        for (size_t chunk = 1; chunk <= xml.size(); ++chunk) EXPECT_EQ(Events(xml, chunk), expected) << xml << " in chunks of " << chunk;
+    }
+}
+
+}  // namespace
