@@ -1,6 +1,5 @@
 #include "cleaner/assemble.h"
 
-
 namespace cleaner {
 
 namespace {
@@ -8,32 +7,35 @@ namespace {
 constexpr char kItemSeparator[] = "\r\n\t\t\t\t\t";
 constexpr char kListEnd[] = "\r\n\t\t\t\t";
 
-SaveView Constant(const char* text, size_t n) { return {reinterpret_cast<const uint8_t*>(text), static_cast<int32_t>(n)}; }
+template <size_t N>
+Piece Constant(const char (&text)[N]) {
+    return {0, static_cast<int64_t>(N - 1), reinterpret_cast<const uint8_t*>(text)};
+}
 
 }  // namespace
 
-std::vector<SaveView> ListPieces(const std::vector<SaveView>& items) {
-    std::vector<SaveView> pieces;
-    for (const SaveView& item : items) {
-        pieces.push_back(Constant(kItemSeparator, sizeof kItemSeparator - 1));
+std::vector<Piece> ListPieces(const std::vector<Piece>& items) {
+    std::vector<Piece> pieces;
+    for (const Piece& item : items) {
+        pieces.push_back(Constant(kItemSeparator));
         pieces.push_back(item);
     }
-    pieces.push_back(Constant(kListEnd, sizeof kListEnd - 1));
+    pieces.push_back(Constant(kListEnd));
     return pieces;
 }
 
-std::vector<SaveView> OutputPieces(SaveView file, const std::vector<Splice>& splices) {
-    std::vector<SaveView> parts;
-    auto add = [&parts](SaveView part) {
+std::vector<Piece> OutputPieces(int64_t size, const std::vector<Splice>& splices) {
+    std::vector<Piece> parts;
+    auto add = [&parts](const Piece& part) {
         if (part.length > 0) parts.push_back(part);
     };
     int64_t at = 0;
     for (const Splice& splice : splices) {
-        add(file.MidBytes(at + 1, splice.from - at));
-        for (const SaveView& piece : splice.pieces) add(piece);
+        add(Stretch(at, splice.from));
+        for (const Piece& piece : splice.pieces) add(piece);
         at = splice.to;
     }
-    add(file.MidBytes(at + 1, int64_t{file.length} - at));
+    add(Stretch(at, size));
     return parts;
 }
 

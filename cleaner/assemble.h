@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cleaner/save_view.h"
+#include "cleaner/prune.h"
 
 namespace cleaner {
 
@@ -12,15 +12,18 @@ namespace cleaner {
 struct Splice {
     int64_t from;
     int64_t to;
-    std::vector<SaveView> pieces;
+    std::vector<Piece> pieces;
 };
+
+// The stretch [from, to) of the save.
+inline Piece Stretch(int64_t from, int64_t to) { return {from, to - from, nullptr}; }
 
 // The pieces of a rewritten list's content: each item behind "\r\n\t\t\t\t\t" (a new line and
 // five tabs), then "\r\n\t\t\t\t" before the list's closing tag.
-std::vector<SaveView> ListPieces(const std::vector<SaveView>& items);
+std::vector<Piece> ListPieces(const std::vector<Piece>& items);
 
-// The file with each splice made, as the pieces to write in order (none empty); the splices
-// stand in file order and do not overlap.
-std::vector<SaveView> OutputPieces(SaveView file, const std::vector<Splice>& splices);
+// The file of `size` bytes with each splice made, as the pieces to write in order (none
+// empty); the splices stand in file order and do not overlap.
+std::vector<Piece> OutputPieces(int64_t size, const std::vector<Splice>& splices);
 
 }  // namespace cleaner

@@ -5,9 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "cleaner/held.h"
-#include "cleaner/leaders.h"
 #include "cleaner/prune.h"
+#include "cleaner/save_index.h"
 #include "runtime/array.h"
 #include "runtime/files.h"
 #include "runtime/format.h"
@@ -30,23 +29,14 @@ void ShowError(runtime::ConstText text) {
 
 }  // namespace
 
-Pruned CleanBytes(SaveView whole, const CleanOptions& options) {
-    const SaveView factions = FactionSection(whole);  // read for leaders and kidnapped pawns alike
-    runtime::OwnedArray leader_ids(runtime::NewTextArray());
-    CollectLeaderIds(factions, leader_ids.get());
-    PawnSection section = CutPawnSection(whole);
-    Pruned halted;
-    if (runtime::ArrayMemberCount(*leader_ids) == 0) {
-        halted.halt = Halt::kNoLeaders;
-        return halted;
+Pruned CleanSource(SaveSource& source, const CleanOptions& options) {
+    SaveIndex index;
+    if (!IndexSave(source, &index)) {
+        Pruned unread;
+        unread.halt = Halt::kUnread;
+        return unread;
     }
-    if (!section.Present()) {
-        // Without the list there is nothing to prune; splicing around a missing tag would
-        // write a broken save.
-        halted.halt = Halt::kNoList;
-        return halted;
-    }
-    return PrunePawnList(whole, section, *leader_ids, CollectHeldIds(whole, factions), options);
+    return PrunePawnList(source, index, options);
 }
 
 void ShowOutcome(const Pruned& pruned) {
@@ -66,6 +56,7 @@ void ShowOutcome(const Pruned& pruned) {
         case Halt::kNoLeaders: ShowError("错误信息：未找到帮派首领信息"); break;
         case Halt::kNoList: ShowError("错误信息：未找到世界人物列表"); break;
         case Halt::kLost: ShowError("错误代码：01"); break;
+        case Halt::kUnread:  // the caller knows the path the box names
         case Halt::kNone: break;
     }
 }
@@ -105,7 +96,19 @@ void ShowReadFailure(runtime::ConstText save_path, runtime::ReadFailure failure)
     ShowError(text.get());
 }
 
-using Pieces = std::span<const std::span<const uint8_t>>;
+using Pieces = std::span<const Piece>;
+
+// The save's file as the cleaning reads it.
+class FileSource : public SaveSource {
+public:
+    explicit FileSource(runtime::SaveFile& file) : file_(file) {}
+    int64_t Size() const override { return file_.size(); }
+    bool Next(std::span<const uint8_t>* chunk) override { return file_.Next(chunk); }
+    bool ReadAt(int64_t offset, uint8_t* out, size_t n) override { return file_.ReadAt(offset, out, n); }
+
+private:
+    runtime::SaveFile& file_;
+};
 
 // Where the output is written before it is whole: the output name with ".tmp" in place of
 // its ".rws". No list of saves shows it, and it is never longer than the name it stands for,
@@ -118,10 +121,11 @@ OwnedText TemporaryName(runtime::ConstText target) {
 // Writes the pieces to a new file named for the first free "-A" name from `*target` on: its
 // temporary name, or the name itself. `*target` moves on while the file's name is taken;
 // `*file` is the name written (or tried last).
-runtime::NewFile WriteAtFreeName(Pieces pieces, bool temporary, OwnedText* target, OwnedText* file) {
+runtime::NewFile WriteAtFreeName(runtime::SaveFile& save, Pieces pieces, bool temporary, OwnedText* target,
+                                 OwnedText* file) {
     for (;;) {
         *file = temporary ? TemporaryName(target->get()) : OwnedText(runtime::ConcatText({target->get()}));
-        const runtime::NewFile result = runtime::WriteNewFilePieces(file->get(), pieces);
+        const runtime::NewFile result = runtime::WriteNewFileRanges(file->get(), save, pieces);
         if (result != runtime::NewFile::kNameTaken) return result;
         *target = BuildOutputPath(target->get());
     }
@@ -145,18 +149,16 @@ runtime::NewFile MoveToFreeName(runtime::ConstText file, OwnedText* target) {
 // its name gets the read-failure box, and nothing is left. Otherwise shows the success or
 // the write-failure box; returns the path written, or null. A partial file that could not be
 // removed again is left under the name it was written to, in `*left_behind`.
-OwnedText WriteOutput(runtime::ConstText save_path, const runtime::FileBytes& save, const std::vector<SaveView>& out,
+OwnedText WriteOutput(runtime::ConstText save_path, runtime::SaveFile& save, const std::vector<Piece>& pieces,
                       OwnedText* left_behind) {
-    std::vector<std::span<const uint8_t>> pieces;
-    for (const SaveView& piece : out) pieces.push_back(piece.Bytes());
     OwnedText target = BuildOutputPath(save_path), file;
-    runtime::NewFile result = WriteAtFreeName(pieces, true, &target, &file);
+    runtime::NewFile result = WriteAtFreeName(save, pieces, true, &target, &file);
     bool intact = save.Intact();  // every byte of the output is copied by now
     if (result == runtime::NewFile::kWritten && intact) {
         result = MoveToFreeName(file.get(), &target);
         if (result == runtime::NewFile::kRefused) {
             runtime::RemoveFile({OfText(file.get())});
-            result = WriteAtFreeName(pieces, false, &target, &file);
+            result = WriteAtFreeName(save, pieces, false, &target, &file);
             intact = save.Intact();
         }
     }
@@ -184,15 +186,16 @@ OwnedText WriteOutput(runtime::ConstText save_path, const runtime::FileBytes& sa
 CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options) {
     CleanReport report;
     runtime::ReadFailure failure = runtime::ReadFailure::kNone;
-    const runtime::FileBytes save = runtime::ViewFileBytes({OfText(save_path)}, &failure);
-    if (!save.opened()) {
+    runtime::SaveFile save;
+    if (!save.Open({OfText(save_path)}, &failure)) {
         ShowReadFailure(save_path, failure);
         return report;
     }
-    report.input_size = save.length();
-    Pruned pruned = CleanBytes({save.data(), save.length()}, options);
+    report.input_size = save.size();
+    FileSource source(save);
+    Pruned pruned = CleanSource(source, options);
     // What was read of a save changed meanwhile is not the save: none of its boxes stand.
-    if (!save.Intact()) {
+    if (pruned.halt == Halt::kUnread || !save.Intact()) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         return report;
     }
@@ -201,7 +204,7 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;
     report.output = WriteOutput(save_path, save, pruned.pieces, &report.left_behind);
-    for (const SaveView& piece : pruned.pieces) report.output_size += piece.length;
+    for (const Piece& piece : pruned.pieces) report.output_size += piece.length;
     return report;
 }
 

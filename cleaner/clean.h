@@ -6,13 +6,15 @@
 #include <cstdint>
 
 #include "cleaner/prune.h"
+#include "cleaner/source.h"
 #include "runtime/memory.h"
 #include "runtime/value.h"
 
 namespace cleaner {
 
-// The run over the save's bytes up to the output; nothing is shown.
-Pruned CleanBytes(SaveView file, const CleanOptions& options);
+// The run over the save `source` holds up to the output, read once through and a few short
+// stretches again; nothing is shown.
+Pruned CleanSource(SaveSource& source, const CleanOptions& options);
 
 // Every box of that run up to the write, in order: the notices, then why nothing is
 // written, if so.

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/text.h"
+
 namespace cleaner {
 
 namespace {
@@ -18,6 +20,7 @@ constexpr int32_t kFirstEntryStart = 12;    // the start taken when there is not
 constexpr int32_t kFirstOpenOffset = 50;    // past the entry's own "<li>"
 constexpr int32_t kFirstClassOffset = 80;   // where the first "<li Class" is looked for
 constexpr int32_t kOpenEndedOffset = 17;    // R = Slen - 17: the entry runs to the list's end
+constexpr int64_t kWindow = 64 << 10;        // how much of the save a search reads at once
 
 // One fragment, found again and again in the section. It remembers its last answer and the
 // answer from position 1, so a scan that walks forward, or starts over at the beginning,
@@ -25,7 +28,7 @@ constexpr int32_t kOpenEndedOffset = 17;    // R = Slen - 17: the entry runs to 
 class Finder {
 public:
     template <size_t N>
-    Finder(SaveView text, const char (&sought)[N])
+    Finder(SectionText& text, const char (&sought)[N])
         : text_(text), sought_(reinterpret_cast<const uint8_t*>(sought)), m_(static_cast<int32_t>(N - 1)) {}
 
     int32_t From(int64_t start) {
@@ -49,7 +52,7 @@ private:
         return a.from > 0 && start >= a.from && (a.found == -1 || start <= a.found);
     }
 
-    SaveView text_;
+    SectionText& text_;
     const uint8_t* sought_;
     int32_t m_;
     Answer first_{0, 0};
@@ -70,9 +73,9 @@ struct ScanState {
 // at with that item's first ">" and first "/>".
 class EntryEndScan {
 public:
-    EntryEndScan(SaveView section, int32_t entry_start)
-        : entry_start_(entry_start), open_ended_(section.length - kOpenEndedOffset),
-          pass_limit_(8 * int64_t{section.length} + 64), closing_tags_(section, "</li>"), opening_tags_(section, "<li>"),
+    EntryEndScan(SectionText& section, int32_t entry_start)
+        : entry_start_(entry_start), open_ended_(section.Length() - kOpenEndedOffset),
+          pass_limit_(8 * int64_t{section.Length()} + 64), closing_tags_(section, "</li>"), opening_tags_(section, "<li>"),
           class_items_(section, "<li Class"), tag_ends_(section, ">"), self_closings_(section, "/>"),
           closing_(entry_start) {}
 
@@ -158,17 +161,19 @@ private:
 // "</li>" before it; the 10001st step ends the walk whatever it found, and a start below 0
 // gives 12. So the answer is that "</li>" when it begins at marker - 10000 or later, else
 // 12 for a marker up to 10000, else lost.
-int32_t FindEntryStart(SaveView section, int32_t marker) {
+int32_t FindEntryStart(SectionText& section, int32_t marker) {
     // The first search, from the marker, lands at or before it only when a "</li>" begins
     // there.
-    const int64_t last_fitting = int64_t{section.length} - kItemEndLength + 1;
-    auto item_end_at = [&section](int64_t at) {
-        return std::memcmp(section.data + (at - 1), "</li>", kItemEndLength) == 0;
-    };
-    if (marker >= 1 && marker <= last_fitting && item_end_at(marker)) return marker;
+    const int64_t last_fitting = int64_t{section.Length()} - kItemEndLength + 1;
     const int64_t lowest = std::max<int64_t>(1, int64_t{marker} - kStepLimit);
-    for (int64_t at = std::min<int64_t>(int64_t{marker} - 1, last_fitting); at >= lowest; --at) {
-        if (item_end_at(at)) return static_cast<int32_t>(at);
+    const int64_t highest = std::min<int64_t>(marker, last_fitting);
+    if (highest >= lowest) {
+        const uint8_t* window = section.Bytes(lowest, static_cast<int32_t>(highest - lowest + kItemEndLength));
+        auto item_end_at = [&](int64_t at) { return std::memcmp(window + (at - lowest), "</li>", kItemEndLength) == 0; };
+        if (marker >= 1 && marker <= last_fitting && item_end_at(marker)) return marker;
+        for (int64_t at = std::min<int64_t>(int64_t{marker} - 1, last_fitting); at >= lowest; --at) {
+            if (item_end_at(at)) return static_cast<int32_t>(at);
+        }
     }
     return marker <= kStepLimit ? kFirstEntryStart : kEntryStartLost;
 }
@@ -181,6 +186,45 @@ int32_t FindEntryStart(SaveView section, int32_t marker) {
 // the end of the list (R = Slen - 17), as the walk itself does when the closing tags run
 // out with the depth above 0. On every input where the walk ends by itself, the answer is
 // the walk's own.
-int32_t FindEntryEnd(SaveView section, int32_t entry_start) { return EntryEndScan(section, entry_start).Run(); }
+int32_t FindEntryEnd(SectionText& section, int32_t entry_start) { return EntryEndScan(section, entry_start).Run(); }
+
+int32_t TextInMemory::Find(const uint8_t* sought, int32_t m, int64_t start) {
+    return runtime::FindBytesIn(data_, length_, sought, m, static_cast<int32_t>(std::clamp<int64_t>(start, -1, INT32_MAX)));
+}
+
+// The window moves forward over the text as a search goes, each load the next stretch of
+// the save, overlapping the last by the sought bytes less one; a search that starts inside
+// the window reads nothing.
+int32_t TextInSave::Find(const uint8_t* sought, int32_t m, int64_t start) {
+    for (int64_t at = std::max<int64_t>(start, 1); at + m - 1 <= length_;) {
+        if (!Load(at, m)) return -1;
+        const int64_t window_end = from_ + static_cast<int64_t>(window_.size());
+        const int32_t found =
+            runtime::FindBytesIn(window_.data() + (at - from_), static_cast<int32_t>(window_end - at), sought, m, 1);
+        if (found != -1) return static_cast<int32_t>(at + found - 1);
+        if (window_end > length_) break;
+        at = window_end - (m - 1);
+    }
+    return -1;
+}
+
+const uint8_t* TextInSave::Bytes(int64_t at, int32_t n) {
+    Load(at, n);
+    return window_.data() + (at - from_);
+}
+
+// Positions [at, at + n) in the window, loading from `at` (a window's worth, or `n` when
+// more) unless they are there already.
+bool TextInSave::Load(int64_t at, int64_t n) {
+    if (at >= from_ && at + n <= from_ + static_cast<int64_t>(window_.size())) return read_;
+    const int64_t size = std::max<int64_t>(n, std::min<int64_t>(kWindow, int64_t{length_} - at + 1));
+    window_.resize(static_cast<size_t>(size));
+    from_ = at;
+    if (!source_.ReadAt(offset_ + at - 1, window_.data(), window_.size())) {
+        std::fill(window_.begin(), window_.end(), 0);
+        read_ = false;
+    }
+    return read_;
+}
 
 }  // namespace cleaner

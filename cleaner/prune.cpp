@@ -1,334 +1,353 @@
-// World-pawn pruning over the section seen in place.
+// World-pawn pruning over the index.
 //
 // The leaders' entries are first cut by text position, as the program always cut them; in
 // the game's Windows layout those cuts are each leader's item with the whitespace around
-// it, and in the game's other layouts mostly too. Where they are not ("<li />" items that
-// throw the count of tags off, no whitespace between tags, an entry that runs on through the
-// next pawn or stops short of its own, one item taken twice), the list is walked item by
-// item and the leaders' own items are written instead: the output never holds part of an
-// item, or an item twice.
+// it. The cuts read the list's text again by offset, around each leader's marker. Where
+// they are not each a leader's own top-level item with whitespace around it (other
+// layouts, "<li />" items that throw the count of tags off, an entry that runs on through
+// the next pawn or stops short of its own, an id nested in another pawn's item, one item
+// taken twice), the items of the index are written instead: the output never holds part
+// of an item, or an item twice.
 #include "cleaner/prune.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "cleaner/assemble.h"
 #include "cleaner/entry_cuts.h"
-#include "cleaner/items.h"
-#include "cleaner/markers.h"
-#include "cleaner/world_lists.h"
+#include "cleaner/tokenizer.h"
+#include "runtime/text.h"
 
 namespace cleaner {
 
 namespace {
 
 constexpr char kOpeningTag[] = "<pawnsAlive>";
-constexpr int32_t kOpeningTagLength = 12;
-constexpr int32_t kClosingTagLength = 13;  // "</pawnsAlive>"
-constexpr int32_t kItemEndLength = 5;      // "</li>"
+constexpr char kClosingTag[] = "</pawnsAlive>";
+constexpr int64_t kOpeningTagLength = sizeof kOpeningTag - 1;
+constexpr int64_t kClosingTagLength = sizeof kClosingTag - 1;
+constexpr int32_t kItemEndLength = 5;       // "</li>"
 constexpr int32_t kShortEntry = 300;
+constexpr int64_t kLongestSpace = 1 << 16;  // whitespace around an item is never this long
 
-std::vector<std::string_view> LeaderNames(const runtime::DynamicArray* leader_ids) {
-    runtime::ArrayView ids = runtime::ArrayElements(leader_ids);
-    std::vector<std::string_view> names;
-    for (int32_t i = 0; i < ids.count; ++i) {
-        runtime::Text id = runtime::TextMemberAt(ids.first + i * runtime::kPointerMemberSize);
-        names.push_back(id == nullptr ? std::string_view() : std::string_view(id));
-    }
-    return names;
+Piece OfItem(const Item& item) { return Stretch(item.begin, item.end); }
+
+bool Overlap(const Piece& a, const Piece& b) {
+    return a.offset < b.offset + b.length && b.offset < a.offset + a.length;
 }
 
-// The held ids that are not a leader's: a leader's item is taken as a leader's.
-std::vector<std::string_view> HeldApartFromLeaders(const std::vector<std::string_view>& held,
-                                                   std::vector<std::string_view> leaders) {
-    std::sort(leaders.begin(), leaders.end());
-    std::vector<std::string_view> apart;
-    std::set_difference(held.begin(), held.end(), leaders.begin(), leaders.end(), std::back_inserter(apart));
-    return apart;
-}
-
-// Shorter than 300 characters, as text: a NUL ends it.
-bool ShortEntry(SaveView entry) {
-    int32_t n = std::min(entry.length, kShortEntry);
-    return n < kShortEntry || std::memchr(entry.data, 0, static_cast<size_t>(n)) != nullptr;
-}
-
-// What goes into the output's list, and what the user is told of it.
+// What goes into a list, and what the user is told of it.
 struct Kept {
-    std::vector<SaveView> pieces;
+    std::vector<Piece> pieces;
     PruneCounts counts;
     std::vector<Notice> notices;
     std::vector<bool> found;  // by leader: its item is among the pieces
-
-    void Leader(SaveView piece) {
-        pieces.push_back(piece);
-        if (ShortEntry(piece)) notices.push_back({Notice::Kind::kShortEntry, counts.leaders});
-    }
 };
-
-// The leaders' entries as the text positions cut them, in leader order: from the end of the
-// "</li>" before each marker through the "</li>" the end scan stops at. False when an
-// entry cannot be delimited.
-bool CutLeaderEntries(const PawnSection& section, const std::vector<int32_t>& markers, size_t leaders, Kept& kept,
-                      std::vector<size_t>& leader_of) {
-    kept.found.assign(leaders, false);
-    for (size_t i = 0; i < leaders; ++i) {
-        if (markers[i] == -1) continue;
-        int32_t before = FindEntryStart(section.text, markers[i]);
-        if (before == kEntryStartLost) return false;
-        int64_t start = int64_t{before} + kItemEndLength;
-        int32_t end = FindEntryEnd(section.text, static_cast<int32_t>(start));
-        ++kept.counts.leaders;
-        kept.Leader(section.bytes.MidBytes(start, int64_t{end} + kItemEndLength - start));
-        leader_of.push_back(i);
-        kept.found[i] = true;
-    }
-    return true;
-}
-
-// Each leader's own item, once, in leader order (a leader counts as found as often as it is
-// named), then the held items in list order.
-Kept KeepWholeItems(const std::vector<ListItem>& items, const std::vector<std::string_view>& leaders,
-                    const std::vector<std::string_view>& held) {
-    std::vector<std::pair<std::string_view, size_t>> by_id;  // the first item of each own id
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i].HasOwnId()) by_id.emplace_back(items[i].OwnId(), i);
-    std::sort(by_id.begin(), by_id.end());
-
-    Kept kept;
-    kept.found.assign(leaders.size(), false);
-    std::vector<size_t> written;
-    for (size_t i = 0; i < leaders.size(); ++i) {
-        auto found = std::lower_bound(by_id.begin(), by_id.end(), std::pair<std::string_view, size_t>(leaders[i], 0));
-        if (found == by_id.end() || found->first != leaders[i]) continue;
-        ++kept.counts.leaders;
-        kept.found[i] = true;
-        if (std::find(written.begin(), written.end(), found->second) != written.end()) continue;
-        written.push_back(found->second);
-        kept.Leader(items[found->second].bytes);
-    }
-    for (const ListItem& item : ItemsWithIds(items, held)) kept.pieces.push_back(item.bytes);
-    kept.counts.held = static_cast<int32_t>(kept.pieces.size() - written.size());
-    return kept;
-}
-
-// The list opens with its tag and whitespace after it, so the head the cuts keep (the tag
-// and one byte more) ends cleanly.
-bool OpensWithSpace(const PawnSection& section) {
-    return section.bytes.length > kOpeningTagLength && IsXmlSpace(section.bytes.data[kOpeningTagLength]);
-}
-
-// Each entry the cuts take is whitespace around its leader's own item, and no two pieces
-// written share a byte: judged on the pieces alone, not on the whole list.
-bool CutsAreWholeItems(const Kept& cut, const std::vector<size_t>& leader_of,
-                       const std::vector<std::string_view>& leaders, const std::vector<ListItem>& held_items) {
-    std::vector<ListItem> written = held_items;
-    for (size_t i = 0; i < leader_of.size(); ++i) {
-        ListItem item = SoleItem(cut.pieces[i]);
-        if (item.bytes.data == nullptr || !item.HasId(leaders[leader_of[i]])) return false;
-        written.push_back(item);
-    }
-    std::sort(written.begin(), written.end(),
-              [](const ListItem& x, const ListItem& y) { return x.bytes.data < y.bytes.data; });
-    for (size_t i = 1; i < written.size(); ++i)
-        if (written[i - 1].Overlaps(written[i])) return false;
-    return true;
-}
-
-// The entry of some marked leader cannot be delimited.
-bool AnyEntryLost(const PawnSection& section, const std::vector<int32_t>& markers, size_t leaders) {
-    for (size_t i = 0; i < leaders; ++i)
-        if (markers[i] != -1 && FindEntryStart(section.text, markers[i]) == kEntryStartLost) return true;
-    return false;
-}
-
-// The pieces sorted by where they stand in the file.
-std::vector<SaveView> InFileOrder(std::vector<SaveView> pieces) {
-    std::sort(pieces.begin(), pieces.end(), [](SaveView x, SaveView y) { return x.data < y.data; });
-    return pieces;
-}
-
-// Some piece of `sorted` shares a byte with `item`.
-bool Covered(const std::vector<SaveView>& sorted, SaveView item) {
-    auto after = std::upper_bound(sorted.begin(), sorted.end(), item.data,
-                                  [](const uint8_t* at, SaveView piece) { return at < piece.data; });
-    if (after != sorted.end() && after->data < item.data + item.length) return true;
-    return after != sorted.begin() && (after - 1)->data + (after - 1)->length > item.data;
-}
 
 // What one list lost: the own ids of its items that are not written, and of those written.
 struct Removed {
     std::vector<std::string_view> ids, kept;
     int32_t count = 0;
 
-    void From(const std::vector<ListItem>& items, const std::vector<SaveView>& written) {
-        const std::vector<SaveView> sorted = InFileOrder(written);
-        for (const ListItem& item : items) {
-            const bool gone = !Covered(sorted, item.bytes);
-            count += gone;
-            if (item.HasOwnId()) (gone ? ids : kept).push_back(item.OwnId());
-        }
-    }
     bool Has(std::string_view id) const {
         return std::find(ids.begin(), ids.end(), id) != ids.end() && std::find(kept.begin(), kept.end(), id) == kept.end();
     }
 };
 
-// One pruning: what it reads, and the lists' items once they are walked.
 class Pruning {
 public:
-    Pruning(SaveView file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
-            const std::vector<std::string_view>& held_ids, const CleanOptions& options)
-        : file_(file), section_(section), options_(options), leaders_(LeaderNames(leader_ids)),
-          held_(HeldApartFromLeaders(held_ids, leaders_)), forever_(FindKeptForever(file_, section)) {}
+    Pruning(SaveSource& source, const SaveIndex& index, const CleanOptions& options)
+        : source_(source), index_(index), options_(options) {
+        for (IdRef ref : index.leaders) leaders_.push_back(index.Id(ref));
+        std::vector<std::string_view> held;
+        for (IdRef ref : index.held) held.push_back(index.Id(ref));
+        std::sort(held.begin(), held.end());
+        held.erase(std::unique(held.begin(), held.end()), held.end());
+        std::vector<std::string_view> leaders = leaders_;
+        std::sort(leaders.begin(), leaders.end());
+        // A leader's item is taken as a leader's.
+        std::set_difference(held.begin(), held.end(), leaders.begin(), leaders.end(), std::back_inserter(held_));
+    }
 
     Pruned Run();
 
 private:
-    const std::vector<ListItem>& Items() {
-        if (!walked_) items_ = TopLevelItems(section_.Content());
-        walked_ = true;
-        return items_;
-    }
-    std::vector<int32_t> Markers(bool cuts_may_stand);
+    bool CutsMayStand();
+    bool Cut(bool may_stand, Pruned* out);
+    Kept KeepWholeItems(const ItemList& list);
+    std::vector<Piece> ItemsWithIds(const ItemList& list, const std::vector<std::string_view>& ids) const;
+    const Item* FirstWithId(const ItemList& list, std::string_view id) const;
+    const Item* SoleItem(const Piece& piece);
+    bool Space(int64_t from, int64_t to);
+    bool Short(const Piece& piece);
+    void Leader(Kept& kept, const Piece& piece);
     Pruned Finish(Kept kept, bool as_cut);
-    void Forget(const Kept& kept, const std::vector<ListItem>* mothballed, const Kept& cleaned,
-                std::vector<Splice>& splices, Pruned& out);
+    Removed RemovedFrom(const ItemList& list, const std::vector<Piece>& written) const;
+    int64_t SpaceBefore(const ItemList& list, size_t i);
+    Pruned Unread() const {
+        Pruned out;
+        out.halt = Halt::kUnread;
+        return out;
+    }
 
-    const SaveView file_;
-    const PawnSection& section_;
+    SaveSource& source_;
+    const SaveIndex& index_;
     const CleanOptions options_;
-    const std::vector<std::string_view> leaders_, held_;
-    const std::vector<KeptForever> forever_;
-    std::vector<std::string_view> ids_;  // leaders, held, kept whatever happens: the markers sought
-    std::vector<int32_t> markers_;
-    std::vector<ListItem> items_;
-    bool walked_ = false;
+    std::vector<std::string_view> leaders_, held_;
+    bool unread_ = false;  // a stretch of the save could not be read again
 };
 
-// The markers of the leaders, the held pawns and the pawns kept whatever happens. Where the
-// cuts cannot stand, the list is walked at once and the walk finds the markers on its way,
-// unless they must be looked for in the text before a NUL, as the cuts look for them.
-std::vector<int32_t> Pruning::Markers(bool cuts_may_stand) {
-    ids_ = leaders_;
-    ids_.insert(ids_.end(), held_.begin(), held_.end());
-    for (const KeptForever& entry : forever_) ids_.push_back(entry.id);
-    if (cuts_may_stand) return FindMarkers(section_.text, ids_);
-    MarkerSearch search(section_.text, ids_);
-    bool saw_every_tag = false;
-    items_ = TopLevelItems(section_.Content(), search, &saw_every_tag);
-    walked_ = true;
-    const bool nul = section_.text.length != section_.bytes.length;
-    return saw_every_tag && !nul ? search.Found() : FindMarkers(section_.text, ids_);
+// The list's tags stand as the cuts know them, with whitespace after the opening one and no
+// NUL in it; its leaders' markers were found where the cuts would find them.
+bool Pruning::CutsMayStand() {
+    const ItemList& living = index_.living;
+    uint8_t after = 0;
+    if (living.ContentEnd() > living.ContentBegin() && !source_.ReadAt(living.ContentBegin(), &after, 1)) unread_ = true;
+    const bool spaced = living.ContentEnd() > living.ContentBegin() && IsMarkupSpace(after);
+    return spaced && living.open.end - living.open.begin == kOpeningTagLength &&
+           living.close.end - living.close.begin == kClosingTagLength &&
+           (index_.first_nul_in_living < 0 || index_.first_nul_in_living >= living.close.end) &&
+           !index_.marker_spelled_otherwise;
 }
 
 Pruned Pruning::Run() {
-    // Without whitespace after the opening tag the cuts cannot stand, nor where a NUL hides
-    // the rest of the list from them (no game reads such a list). Only an entry that cannot
-    // be delimited (error code 01) then still needs them.
-    const bool cuts_may_stand = OpensWithSpace(section_) && section_.text.length == section_.bytes.length;
-    markers_ = Markers(cuts_may_stand);
-    if (!cuts_may_stand && !AnyEntryLost(section_, markers_, leaders_.size()))
-        return Finish(KeepWholeItems(Items(), leaders_, held_), false);
+    Pruned out;
+    if (leaders_.empty()) out.halt = Halt::kNoLeaders;
+    else if (!index_.living.Present()) out.halt = Halt::kNoList;
+    if (out.halt != Halt::kNone) return out;
+    // The markers are known only where the leaders were named before the list.
+    const bool marked = index_.factions.end >= 0 && index_.factions.end <= index_.living.open.begin;
+    const bool may_stand = marked && CutsMayStand();
+    if (unread_) return Unread();
+    if (marked && Cut(may_stand, &out)) return out;
+    out = Finish(KeepWholeItems(index_.living), false);
+    return unread_ ? Unread() : out;
+}
+
+// The leaders' entries as the text positions cut them, in leader order, the held items
+// after them; written as cut where they are whole items (true, with `*out` the result). An
+// entry that cannot be delimited (error code 01) stops the run, whether or not the cuts
+// could stand: so do the steps the program always took.
+bool Pruning::Cut(bool may_stand, Pruned* out) {
+    const ItemList& living = index_.living;
+    const int64_t a = living.open.begin;
+    const int64_t section_end = std::min(index_.size, living.close.begin + kClosingTagLength);
+    const int64_t nul = index_.first_nul_in_living;
+    const int64_t text_end = nul >= 0 && nul < section_end ? nul : section_end;
+    TextInSave text(source_, a, static_cast<int32_t>(text_end - a));
+    std::vector<int32_t> markers(leaders_.size(), -1);  // in the text, from 1
+    bool lost = false;
+    for (size_t i = 0; i < leaders_.size(); ++i) {
+        const int64_t at = index_.markers[i];
+        if (at < 0 || at + 9 + static_cast<int64_t>(leaders_[i].size()) > text_end) continue;  // "<id>" id "</id>"
+        markers[i] = static_cast<int32_t>(at - a + 1);
+        if (!may_stand) lost = lost || FindEntryStart(text, markers[i]) == kEntryStartLost;
+    }
+    if (!text.Read()) return *out = Unread(), true;
+    if (!may_stand && !lost) return false;
 
     Kept cut;
+    cut.found.assign(leaders_.size(), false);
     std::vector<size_t> leader_of;
-    if (!CutLeaderEntries(section_, markers_, leaders_.size(), cut, leader_of)) {
-        Pruned lost;
-        lost.halt = Halt::kLost;
-        lost.notices = std::move(cut.notices);
-        return lost;
+    for (size_t i = 0; i < leaders_.size(); ++i) {
+        if (markers[i] == -1) continue;
+        const int32_t before = FindEntryStart(text, markers[i]);
+        if (!text.Read()) return *out = Unread(), true;
+        if (before == kEntryStartLost) {
+            out->halt = Halt::kLost;
+            out->notices = std::move(cut.notices);
+            return true;
+        }
+        const int64_t start = int64_t{before} + kItemEndLength;
+        const int32_t end = FindEntryEnd(text, static_cast<int32_t>(start));
+        const runtime::Cut bytes =
+            runtime::MidBytesCut(static_cast<int32_t>(section_end - a), static_cast<int32_t>(start),
+                                 static_cast<int32_t>(std::clamp<int64_t>(end + kItemEndLength - start, -1, INT32_MAX)));
+        ++cut.counts.leaders;
+        Leader(cut, {a + bytes.offset, bytes.count, nullptr});
+        leader_of.push_back(i);
+        cut.found[i] = true;
     }
-    // The list is walked item by item only when something needs it: a held id marked in
-    // it, or cuts that are not whole items.
-    std::vector<ListItem> held_items;
-    const auto held_from = markers_.begin() + static_cast<std::ptrdiff_t>(leaders_.size());
-    if (std::any_of(held_from, held_from + static_cast<std::ptrdiff_t>(held_.size()), [](int32_t p) { return p != -1; })) {
-        held_items = ItemsWithIds(Items(), held_);
-        for (const ListItem& item : held_items) cut.pieces.push_back(item.bytes);
-        cut.counts.held = static_cast<int32_t>(held_items.size());
+    if (!text.Read() || unread_) return *out = Unread(), true;
+    // Each entry is whitespace around its leader's own top-level item, and no two items
+    // written share a byte.
+    const std::vector<Piece> held = ItemsWithIds(living, held_);
+    std::vector<Piece> written = held;
+    bool whole = true;
+    for (size_t k = 0; whole && k < leader_of.size(); ++k) {
+        const Item* item = SoleItem(cut.pieces[k]);
+        whole = item != nullptr && item->has_id && index_.Id(*item) == leaders_[leader_of[k]];
+        if (whole) written.push_back(OfItem(*item));
     }
-    const bool sound = cuts_may_stand && CutsAreWholeItems(cut, leader_of, leaders_, held_items);
-    return Finish(sound ? std::move(cut) : KeepWholeItems(Items(), leaders_, held_), sound);
+    std::sort(written.begin(), written.end(), [](const Piece& x, const Piece& y) { return x.offset < y.offset; });
+    for (size_t k = 1; whole && k < written.size(); ++k) whole = !Overlap(written[k - 1], written[k]);
+    if (unread_) return *out = Unread(), true;
+    if (!whole) return false;
+    cut.pieces.insert(cut.pieces.end(), held.begin(), held.end());
+    cut.counts.held = static_cast<int32_t>(held.size());
+    *out = Finish(std::move(cut), true);
+    if (unread_) *out = Unread();
+    return true;
+}
+
+// The one top-level item that `piece` holds whole, with nothing but whitespace around it in
+// the piece and no other item touched; null when there is none such.
+const Item* Pruning::SoleItem(const Piece& piece) {
+    const std::vector<Item>& items = index_.living.items;
+    const int64_t end = piece.offset + piece.length;
+    auto first = std::lower_bound(items.begin(), items.end(), piece.offset,
+                                  [](const Item& item, int64_t at) { return item.begin < at; });
+    if (first == items.end() || first->end > end) return nullptr;
+    if (first != items.begin() && std::prev(first)->end > piece.offset) return nullptr;
+    if (std::next(first) != items.end() && std::next(first)->begin < end) return nullptr;
+    if (!Space(piece.offset, first->begin) || !Space(first->end, end)) return nullptr;
+    return &*first;
+}
+
+// The stretch [from, to) of the save is whitespace only.
+bool Pruning::Space(int64_t from, int64_t to) {
+    if (to - from > kLongestSpace) return false;
+    std::vector<uint8_t> bytes(static_cast<size_t>(to - from));
+    if (!source_.ReadAt(from, bytes.data(), bytes.size())) {
+        unread_ = true;
+        return false;
+    }
+    return std::all_of(bytes.begin(), bytes.end(), IsMarkupSpace);
+}
+
+// Shorter than 300 characters, as text: a NUL ends it.
+bool Pruning::Short(const Piece& piece) {
+    if (piece.length < kShortEntry) return true;
+    uint8_t head[kShortEntry];
+    if (!source_.ReadAt(piece.offset, head, sizeof head)) unread_ = true;
+    return std::memchr(head, 0, sizeof head) != nullptr;
+}
+
+void Pruning::Leader(Kept& kept, const Piece& piece) {
+    kept.pieces.push_back(piece);
+    if (Short(piece)) kept.notices.push_back({Notice::Kind::kShortEntry, kept.counts.leaders});
+}
+
+const Item* Pruning::FirstWithId(const ItemList& list, std::string_view id) const {
+    for (const Item& item : list.items)
+        if (item.has_id && index_.Id(item) == id) return &item;
+    return nullptr;
+}
+
+// Of the list's items, the first whose own id is each of `ids` (sorted, each once), in
+// list order.
+std::vector<Piece> Pruning::ItemsWithIds(const ItemList& list, const std::vector<std::string_view>& ids) const {
+    std::vector<Piece> with;
+    std::vector<bool> taken(ids.size(), false);
+    for (const Item& item : list.items) {
+        if (!item.has_id) continue;
+        auto found = std::lower_bound(ids.begin(), ids.end(), index_.Id(item));
+        if (found == ids.end() || *found != index_.Id(item) || taken[static_cast<size_t>(found - ids.begin())]) continue;
+        taken[static_cast<size_t>(found - ids.begin())] = true;
+        with.push_back(OfItem(item));
+    }
+    return with;
+}
+
+// Each leader's own item, once, in leader order (a leader counts as found as often as it is
+// named), then the held items in list order.
+Kept Pruning::KeepWholeItems(const ItemList& list) {
+    std::vector<std::pair<std::string_view, size_t>> by_id;  // the first item of each own id
+    for (size_t i = 0; i < list.items.size(); ++i)
+        if (list.items[i].has_id) by_id.emplace_back(index_.Id(list.items[i]), i);
+    std::stable_sort(by_id.begin(), by_id.end());
+
+    Kept kept;
+    kept.found.assign(leaders_.size(), false);
+    std::vector<size_t> written;
+    for (size_t i = 0; i < leaders_.size(); ++i) {
+        auto found = std::lower_bound(by_id.begin(), by_id.end(), std::pair<std::string_view, size_t>(leaders_[i], 0));
+        if (found == by_id.end() || found->first != leaders_[i]) continue;
+        ++kept.counts.leaders;
+        kept.found[i] = true;
+        if (std::find(written.begin(), written.end(), found->second) != written.end()) continue;
+        written.push_back(found->second);
+        Leader(kept, OfItem(list.items[found->second]));
+    }
+    const std::vector<Piece> held = ItemsWithIds(list, held_);
+    kept.pieces.insert(kept.pieces.end(), held.begin(), held.end());
+    kept.counts.held = static_cast<int32_t>(held.size());
+    return kept;
+}
+
+Removed Pruning::RemovedFrom(const ItemList& list, const std::vector<Piece>& written) const {
+    std::vector<Piece> sorted = written;
+    std::sort(sorted.begin(), sorted.end(), [](const Piece& x, const Piece& y) { return x.offset < y.offset; });
+    Removed removed;
+    for (const Item& item : list.items) {
+        const Piece bytes = OfItem(item);
+        auto after = std::upper_bound(sorted.begin(), sorted.end(), bytes.offset,
+                                      [](int64_t at, const Piece& piece) { return at < piece.offset; });
+        const bool covered = (after != sorted.end() && Overlap(*after, bytes)) ||
+                             (after != sorted.begin() && Overlap(*std::prev(after), bytes));
+        removed.count += !covered;
+        if (item.has_id) (covered ? removed.kept : removed.ids).push_back(index_.Id(item));
+    }
+    return removed;
+}
+
+// Where the whitespace right before the list's item `i` begins.
+int64_t Pruning::SpaceBefore(const ItemList& list, size_t i) {
+    const int64_t floor = std::max(i == 0 ? list.ContentBegin() : list.items[i - 1].end, list.items[i].begin - kLongestSpace);
+    std::vector<uint8_t> gap(static_cast<size_t>(list.items[i].begin - floor));
+    if (!source_.ReadAt(floor, gap.data(), gap.size())) unread_ = true;
+    size_t from = gap.size();
+    while (from > 0 && IsMarkupSpace(gap[from - 1])) --from;
+    return floor + static_cast<int64_t>(from);
 }
 
 // The output: the lists rewritten, the boxes counted over the living and the mothballed
 // pawns. After the cuts the head runs through the byte after the opening tag, as they
-// always kept it; item by item it ends with the tag.
+// always kept it; item by item it ends with the tag. The entries of the pawns kept whatever
+// happens whose pawn the run removed go with it (otherwise the game finds them empty at
+// every load): a pawn counts as removed when an item of its own id is dropped and none is
+// written.
 Pruned Pruning::Finish(Kept kept, bool as_cut) {
     Pruned out;
-    const MothballedList mothballed = FindMothballed(file_, section_);
-    const bool all_found = std::all_of(kept.found.begin(), kept.found.end(), [](bool f) { return f; });
-    std::vector<ListItem> mothballed_items;
-    if (mothballed.present && (options_.mothballed || !all_found)) mothballed_items = TopLevelItems(mothballed.content);
-
+    const ItemList& mothballed = index_.mothballed;
     int32_t found = kept.counts.leaders;
-    for (size_t i = 0; i < leaders_.size(); ++i) {
-        if (kept.found[i]) continue;
-        found += std::any_of(mothballed_items.begin(), mothballed_items.end(),
-                             [&](const ListItem& item) { return item.HasId(leaders_[i]); });
-    }
+    for (size_t i = 0; i < leaders_.size(); ++i)
+        found += !kept.found[i] && mothballed.Present() && FirstWithId(mothballed, leaders_[i]) != nullptr;
     const auto total = static_cast<int32_t>(leaders_.size());
     if (found < total) kept.notices.push_back({Notice::Kind::kLeadersMissing, found, total});
 
+    const bool clean_mothballed = options_.mothballed && mothballed.Present();
     Kept cleaned;
-    const bool clean_mothballed = options_.mothballed && mothballed.present;
-    if (clean_mothballed) cleaned = KeepWholeItems(mothballed_items, leaders_, held_);
+    if (clean_mothballed) cleaned = KeepWholeItems(mothballed);
+    const Removed living = RemovedFrom(index_.living, kept.pieces);
+    const Removed asleep = clean_mothballed ? RemovedFrom(mothballed, cleaned.pieces) : Removed();
 
     std::vector<Splice> splices;
-    Forget(kept, clean_mothballed ? &mothballed_items : nullptr, cleaned, splices, out);
-    const int64_t head = int64_t{section_.a} + kOpeningTagLength - (as_cut ? 0 : 1);
-    splices.push_back({head, int64_t{section_.z} - 1, ListPieces(kept.pieces)});
-    if (clean_mothballed) splices.push_back({mothballed.from, mothballed.to, ListPieces(cleaned.pieces)});
-    out.pieces = OutputPieces(file_, splices);
-    if (options_.mothballed && !mothballed.present) out.counts.mothballed_removed = 0;
+    const ItemList& forever = index_.kept_forever;
+    for (size_t i = 0; forever.Present() && i < forever.items.size(); ++i) {
+        const Item& entry = forever.items[i];
+        if (entry.has_id && (living.Has(index_.Id(entry)) || asleep.Has(index_.Id(entry))))
+            splices.push_back({SpaceBefore(forever, i), entry.end, {}});
+    }
+    const int64_t head = index_.living.open.end + (as_cut ? 1 : 0);
+    splices.push_back({head, index_.living.close.begin, ListPieces(kept.pieces)});
+    if (clean_mothballed) splices.push_back({mothballed.ContentBegin(), mothballed.ContentEnd(), ListPieces(cleaned.pieces)});
+    out.pieces = OutputPieces(index_.size, splices);
+    if (options_.count_removed) out.counts.living_removed = living.count;
+    if (options_.mothballed) out.counts.mothballed_removed = clean_mothballed ? asleep.count : 0;
     out.counts.leaders = kept.counts.leaders;
     out.counts.held = kept.counts.held;
     out.notices = std::move(kept.notices);
     return out;
 }
 
-// The entries of the pawns kept whatever happens whose pawn the run removed go with it
-// (otherwise the game finds them empty at every load), and the pawns removed are counted
-// where asked for. A pawn counts as removed when an item of its own id is dropped and none
-// is written; the list is walked for that only when one of these ids is marked in it.
-void Pruning::Forget(const Kept& kept, const std::vector<ListItem>* mothballed, const Kept& cleaned,
-                     std::vector<Splice>& splices, Pruned& out) {
-    const auto forever_from = markers_.begin() + static_cast<std::ptrdiff_t>(leaders_.size() + held_.size());
-    const bool marked = std::any_of(forever_from, markers_.end(), [](int32_t p) { return p != -1; });
-    Removed living, asleep;
-    if (marked || walked_ || options_.count_removed) living.From(Items(), kept.pieces);
-    if (mothballed != nullptr) asleep.From(*mothballed, cleaned.pieces);
-    if (options_.count_removed) out.counts.living_removed = living.count;
-    if (mothballed != nullptr) out.counts.mothballed_removed = asleep.count;
-    for (const KeptForever& entry : forever_) {
-        if (living.Has(entry.id) || asleep.Has(entry.id)) splices.push_back({entry.from, entry.to, {}});
-    }
-}
-
 }  // namespace
 
-bool PawnSection::Present() const {
-    return a > 0 && z > a && bytes.length >= kOpeningTagLength &&
-           std::memcmp(bytes.data, kOpeningTag, kOpeningTagLength) == 0;
-}
-
-SaveView PawnSection::Content() const { return bytes.MidBytes(kOpeningTagLength + 1, int64_t{z} - a - kOpeningTagLength); }
-
-PawnSection CutPawnSection(SaveView whole) {
-    PawnSection s{};
-    s.a = whole.Find("<pawnsAlive");
-    s.z = whole.Find("</pawnsAlive");
-    s.bytes = whole.MidBytes(s.a, int64_t{s.z} - s.a + kClosingTagLength);
-    s.text = s.bytes.AsText();
-    return s;
-}
-
-Pruned PrunePawnList(SaveView file, const PawnSection& section, const runtime::DynamicArray* leader_ids,
-                     const std::vector<std::string_view>& held_ids, const CleanOptions& options) {
-    return Pruning(file, section, leader_ids, held_ids, options).Run();
+Pruned PrunePawnList(SaveSource& source, const SaveIndex& index, const CleanOptions& options) {
+    return Pruning(source, index, options).Run();
 }
 
 }  // namespace cleaner

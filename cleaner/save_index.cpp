@@ -258,11 +258,14 @@ bool IndexSave(SaveSource& source, SaveIndex* index) {
     for (std::span<const uint8_t> chunk;;) {
         if (!source.Next(&chunk)) return false;
         if (chunk.empty()) break;
-        if (index->first_nul < 0) {
-            const void* nul = std::memchr(chunk.data(), 0, chunk.size());
-            if (nul != nullptr) index->first_nul = at + (static_cast<const uint8_t*>(nul) - chunk.data());
-        }
         tokenizer.Feed(chunk.data(), chunk.size());
+        // A NUL ends the list's text for the cuts; a save holds none.
+        const int64_t from = std::max(at, index->living.open.begin);
+        if (index->living.open.Present() && index->first_nul_in_living < 0 && from < at + static_cast<int64_t>(chunk.size())) {
+            const size_t skip = static_cast<size_t>(from - at);
+            const void* nul = std::memchr(chunk.data() + skip, 0, chunk.size() - skip);
+            if (nul != nullptr) index->first_nul_in_living = at + (static_cast<const uint8_t*>(nul) - chunk.data());
+        }
         at += static_cast<int64_t>(chunk.size());
     }
     index->complete = tokenizer.Complete();

@@ -51,7 +51,7 @@ struct IdRef {
 class SaveIndex {
 public:
     int64_t size = 0;
-    int64_t first_nul = -1;  // the offset of the first NUL byte of the file, or -1
+    int64_t first_nul_in_living = -1;  // the offset of the first NUL byte from the living list on, or -1
     bool complete = false;   // the markup ended outside every tag, comment and section
 
     Span factions;

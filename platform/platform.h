@@ -115,9 +115,8 @@ constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 // GetLastError's answer when another handle's share mode refuses an open.
 constexpr uint32_t kErrorSharingViolation = 32;
-// CreateFileMappingA's and MapViewOfFile's parameters: a read-only mapping, viewed whole.
-constexpr uint32_t kPageReadonly = 0x02;
-constexpr uint32_t kFileMapRead = 0x0004;
+// SetFilePointerEx's origin: the start of the file.
+constexpr uint32_t kFileBegin = 0;
 // GetFileType's answer for a file on a disk (not a pipe, a device or a console).
 constexpr uint32_t kFileTypeDisk = 1;
 
@@ -175,14 +174,9 @@ struct Slots {
     // The reason the last call on this thread failed (kErrorFileExists and others).
     uint32_t (*GetLastError)();
     uint32_t (*GetFileType)(FileHandle file);
-    // A mapping of an open file, with no security attributes and no name; null on failure.
-    // A size of 0 maps the whole file.
-    FileHandle (*CreateFileMappingA)(FileHandle file, uint32_t protect, uint32_t size_high, uint32_t size_low);
-    // A view of `size` bytes of the mapping from the offset (0: through its end); null on
-    // failure. The view outlives the mapping's handle.
-    const void* (*MapViewOfFile)(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
-                                 size_t size);
-    int (*UnmapViewOfFile)(const void* view);
+    // Moves the file's position to `distance` from `method`'s origin (kFileBegin), storing
+    // the new position where asked; non-zero on success.
+    int (*SetFilePointerEx)(FileHandle file, int64_t distance, int64_t* position, uint32_t method);
     // Fills `*stamp` for an open file; 0 when the system cannot say.
     int (*GetFileStamp)(FileHandle file, FileStamp* stamp);
     // Puts what was written to the file on the disk before it returns; non-zero on success.
@@ -247,11 +241,10 @@ struct AddressRange {
 };
 AddressRange OwnImageRange();
 
-// Whether the bytes of a view are still the file's. Windows refuses to shorten a file while
-// a view of it is held, so its views always are; on Linux a file can be shortened under
-// its view, and the stand-in reads zeros in place of each page lost (rather than ending
-// the process) and answers false from then on.
-bool ViewIntact(const void* view);
+// Up to `size` bytes of `in` from `offset` written to `out` at its position by the system
+// itself, without passing through the program (Linux: copy_file_range, through its slot);
+// the count copied, less where the system stops (0 where it has no such copy: Windows).
+uint32_t CopyRange(FileHandle in, int64_t offset, FileHandle out, uint32_t size);
 
 // What the platform takes from the process entry: the stand-in keeps the arguments for its
 // command line and leaves a file-size limit to fail writes instead of ending the process;

@@ -53,48 +53,6 @@ bool WriteAllAndClose(OpenFile& file, ArgList args) {
     return file.Close() && ok;
 }
 
-// The pieces in order, then the close; stops at the first write that fails or stores less.
-class PieceWriter {
-public:
-    explicit PieceWriter(OpenFile& file) : file_(file) {}
-
-    // The bytes are on the disk before the file is closed: a file system that writes data
-    // late could otherwise keep a name given afterwards and lose the bytes in a power cut.
-    bool WriteAndClose(std::span<const std::span<const uint8_t>> pieces) {
-        for (std::span<const uint8_t> piece : pieces) {
-            if (piece.size() >= kGathered) {
-                WriteGathered();
-                Write(piece);
-            } else {
-                if (gathered_.size() + piece.size() > kGathered) WriteGathered();
-                if (gathered_.capacity() == 0) gathered_.reserve(kGathered);
-                gathered_.insert(gathered_.end(), piece.begin(), piece.end());
-            }
-        }
-        WriteGathered();
-        const bool stored = ok_ && platform::slots.FlushFileBuffers(file_.handle) != 0;
-        return file_.Close() && stored;
-    }
-
-private:
-    void WriteGathered() {
-        Write(gathered_);
-        gathered_.clear();
-    }
-    void Write(std::span<const uint8_t> bytes) {
-        for (size_t at = 0; ok_ && at < bytes.size();) {
-            const auto n = static_cast<uint32_t>(std::min<size_t>(bytes.size() - at, kWriteChunk));
-            uint32_t written = 0;
-            ok_ = platform::slots.WriteFile(file_.handle, bytes.data() + at, n, &written) != 0 && written == n;
-            at += n;
-        }
-    }
-
-    OpenFile& file_;
-    std::vector<uint8_t> gathered_;
-    bool ok_ = true;
-};
-
 // Opens the file at `path` for reading with the share mode given and takes its size: true
 // for a disk file that can be held whole. Otherwise `failure` says why, and `*refused`
 // whether another handle's share mode refused the open.
@@ -113,9 +71,8 @@ bool OpenWhole(ConstText path, uint32_t share, OpenFile& file, uint32_t& size, R
     if (platform::slots.GetFileType(file.handle) != platform::kFileTypeDisk) return false;
     uint32_t high = 0;
     size = platform::slots.GetFileSize(file.handle, &high);
-    // A file whose size does not fit the block's 32-bit length (or leaves no room for the
-    // header) cannot be held whole: it is not read at all rather than read short.
-    return high == 0 && size <= INT32_MAX - 8;
+    // A file whose size does not fit 31 bits is not read at all rather than read short.
+    return high == 0 && size <= INT32_MAX;
 }
 
 // `size` bytes into `data`, in reads of at most kReadChunk: a read that stores less goes on
@@ -130,28 +87,6 @@ bool ReadAll(platform::FileHandle file, uint8_t* data, uint32_t size) {
     return true;
 }
 
-// The `size` bytes of an open file in a new ByteSet, or null when they cannot all be read.
-ByteSet ReadBlock(platform::FileHandle file, uint32_t size) {
-    auto block = static_cast<ByteSet>(AllocateMemory(size + 8));
-    block->dimension_count = 1;
-    block->length = static_cast<int32_t>(size);
-    if (!ReadAll(file, BytesData(block), size)) {
-        // Zeros posing as the file's tail would be written out as if they were the save.
-        FreeMemory(block);
-        return nullptr;
-    }
-    return block;
-}
-
-// A view of the whole file, or null where the system makes none.
-const void* ViewWhole(platform::FileHandle file, uint32_t size) {
-    platform::FileHandle mapping = platform::slots.CreateFileMappingA(file, platform::kPageReadonly, 0, 0);
-    if (mapping == nullptr) return nullptr;
-    const void* view = platform::slots.MapViewOfFile(mapping, platform::kFileMapRead, 0, 0, size);
-    platform::slots.CloseHandle(mapping);
-    return view;
-}
-
 }  // namespace
 
 bool WriteFileBytes(ArgList args) {
@@ -161,63 +96,143 @@ bool WriteFileBytes(ArgList args) {
     return file.Valid() && WriteAllAndClose(file, args);
 }
 
-FileBytes ViewFileBytes(ArgList args, ReadFailure* why) {
+size_t save_chunk = 256u << 10;
+
+bool SaveFile::Open(ArgList args, ReadFailure* why) {
     ReadFailure unused;
     ReadFailure& failure = why != nullptr ? *why : unused;
-    FileBytes bytes;
     OpenFile file{platform::InvalidFile()};
     uint32_t size = 0;
     bool refused = false;
     // Read sharing only, so that nobody writes the file while it is held; where another
-    // program holds it open for writing, shared with that writer and read whole.
+    // program holds it open for writing, shared with that writer.
     bool whole = OpenWhole(args[0].AsText(), platform::kFileShareRead, file, size, failure, &refused);
     if (!whole && refused) whole = OpenWhole(args[0].AsText(), platform::kFileShareReadWrite, file, size, failure);
     // The stamp is taken before any byte is read, so a write in between shows.
-    if (!whole || !platform::slots.GetFileStamp(file.handle, &bytes.stamp_)) return bytes;
-    if (size > 0 && !refused) bytes.view_ = ViewWhole(file.handle, size);
-    if (bytes.view_ != nullptr) {
-        bytes.data_ = static_cast<const uint8_t*>(bytes.view_);
-    } else if (size > 0) {
-        bytes.block_ = ReadBlock(file.handle, size);
-        if (bytes.block_ == nullptr) return bytes;
-        bytes.data_ = BytesData(bytes.block_);
-    }
-    bytes.length_ = static_cast<int32_t>(size);
-    bytes.file_ = std::exchange(file.handle, platform::InvalidFile());
-    bytes.opened_ = true;
+    if (!whole || !platform::slots.GetFileStamp(file.handle, &stamp_)) return false;
+    file_ = std::exchange(file.handle, platform::InvalidFile());
+    size_ = size;
     failure = ReadFailure::kNone;
-    return bytes;
+    return true;
 }
 
-FileBytes::~FileBytes() {
-    if (view_ != nullptr) platform::slots.UnmapViewOfFile(view_);
-    if (opened_) platform::slots.CloseHandle(file_);
-    FreeMemory(block_);
+SaveFile::~SaveFile() {
+    if (file_ != nullptr) platform::slots.CloseHandle(file_);
 }
 
-void FileBytes::Swap(FileBytes& other) noexcept {
-    std::swap(file_, other.file_);
-    std::swap(stamp_, other.stamp_);
-    std::swap(view_, other.view_);
-    std::swap(block_, other.block_);
-    std::swap(data_, other.data_);
-    std::swap(length_, other.length_);
-    std::swap(opened_, other.opened_);
+bool SaveFile::Next(std::span<const uint8_t>* chunk) {
+    const int64_t left = size_ - read_;
+    *chunk = {};
+    if (left <= 0) return true;
+    if (buffer_.size() != save_chunk) buffer_.assign(save_chunk, 0);
+    const auto n = static_cast<uint32_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer_.size())));
+    if (position_ != read_ && !platform::slots.SetFilePointerEx(file_, read_, nullptr, platform::kFileBegin)) return false;
+    if (!ReadAll(file_, buffer_.data(), n)) return false;
+    read_ += n;
+    position_ = read_;
+    *chunk = {buffer_.data(), n};
+    return true;
 }
 
-bool FileBytes::Intact() const {
-    if (!opened_) return true;
+bool SaveFile::ReadAt(int64_t offset, uint8_t* out, size_t n) {
+    if (offset < 0 || offset > size_ || static_cast<int64_t>(n) > size_ - offset) return false;
+    position_ = -1;
+    if (!platform::slots.SetFilePointerEx(file_, offset, nullptr, platform::kFileBegin)) return false;
+    for (size_t at = 0; at < n; at += kReadChunk) {
+        if (!ReadAll(file_, out + at, static_cast<uint32_t>(std::min<size_t>(n - at, kReadChunk)))) return false;
+    }
+    position_ = offset + static_cast<int64_t>(n);
+    return true;
+}
+
+bool SaveFile::Intact() const {
     platform::FileStamp now{};
-    return platform::ViewIntact(view_) && platform::slots.GetFileStamp(file_, &now) && now == stamp_;
+    return file_ != nullptr && platform::slots.GetFileStamp(file_, &now) && now == stamp_;
 }
 
-NewFile WriteNewFilePieces(ConstText path, std::span<const std::span<const uint8_t>> pieces) {
+namespace {
+
+// The pieces in order, then the flush and the close; stops at the first write that fails
+// or stores less, or the first stretch of the save that cannot be read.
+class RangeWriter {
+public:
+    RangeWriter(OpenFile& file, SaveFile& save) : file_(file), save_(save) {}
+
+    // The bytes are on the disk before the file is closed: a file system that writes data
+    // late could otherwise keep a name given afterwards and lose the bytes in a power cut.
+    bool WriteAndClose(std::span<const FilePiece> pieces) {
+        for (const FilePiece& piece : pieces) {
+            if (piece.length >= static_cast<int64_t>(kGathered)) {
+                WriteGathered();
+                Copy(piece);
+            } else {
+                if (gathered_.size() + static_cast<size_t>(piece.length) > kGathered) WriteGathered();
+                Gather(piece);
+            }
+        }
+        WriteGathered();
+        const bool stored = ok_ && platform::slots.FlushFileBuffers(file_.handle) != 0;
+        return file_.Close() && stored;
+    }
+
+private:
+    void Gather(const FilePiece& piece) {
+        if (gathered_.capacity() == 0) gathered_.reserve(kGathered);
+        const size_t at = gathered_.size(), n = static_cast<size_t>(piece.length);
+        if (piece.bytes != nullptr) {
+            gathered_.insert(gathered_.end(), piece.bytes, piece.bytes + n);
+        } else {
+            gathered_.resize(at + n);
+            ok_ = ok_ && save_.ReadAt(piece.offset, gathered_.data() + at, n);
+        }
+    }
+    void WriteGathered() {
+        Write(gathered_.data(), gathered_.size());
+        gathered_.clear();
+    }
+    // A long stretch of the save: file to file in the system while it copies, the rest
+    // through a buffer.
+    void Copy(const FilePiece& piece) {
+        if (piece.bytes != nullptr) return Write(piece.bytes, static_cast<size_t>(piece.length));
+        for (int64_t at = piece.offset, left = piece.length; ok_ && left > 0;) {
+            const auto most = static_cast<uint32_t>(std::min<int64_t>(left, kWriteChunk));
+            uint32_t done = copies_ ? platform::CopyRange(save_.handle(), at, file_.handle, most) : 0;
+            if (done == 0) {
+                copies_ = false;
+                done = static_cast<uint32_t>(std::min<int64_t>(left, static_cast<int64_t>(kGathered)));
+                buffer_.resize(done);
+                ok_ = save_.ReadAt(at, buffer_.data(), done);
+                Write(buffer_.data(), done);
+            }
+            at += done;
+            left -= done;
+        }
+    }
+    void Write(const uint8_t* bytes, size_t size) {
+        for (size_t at = 0; ok_ && at < size;) {
+            const auto n = static_cast<uint32_t>(std::min<size_t>(size - at, kWriteChunk));
+            uint32_t written = 0;
+            ok_ = platform::slots.WriteFile(file_.handle, bytes + at, n, &written) != 0 && written == n;
+            at += n;
+        }
+    }
+
+    OpenFile& file_;
+    SaveFile& save_;
+    std::vector<uint8_t> gathered_, buffer_;
+    bool ok_ = true;
+    bool copies_ = true;  // the system copies file to file, as far as is known
+};
+
+}  // namespace
+
+NewFile WriteNewFileRanges(ConstText path, SaveFile& save, std::span<const FilePiece> pieces) {
     OpenFile file{platform::slots.CreateFileA(path, platform::kGenericWrite, 0, platform::kCreateNew,
                                               platform::kFileAttributeArchive | platform::kFileFlagOpenReparsePoint)};
     if (!file.Valid()) {
         return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kFailed;
     }
-    if (PieceWriter(file).WriteAndClose(pieces)) return NewFile::kWritten;
+    if (RangeWriter(file, save).WriteAndClose(pieces)) return NewFile::kWritten;
     // The exclusive create makes it certain that the file at the path is this call's own.
     platform::slots.DeleteFileA(path);
     return NewFile::kFailed;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "platform/platform.h"
 #include "runtime/value.h"
@@ -18,44 +19,40 @@ enum class ReadFailure {
     kMissing,     // nothing stands at the path, or a folder on the way is missing
     kUnreadable,  // it cannot be opened, is no disk file, is too big, or its read failed or came short
 };
-// A file's bytes where they lie: a read-only view of the file where the system makes one
-// (on Windows nobody can then write or shorten the file until it is released), else the
-// file read whole into a block. The file stays open until its bytes are released, and
-// Intact() says whether they are still the file's.
-class FileBytes {
+// A save open for reading until it is released: read front to back in chunks into one
+// buffer, and short stretches again by offset. It is opened with read sharing only, so that
+// nobody writes it meanwhile on Windows; where another program holds it open for writing,
+// shared with that writer. Intact() says whether it is still the file that was opened,
+// unchanged.
+class SaveFile {
 public:
-    FileBytes() = default;
-    FileBytes(FileBytes&& other) noexcept { Swap(other); }
-    FileBytes& operator=(FileBytes&& other) noexcept {
-        Swap(other);
-        return *this;
-    }
-    ~FileBytes();
+    SaveFile() = default;
+    SaveFile(const SaveFile&) = delete;
+    SaveFile& operator=(const SaveFile&) = delete;
+    ~SaveFile();
 
-    bool opened() const { return opened_; }
-    const uint8_t* data() const { return data_; }
-    int32_t length() const { return length_; }
-    // The bytes seen are still the file's: false once anything was written to the file or it
-    // was shortened since it was opened (its stamp changed, or a page of its view was lost).
+    // path -> false when the file cannot be opened or is no disk file under 2 GiB (`*why`
+    // says why).
+    bool Open(ArgList args, ReadFailure* why = nullptr);
+
+    int64_t size() const { return size_; }
+    platform::FileHandle handle() const { return file_; }
+    // The next chunk of the file, empty at its end; false when the read failed or the file
+    // ended before its size.
+    bool Next(std::span<const uint8_t>* chunk);
+    // The `n` bytes at `offset` into `out`; false when they cannot all be read.
+    bool ReadAt(int64_t offset, uint8_t* out, size_t n);
+    // False once anything was written to the file or it was shortened since it was opened.
     bool Intact() const;
 
 private:
-    friend FileBytes ViewFileBytes(ArgList args, ReadFailure* why);
-    void Swap(FileBytes& other) noexcept;
-
-    void* file_ = nullptr;  // the open file, while the bytes are held
-    platform::FileStamp stamp_{};  // the file's stamp when it was opened
-    const void* view_ = nullptr;
-    ByteSet block_ = nullptr;
-    const uint8_t* data_ = nullptr;
-    int32_t length_ = 0;
-    bool opened_ = false;
+    void* file_ = nullptr;
+    platform::FileStamp stamp_{};
+    int64_t size_ = 0, read_ = 0, position_ = 0;
+    std::vector<uint8_t> buffer_;
 };
-// path -> the whole file's bytes (none for an empty file), opened() false when the file
-// cannot be opened or seen whole (`*why` says why: a disk file under 2 GiB, read in full). A
-// file another program holds open for writing, or one the system cannot view, is read whole
-// instead.
-FileBytes ViewFileBytes(ArgList args, ReadFailure* why = nullptr);
+// How many bytes a chunk holds: small enough for the processor's cache (tests set others).
+extern size_t save_chunk;
 
 // path, byte sets... -> true when the file was created (or emptied) and every byte set
 // written in full and the file closed. The first failed or short write stops the rest; the
@@ -69,11 +66,18 @@ enum class NewFile {
     kRefused,    // a move only: the file system makes neither a second name nor a move
                  // that replaces nothing; the file keeps its old name
 };
+// A piece of a new file: `length` bytes of the save from `offset`, or a constant's bytes.
+struct FilePiece {
+    int64_t offset;
+    int64_t length;
+    const uint8_t* bytes;  // the constant, or null for a stretch of the save
+};
 // Creates the file only where nothing stands at the path (a link, even one whose target is
-// missing, is never followed), writes the pieces in order, each from where it lies (short
-// pieces gathered into one write, long ones written as they stand, 16 MiB a call at most),
-// and has the system put them on the disk before the file is closed.
-NewFile WriteNewFilePieces(ConstText path, std::span<const std::span<const uint8_t>> pieces);
+// missing, is never followed), writes the pieces in order, and has the system put them on
+// the disk before the file is closed. Stretches of the save go file to file in the system
+// where it can (Linux), else through a buffer; short pieces are gathered into one write.
+// A stretch that cannot be read from the save fails the write.
+NewFile WriteNewFileRanges(ConstText path, SaveFile& save, std::span<const FilePiece> pieces);
 // old path, new path -> gives the file the new name only where nothing stands there; a
 // taken name leaves the file under its old one.
 NewFile MoveToNewName(ArgList args);

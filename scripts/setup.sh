@@ -2,8 +2,8 @@
 # Installs, from Debian packages only, what the named builds need and is not yet present;
 # does nothing when everything is there.
 #   setup.sh [native|win32|win64|wine|fuzz|dist|all]...   (default: all)
-# native: the Linux program and its tests (also the sanitizer build; xmllint reads every
-# output of the end-to-end tests); win32/win64: the
+# native: the Linux program and its tests (also the sanitizer build; libxml2 judges what the
+# cleaner writes, xmllint every output of the end-to-end tests); win32/win64: the
 # cross-compilers of the Windows builds; wine: running them (Wine, a virtual display, Chinese
 # fonts for the dialogs); fuzz: clang and libFuzzer; dist: the players' zip.
 set -euo pipefail
@@ -23,13 +23,13 @@ base() {  # every build: CMake and make, GoogleTest's sources
 
 for group in "${@:-all}"; do
     case "$group" in
-        native) base; want_cmd g++ g++; want_pkg libgtest-dev; want_cmd xmllint libxml2-utils ;;
+        native) base; want_cmd g++ g++; want_pkg libgtest-dev; want_cmd xmllint libxml2-utils; want_pkg libxml2-dev ;;
         win32) base; want_cmd i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
                want_cmd i686-w64-mingw32-windres binutils-mingw-w64-i686 ;;
         win64) base; want_cmd x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix ;;
         wine) want_pkg wine64; want_cmd xmllint libxml2-utils; want_cmd Xvfb xvfb; want_pkg fonts-wqy-microhei
               { have_pkg wine32:i386 && have_cmd wine; } || wine32=1 ;;
-        fuzz) base; want_cmd clang++ clang; want_pkg libclang-rt-14-dev ;;
+        fuzz) base; want_cmd clang++ clang; want_pkg libclang-rt-14-dev; want_pkg libxml2-dev ;;
         dist) want_cmd python3 python3 ;;
         all) exec "$0" native win32 win64 wine fuzz dist ;;
         *) echo "setup: unknown group $group" >&2; exit 2 ;;

@@ -12,14 +12,12 @@
 #include <iconv.h>
 #include <link.h>
 #include <pthread.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <csignal>
 #include <vector>
@@ -121,28 +119,13 @@ int heap_token;
 
 HeapHandle PosixGetProcessHeap() { return &heap_token; }
 
-// Large blocks ask for transparent huge pages over their aligned inside. A save is read into
-// one block and searched from end to end; with 4 KiB pages most of that time goes to page
-// faults. Only advice: where the system has none to give, nothing changes.
-void AdviseHugePages(void* block, size_t size) {
-    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-    if (block == nullptr || size < 4 * kHuge) return;
-    uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kHuge - 1);
-    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-}
-
 void* PosixHeapAlloc(HeapHandle, uint32_t flags, size_t size) {
     if (size == 0) size = 1;  // a valid, releasable block, as HeapAlloc gives
-    void* block = (flags & kHeapZeroMemory) ? std::calloc(1, size) : std::malloc(size);
-    AdviseHugePages(block, size);
-    return block;
+    return (flags & kHeapZeroMemory) ? std::calloc(1, size) : std::malloc(size);
 }
 
 void* PosixHeapReAlloc(HeapHandle, uint32_t, void* block, size_t size) {
-    void* moved = std::realloc(block, size == 0 ? 1 : size);
-    AdviseHugePages(moved, size);
-    return moved;
+    return std::realloc(block, size == 0 ? 1 : size);
 }
 
 int PosixHeapFree(HeapHandle, uint32_t, void* block) {
@@ -256,10 +239,8 @@ int PosixReadFile(FileHandle file, void* data, uint32_t size, uint32_t* read_cou
     return n < 0 ? 0 : 1;
 }
 
-uint32_t CopiedFromView(int out, const void* data, uint32_t size);
-
 int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* written) {
-    uint32_t total = CopiedFromView(FdOf(file), data, size);
+    uint32_t total = 0;
     while (total < size) {
         ssize_t n = write(FdOf(file), static_cast<const char*>(data) + total, size - total);
         if (n < 0 && errno == EINTR) continue;
@@ -272,131 +253,14 @@ int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* w
 
 int PosixCloseHandle(FileHandle handle) { return close(FdOf(handle)) == 0 ? 1 : 0; }
 
-// Views of files. A file that another program shortens under a view would end the process
-// with SIGBUS at the next touch of a page past its new end. The handler puts a page of zeros
-// in the lost page's place, notes that the view no longer shows the file, and lets the read
-// go on; whoever reads a view asks ViewIntact before trusting what it read. A SIGBUS outside
-// every view ends the process as it would have.
-struct View {
-    std::atomic<uintptr_t> start{0}, end{0};
-    std::atomic<bool> lost{false};
-    int fd = -1;  // the file, for copies from it
-    off_t offset = 0;
-};
-View views[8];
-std::atomic<uintptr_t> page_size{4096};
-
-void OnBusError(int, siginfo_t* info, void*) {
-    const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
-    for (View& view : views) {
-        if (at < view.start.load() || at >= view.end.load()) continue;
-        void* page = reinterpret_cast<void*>(at & ~(page_size.load() - 1));
-        if (mmap(page, page_size.load(), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
-            view.lost.store(true);
-            return;
-        }
-    }
-    std::signal(SIGBUS, SIG_DFL);  // the fault comes again, now with its default action
-}
-
-void CatchLostPages() {
-    static const bool installed = [] {
-        page_size.store(static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)));
-        struct sigaction action {};
-        action.sa_sigaction = OnBusError;
-        action.sa_flags = SA_SIGINFO;
-        sigemptyset(&action.sa_mask);
-        return sigaction(SIGBUS, &action, nullptr) == 0;
-    }();
-    (void)installed;
-}
-
-View* ViewAt(const void* address) {
-    for (View& view : views)
-        if (view.start.load() == reinterpret_cast<uintptr_t>(address) && address != nullptr) return &view;
-    return nullptr;
-}
-
-// Bytes of a view go from its file to the written one in the kernel (copy_file_range), as cp
-// copies them: the same bytes, without the process reading each page of the view. What the
-// file no longer holds is not copied; the rest is then written from the view (and fails
-// there). Returns how many bytes were copied.
-uint32_t CopiedFromView(int out, const void* data, uint32_t size) {
-    const auto at = reinterpret_cast<uintptr_t>(data);
-    for (const View& view : views) {
-        if (view.fd < 0 || at < view.start.load() || at + size > view.end.load()) continue;
-        int64_t from = view.offset + static_cast<int64_t>(at - view.start.load());
-        uint32_t total = 0;
-        while (total < size) {
-            intptr_t n = slots.copy_file_range(view.fd, &from, out, nullptr, size - total, 0);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            total += static_cast<uint32_t>(n);
-        }
-        return total;
-    }
-    return 0;
-}
-
-// A read-only mapping is the file itself: its handle is a second descriptor of the file.
-// Windows refuses to map an empty file, and so does the stand-in.
-FileHandle PosixCreateFileMappingA(FileHandle file, uint32_t protect, uint32_t, uint32_t) {
-    struct stat st;
-    if (protect != kPageReadonly || fstat(FdOf(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
-        last_error = 1006;  // ERROR_FILE_INVALID
-        return nullptr;
-    }
-    int fd = fcntl(FdOf(file), F_DUPFD_CLOEXEC, 3);  // never 0, which reads as no handle
-    if (fd < 0) {
+int PosixSetFilePointerEx(FileHandle file, int64_t distance, int64_t* position, uint32_t method) {
+    const off_t at = lseek(FdOf(file), distance, method == kFileBegin ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END);
+    if (at < 0) {
         last_error = ErrorOf(errno);
-        return nullptr;
-    }
-    return HandleOf(fd);
-}
-
-// The whole file from the offset (or `size` bytes of it), its pages read in at once.
-const void* PosixMapViewOfFile(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
-                               size_t size) {
-    const auto offset = static_cast<off_t>((uint64_t{offset_high} << 32) | offset_low);
-    struct stat st;
-    if (access != kFileMapRead || fstat(FdOf(mapping), &st) != 0 || offset >= st.st_size) {
-        last_error = 87;  // ERROR_INVALID_PARAMETER
-        return nullptr;
-    }
-    if (size == 0) size = static_cast<size_t>(st.st_size - offset);
-    View* free_view = nullptr;
-    for (View& view : views)
-        if (free_view == nullptr && view.start.load() == 0) free_view = &view;
-    if (free_view == nullptr) {
-        last_error = 8;  // ERROR_NOT_ENOUGH_MEMORY
-        return nullptr;
-    }
-    CatchLostPages();
-    void* at = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, FdOf(mapping), offset);
-    if (at == MAP_FAILED) {
-        last_error = ErrorOf(errno);
-        return nullptr;
-    }
-    free_view->fd = fcntl(FdOf(mapping), F_DUPFD_CLOEXEC, 3);
-    free_view->offset = offset;
-    free_view->lost.store(false);
-    free_view->end.store(reinterpret_cast<uintptr_t>(at) + size);
-    free_view->start.store(reinterpret_cast<uintptr_t>(at));
-    return at;
-}
-
-int PosixUnmapViewOfFile(const void* address) {
-    View* view = ViewAt(address);
-    if (view == nullptr) {
-        last_error = 487;  // ERROR_INVALID_ADDRESS
         return 0;
     }
-    const uintptr_t start = view->start.load(), end = view->end.load();
-    view->start.store(0);
-    view->end.store(0);
-    if (view->fd >= 0) close(view->fd);
-    view->fd = -1;
-    return munmap(reinterpret_cast<void*>(start), end - start) == 0 ? 1 : 0;
+    if (position != nullptr) *position = at;
+    return 1;
 }
 
 int64_t Nanoseconds(const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; }
@@ -628,9 +492,7 @@ const Slots kDefaultSlots = {
     .MoveFileExA = PosixMoveFileExA,
     .GetLastError = PosixGetLastError,
     .GetFileType = PosixGetFileType,
-    .CreateFileMappingA = PosixCreateFileMappingA,
-    .MapViewOfFile = PosixMapViewOfFile,
-    .UnmapViewOfFile = PosixUnmapViewOfFile,
+    .SetFilePointerEx = PosixSetFilePointerEx,
     .GetFileStamp = PosixGetFileStamp,
     .FlushFileBuffers = PosixFlushFileBuffers,
     .FlushFolderOf = PosixFlushFolderOf,
@@ -680,9 +542,17 @@ AddressRange OwnImageRange() {
     return range;
 }
 
-bool ViewIntact(const void* address) {
-    const View* view = ViewAt(address);
-    return view == nullptr || !view->lost.load();
+// The kernel copies file to file (copy_file_range), as cp copies; a copy it refuses (another
+// file system, none at all) or stops short leaves the rest to the caller.
+uint32_t CopyRange(FileHandle in, int64_t offset, FileHandle out, uint32_t size) {
+    uint32_t total = 0;
+    while (total < size) {
+        intptr_t n = slots.copy_file_range(FdOf(in), &offset, FdOf(out), nullptr, size - total, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        total += static_cast<uint32_t>(n);
+    }
+    return total;
 }
 
 void StartProcess(int argc, char** argv) {

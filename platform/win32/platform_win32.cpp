@@ -73,16 +73,13 @@ int WinMoveFileExA(const char* from, const char* to, uint32_t flags) { return ::
 uint32_t WinGetLastError() { return ::GetLastError(); }
 uint32_t WinGetFileType(FileHandle file) { return ::GetFileType(static_cast<HANDLE>(file)); }
 
-FileHandle WinCreateFileMappingA(FileHandle file, uint32_t protect, uint32_t size_high, uint32_t size_low) {
-    return ::CreateFileMappingA(static_cast<HANDLE>(file), nullptr, protect, size_high, size_low, nullptr);
+int WinSetFilePointerEx(FileHandle file, int64_t distance, int64_t* position, uint32_t method) {
+    LARGE_INTEGER to, now;
+    to.QuadPart = distance;
+    if (!::SetFilePointerEx(static_cast<HANDLE>(file), to, &now, method)) return 0;
+    if (position != nullptr) *position = now.QuadPart;
+    return 1;
 }
-
-const void* WinMapViewOfFile(FileHandle mapping, uint32_t access, uint32_t offset_high, uint32_t offset_low,
-                             size_t size) {
-    return ::MapViewOfFile(static_cast<HANDLE>(mapping), access, offset_high, offset_low, size);
-}
-
-int WinUnmapViewOfFile(const void* view) { return ::UnmapViewOfFile(view); }
 
 // The size (both halves) and the last-write time.
 int WinGetFileStamp(FileHandle file, FileStamp* stamp) {
@@ -215,8 +212,8 @@ static_assert(kWmInitDialog == WM_INITDIALOG && kWmSetIcon == WM_SETICON);
 static_assert(kSwpNoSize == SWP_NOSIZE && kSwpNoMove == SWP_NOMOVE && kSwpNoActivate == SWP_NOACTIVATE);
 static_assert(kCreateNew == CREATE_NEW && kFileFlagOpenReparsePoint == FILE_FLAG_OPEN_REPARSE_POINT);
 static_assert(kErrorFileExists == ERROR_FILE_EXISTS && kFileTypeDisk == FILE_TYPE_DISK);
-static_assert(kErrorSharingViolation == ERROR_SHARING_VIOLATION && kPageReadonly == PAGE_READONLY &&
-              kFileMapRead == FILE_MAP_READ && kFileShareRead == FILE_SHARE_READ);
+static_assert(kErrorSharingViolation == ERROR_SHARING_VIOLATION && kFileShareRead == FILE_SHARE_READ &&
+              kFileBegin == FILE_BEGIN);
 static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS && kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
               kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
 
@@ -238,9 +235,7 @@ const Slots kDefaultSlots = {
     .MoveFileExA = WinMoveFileExA,
     .GetLastError = WinGetLastError,
     .GetFileType = WinGetFileType,
-    .CreateFileMappingA = WinCreateFileMappingA,
-    .MapViewOfFile = WinMapViewOfFile,
-    .UnmapViewOfFile = WinUnmapViewOfFile,
+    .SetFilePointerEx = WinSetFilePointerEx,
     .GetFileStamp = WinGetFileStamp,
     .FlushFileBuffers = WinFlushFileBuffers,
     .FlushFolderOf = WinFlushFolderOf,
@@ -279,9 +274,8 @@ AddressRange OwnImageRange() {
     return {start, start + nt->OptionalHeader.SizeOfImage};
 }
 
-// Shortening a file fails while a view of it is held (ERROR_USER_MAPPED_FILE), and the
-// program opens the files it views with read sharing only.
-bool ViewIntact(const void*) { return true; }
+// Windows has no copy between files that leaves the bytes out of the program's hands.
+uint32_t CopyRange(FileHandle, int64_t, FileHandle, uint32_t) { return 0; }
 
 void StartProcess(int, char**) {}
 

@@ -269,6 +269,38 @@ TEST_F(Clean, ASaveChangedWhileHeld) {
     }
 }
 
+// A read of the save that fails, or finds the file ended, at the call the row names: through
+// the stream, or a stretch read again after it.
+int read_calls = 0, failing_call = 0;
+bool ends = false;  // the file ends there, rather than the read failing
+int FailsAtACall(platform::FileHandle f, void* data, uint32_t size, uint32_t* read) {
+    if (++read_calls != failing_call) return platform::DefaultSlots().ReadFile(f, data, size, read);
+    *read = 0;
+    return ends ? 1 : 0;
+}
+
+// Whichever read fails, the read-failure box, and nothing left but the save: on both systems.
+TEST_F(Clean, AReadThatFails) {
+    tools::SampleOptions o;
+    o.size = 300000;
+    const std::string save = tools::GenerateSave(o);
+    runtime::save_chunk = 64 << 10;  // five reads through it, then the stretches of the cuts
+    for (int call : {1, 3, 6, 7, 9}) {
+        for (bool end : {false, true}) {
+            SetUp();
+            Put("Colony.rws", save);
+            read_calls = 0, failing_call = call, ends = end;
+            platform::slots.ReadFile = FailsAtACall;
+            cleaner::CleanSave(Path("Colony.rws").c_str(), {});
+            platform::slots = platform::DefaultSlots();
+            EXPECT_GE(read_calls, call) << call;
+            EXPECT_EQ(ShownBoxes(), "[错误] 错误信息：存档读取失败：" + Path("Colony.rws") + "\n") << call << " " << end;
+            EXPECT_EQ(FileCount(), 1u) << call << " " << end;
+        }
+    }
+    runtime::save_chunk = 256 << 10;
+}
+
 TEST_F(Clean, ErrorCode01WritesNothing) {
     // The leader's marker stands more than 10000 positions after the last "</li>" before it.
     Put("Colony.rws", savebuild::Save({"Thing_A"}, {savebuild::Entry("Human10"),

@@ -6,6 +6,7 @@
 #include "cleaner/clean.h"
 #include "cleaner/entry_cuts.h"
 #include "cleaner/prune.h"
+#include "tests/cleaner/in_memory.h"
 #include "tests/cleaner/literal.h"
 #include "tests/cleaner/save_builder.h"
 #include "tests/runtime/helpers.h"
@@ -21,28 +22,23 @@ using testutil::Str;
 
 class Prune : public testutil::SlotTest {};
 
-cleaner::SaveView View(const std::string& s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), static_cast<int32_t>(s.size())};
-}
-
-std::string Joined(const std::vector<cleaner::SaveView>& pieces) {
-    std::string out;
-    for (cleaner::SaveView piece : pieces) out.append(reinterpret_cast<const char*>(piece.data), piece.length);
-    return out;
-}
-
-// The fast run and the literal one on the same save: same output, same boxes.
-std::string CleanedBy(const std::string& save) {
+// The fast run and the literal one on the same save: same output, same boxes (unless the
+// literal steps, which take an item's own id only before any nested item, are known to
+// lose a held pawn there).
+std::string CleanedBy(const std::string& save, bool as_literal = true) {
     OwnedBytes file = Bytes(save);
-    cleaner::Pruned fast = cleaner::CleanBytes(View(save), {});
+    cleaner::Pruned fast = inmemory::Clean(save);
     cleaner::ShowOutcome(fast);
     std::string boxes = ShownBoxes();
     ShownBoxes().clear();
     literal::Run expected = literal::Clean(file.get());
-    EXPECT_EQ(ShownBoxes(), boxes);
-    EXPECT_EQ(expected.output, Joined(fast.pieces));
-    EXPECT_EQ(expected.lost, fast.halt == cleaner::Halt::kLost);
-    return Joined(fast.pieces);
+    if (as_literal) {
+        EXPECT_EQ(ShownBoxes(), boxes);
+        EXPECT_EQ(expected.output, inmemory::Joined(save, fast.pieces));
+        EXPECT_EQ(expected.lost, fast.halt == cleaner::Halt::kLost);
+    }
+    ShownBoxes() = boxes;
+    return inmemory::Joined(save, fast.pieces);
 }
 
 TEST_F(Prune, KeepsTheLeadersEntriesInLeaderOrder) {
@@ -99,6 +95,7 @@ TEST_F(Prune, KeepsThePawnsTheSaveHoldsByReference) {
         Around around;
         std::vector<std::string> pieces;
         bool item_by_item = false;  // the cuts miss: each item kept on a line of its own
+        bool as_literal = true;
     } rows[] = {
         {"a caravan's pawns, after the leaders, in list order, each once", e,
          caravan({"Human4", "Human2", "Human4"}), {Taken(e[1]), Held(e[2]), Held(e[4])}},
@@ -111,19 +108,19 @@ TEST_F(Prune, KeepsThePawnsTheSaveHoldsByReference) {
          {Taken(e[1]), Held(e[5])}},
         {"a leader held too is taken once", e, caravan({"Human1"}), {Taken(e[1])}},
         {"a pawn that is not in the list", e, caravan({"Human9"}), {Taken(e[1])}},
-        {"a thing a pawn wears, a pawn whose id follows a nested item, look-alike tags", odd,
-         caravan({"Parka7", "Human3", "Human4"}), {Taken(odd[1]), Held(odd[4])}},
+        {"a thing a pawn wears, a pawn whose id (its first id child) follows a nested item, look-alike tags", odd,
+         caravan({"Parka7", "Human3", "Human4"}), {Taken(odd[1]), Held(odd[3]), Held(odd[4])}, false, false},
         {"a leader's entry that runs on through a held pawn: each written as itself, once", gap, caravan({"Human3"}),
          {Held(e[1]), Held(e[3])}, true},
-        {"a world-objects region that is not closed holds nothing", e,
-         {"", "", "<worldObjects>\r\n" + Refs("pawns", {"Human2"})}, {Taken(e[1])}},
+        {"a world-objects region that a broken save never closes holds its pawns all the same", e,
+         {"", "", "<worldObjects>\r\n" + Refs("pawns", {"Human2"})}, {Taken(e[1]), Held(e[2])}, false, false},
         {"kidnapped pawns outside the faction section hold nothing", e, {"", "", Refs("kidnappedPawns", {"Human2"})},
          {Taken(e[1])}},
     };
     for (const Row& r : rows) {
         ShownBoxes().clear();
         const std::string save = Save(leader, r.entries, r.around);
-        const std::string out = CleanedBy(save);
+        const std::string out = CleanedBy(save, r.as_literal);
         EXPECT_EQ(out, r.item_by_item ? Rewritten(leader, r.pieces, r.around) : Cleaned(leader, r.pieces, r.around))
             << r.what;
         EXPECT_EQ(ShownBoxes(), "") << r.what;
@@ -189,8 +186,8 @@ TEST(EntryEnd, EndsOnEveryInput) {
         {"class items round for ever", "></li></li><li>", 1, 15 - 17},
     };
     for (const Row& r : rows) {
-        cleaner::SaveView v = View(r.section);
-        EXPECT_EQ(cleaner::FindEntryEnd(v, r.e0), r.end) << r.what;
+        cleaner::TextInMemory text(reinterpret_cast<const uint8_t*>(r.section.data()), static_cast<int32_t>(r.section.size()));
+        EXPECT_EQ(cleaner::FindEntryEnd(text, r.e0), r.end) << r.what;
     }
 }
 

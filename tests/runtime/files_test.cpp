@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -52,21 +54,31 @@ uint32_t TwoGiB(platform::FileHandle, uint32_t* high) {
     *high = 0;
     return 0x80000000u;
 }
-const void* NoView(platform::FileHandle, uint32_t, uint32_t, uint32_t, size_t) { return nullptr; }
-platform::FileHandle NoMapping(platform::FileHandle, uint32_t, uint32_t, uint32_t) { return nullptr; }
+uint32_t LargestSize(platform::FileHandle, uint32_t* high) {
+    *high = 0;
+    return 0x7FFFFFFFu;  // 2 GiB - 1
+}
 int NoStamp(platform::FileHandle, platform::FileStamp*) { return 0; }
 
-// The file's bytes and why there are none, as ViewFileBytes sees them.
-std::pair<std::string, ReadFailure> Viewed(const std::string& path) {
+// The file's bytes, read in chunks of 7, and why there are none.
+std::pair<std::string, ReadFailure> Read(const std::string& path) {
     ReadFailure why = ReadFailure::kNone;
-    FileBytes bytes = ViewFileBytes({OfText(path.c_str())}, &why);
-    return {std::string(reinterpret_cast<const char*>(bytes.data()), static_cast<size_t>(bytes.length())), why};
+    SaveFile file;
+    std::string bytes;
+    save_chunk = 7;
+    if (file.Open({OfText(path.c_str())}, &why)) {
+        for (std::span<const uint8_t> chunk; file.Next(&chunk) && !chunk.empty();)
+            bytes.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
+        if (static_cast<int64_t>(bytes.size()) != file.size()) why = ReadFailure::kUnreadable;
+    }
+    save_chunk = 256u << 10;
+    return {bytes, why};
 }
 
-// A file is seen whole or not at all: viewed, or read where the system makes no view, in as
-// many reads as the system takes; what is not a disk file is not read, and not waited on. The
-// failure says why.
-TEST_F(Files, SeesWholeFilesOnly) {
+// A file is read whole or not at all, in as many reads as the system takes; what is not a
+// disk file is not read, and not waited on. The failure says why. A stretch read again by
+// offset is the file's.
+TEST_F(Files, ReadsWholeFilesOnly) {
     Put("save", std::string("content\0with nul", 16));
     Put("empty", "");
     const auto none = ReadFailure::kNone, missing = ReadFailure::kMissing, unreadable = ReadFailure::kUnreadable;
@@ -77,16 +89,14 @@ TEST_F(Files, SeesWholeFilesOnly) {
     } rows[] = {
         {"save", [] {}, none},
         {"empty", [] {}, none},
-        {"save", [] { platform::slots.CreateFileMappingA = NoMapping, platform::slots.ReadFile = ThreeAtATime; }, none},
+        {"save", [] { platform::slots.ReadFile = ThreeAtATime; }, none},
         {"missing", [] {}, missing},
         {"no-folder/save", [] {}, missing},
         {"", [] {}, unreadable},  // the folder itself
-        {"save", [] { platform::slots.ReadFile = ShortRead; }, none},  // viewed, not read
-        {"save", [] { platform::slots.MapViewOfFile = NoView, platform::slots.ReadFile = FailedRead; }, unreadable},
+        {"save", [] { platform::slots.ReadFile = ShortRead; }, unreadable},
+        {"save", [] { platform::slots.ReadFile = FailedRead; }, unreadable},
         {"save", [] { platform::slots.GetFileSize = HugeSize; }, unreadable},
         {"save", [] { platform::slots.GetFileSize = TwoGiB; }, unreadable},
-        {"save", [] { platform::slots.MapViewOfFile = NoView; }, none},
-        {"save", [] { platform::slots.CreateFileMappingA = NoMapping, platform::slots.ReadFile = ShortRead; }, unreadable},
         {"save", [] { platform::slots.GetFileStamp = NoStamp; }, unreadable},
 #if !defined(_WIN32)
         {"fifo", [] {}, unreadable},  // no writer: an open that waited would never return
@@ -97,19 +107,29 @@ TEST_F(Files, SeesWholeFilesOnly) {
 #endif
     for (const Row& r : rows) {
         r.tweak();
-        const auto [viewed, why] = Viewed(Path(r.name));
+        const auto [bytes, why] = Read(Path(r.name));
         platform::slots = platform::DefaultSlots();
         EXPECT_EQ(why, r.why) << r.name;
-        EXPECT_EQ(viewed, r.why == none ? Get(r.name) : "") << r.name;
+        EXPECT_EQ(bytes, r.why == none ? Get(r.name) : "") << r.name;
     }
-    EXPECT_EQ(Viewed(kNullDevice).second, unreadable);
+    EXPECT_EQ(Read(kNullDevice).second, unreadable);
+
+    {
+        SaveFile file;
+        platform::slots.GetFileSize = LargestSize;
+        EXPECT_TRUE(file.Open({OfText(Path("save").c_str())}));  // up to 2 GiB - 1: taken, read as far as it goes
+        platform::slots = platform::DefaultSlots();
+        uint8_t stretch[4] = {};
+        EXPECT_TRUE(file.ReadAt(8, stretch, 4) && std::memcmp(stretch, "with", 4) == 0);
+        EXPECT_FALSE(file.ReadAt(0x7FFFFFF0, stretch, 4));
+    }
 
     // Another program holds the file open for writing, sharing it for reading.
     platform::FileHandle writer = platform::slots.CreateFileA(Path("save").c_str(), platform::kGenericWrite,
                                                               platform::kFileShareReadWrite, platform::kOpenExisting,
                                                               platform::kFileAttributeArchive);
     ASSERT_NE(writer, platform::InvalidFile());
-    EXPECT_EQ(Viewed(Path("save")).first, Get("save"));  // on Windows, by a read that shares with the writer
+    EXPECT_EQ(Read(Path("save")).first, Get("save"));  // on Windows, by a read that shares with the writer
     platform::slots.CloseHandle(writer);
 }
 
@@ -152,8 +172,11 @@ TEST_F(Files, WriteCreatesOrTruncates) {
 // Anything standing at the name exists, and is never opened, followed or emptied; a file
 // this call made and could not write in full is taken away again.
 TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
-    const uint8_t a[] = {'a'}, bc[] = {'b', 'c'};
-    const std::span<const uint8_t> abc[] = {a, bc};
+    const uint8_t a[] = {'a'};
+    std::ofstream("files_test_save", std::ios::binary) << "xbc";  // beside the folder the rows make anew
+    auto save = std::make_unique<SaveFile>();
+    ASSERT_TRUE(save->Open({OfText("files_test_save")}));
+    const FilePiece abc[] = {{0, 1, a}, {1, 2, nullptr}};
     struct Row {
         const char* what;
         void (*setup)(const fs::path& at);
@@ -182,7 +205,7 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
         const std::string before = fs::is_regular_file(at) ? Get("new") : "";
         EXPECT_EQ(FileExists({OfText(at.string().c_str())}), r.result == NewFile::kNameTaken) << r.what;
         r.tweak();
-        EXPECT_EQ(WriteNewFilePieces(at.string().c_str(), abc), r.result) << r.what;
+        EXPECT_EQ(WriteNewFileRanges(at.string().c_str(), *save, abc), r.result) << r.what;
         platform::slots = platform::DefaultSlots();
         EXPECT_EQ(fs::exists(fs::symlink_status(at)), r.exists_after) << r.what;
         if (fs::is_regular_file(fs::symlink_status(at))) {
@@ -190,8 +213,13 @@ TEST_F(Files, WriteNewNeverTouchesWhatStandsThere) {
         }
         EXPECT_FALSE(fs::exists(at.string() + "-target")) << r.what;
     }
-    EXPECT_EQ(WriteNewFilePieces(Path("no/such/x").c_str(), abc), NewFile::kFailed);
+    EXPECT_EQ(WriteNewFileRanges(Path("no/such/x").c_str(), *save, abc), NewFile::kFailed);
     EXPECT_FALSE(fs::exists(dir_ / "no"));
+    const FilePiece past[] = {{2, 2, nullptr}};  // the save holds 3 bytes
+    EXPECT_EQ(WriteNewFileRanges(Path("past").c_str(), *save, past), NewFile::kFailed);
+    EXPECT_FALSE(fs::exists(dir_ / "past"));
+    save.reset();
+    fs::remove("files_test_save");
 }
 
 #if !defined(_WIN32)
@@ -205,22 +233,23 @@ intptr_t CopyAsTold(int in, int64_t* at, int out, int64_t* out_at, size_t size, 
 }
 #endif
 
-// Pieces that lie in a viewed file, short and long, go out in order, byte for byte, however
-// the system's copy between files answers (on Linux the long ones are copied there): short
-// counts, a copy across file systems or not supported, and interrupted calls.
-TEST_F(Files, WritesPiecesFromAView) {
-    constexpr size_t kMiB = 1u << 20;
+// Stretches of the save, short and long, and constants go out in order, byte for byte,
+// however the system's copy between files answers (on Linux the long stretches are copied
+// there): short counts, a copy across file systems or not supported, and interrupted calls.
+TEST_F(Files, WritesStretchesOfTheSave) {
+    constexpr int64_t kMiB = 1 << 20;
     std::string save(3 * kMiB + 123, '\0');
     for (size_t i = 0; i < save.size(); ++i) save[i] = static_cast<char>(i * 7 + i / 4099);
     Put("save", save);
-    const FileBytes bytes = ViewFileBytes({OfText(Path("save").c_str())});
-    const std::pair<size_t, size_t> cuts[] = {{0, 7}, {100, 2 * kMiB}, {5, 3000}, {kMiB, 2 * kMiB + 123}, {save.size() - 7, 7}};
-    std::vector<std::span<const uint8_t>> spans;
+    SaveFile file;
+    ASSERT_TRUE(file.Open({OfText(Path("save").c_str())}));
+    const uint8_t separator[] = {'\r', '\n'};
+    const auto n = static_cast<int64_t>(save.size());
+    const FilePiece pieces[] = {{0, 7, nullptr}, {100, 2 * kMiB, nullptr}, {0, 2, separator}, {5, 3000, nullptr},
+                                {kMiB, 2 * kMiB + 123, nullptr}, {n - 7, 7, nullptr}};
     std::string expected;
-    for (const auto& [at, n] : cuts) {
-        spans.push_back({bytes.data() + at, n});
-        expected += save.substr(at, n);
-    }
+    for (const FilePiece& piece : pieces)
+        expected += piece.bytes != nullptr ? "\r\n" : save.substr(static_cast<size_t>(piece.offset), static_cast<size_t>(piece.length));
     const std::pair<size_t, int> rows[] = {{SIZE_MAX, 0}, {4097, 0}, {4097, EXDEV}, {SIZE_MAX, EINVAL}, {4097, EINTR}};
     for (const auto& [most, error] : rows) {
         fs::remove(dir_ / "out");
@@ -228,7 +257,7 @@ TEST_F(Files, WritesPiecesFromAView) {
         copy_most = most, copy_error = error, copy_calls = 0;
         platform::slots.copy_file_range = CopyAsTold;
 #endif
-        EXPECT_EQ(WriteNewFilePieces(Path("out").c_str(), spans), NewFile::kWritten) << most << " " << error;
+        EXPECT_EQ(WriteNewFileRanges(Path("out").c_str(), file, pieces), NewFile::kWritten) << most << " " << error;
         platform::slots = platform::DefaultSlots();
         EXPECT_TRUE(Get("out") == expected) << most << " " << error;
     }
