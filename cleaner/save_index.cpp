@@ -27,12 +27,75 @@ enum class Role : uint8_t {
     kId,          // any other "id" element inside an item of the living list
 };
 
+// A character reference's code point as UTF-8.
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The text as an XML reader gives it: the five entities and character references replaced;
+// anything else stays as it stands.
+std::string Decoded(std::string_view text) {
+    static const std::pair<std::string_view, char> kEntities[] = {
+        {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const std::string_view rest = text.substr(i + 1);
+        bool replaced = false;
+        if (text[i] == '&') {
+            for (const auto& [name, c] : kEntities) {
+                if (rest.substr(0, name.size()) == name) {
+                    out += c;
+                    i += name.size();
+                    replaced = true;
+                    break;
+                }
+            }
+            const size_t semicolon = rest.find(';');
+            if (!replaced && rest.size() > 1 && rest[0] == '#' && semicolon != std::string_view::npos && semicolon < 10) {
+                const bool hex = rest[1] == 'x';
+                uint32_t code = 0;
+                bool digits = semicolon > (hex ? 2u : 1u);
+                for (size_t k = hex ? 2 : 1; k < semicolon && digits; ++k) {
+                    const char d = rest[k];
+                    const int v = d >= '0' && d <= '9' ? d - '0' : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                                  : hex && d >= 'A' && d <= 'F'                    ? d - 'A' + 10
+                                                                                    : -1;
+                    digits = v >= 0 && code < 0x110000;
+                    code = code * (hex ? 16 : 10) + static_cast<uint32_t>(v < 0 ? 0 : v);
+                }
+                if (digits && code < 0x110000) {
+                    AppendUtf8(out, code);
+                    i += semicolon + 1;
+                    replaced = true;
+                }
+            }
+        }
+        if (!replaced) out += text[i];
+    }
+    return out;
+}
+
 struct Frame {
     Role role;
     ItemList* list;  // kList, kItem: the list
     int64_t begin;   // the start tag's offset
     bool plain;      // the start tag is spelled exactly "<" + name + ">"
     bool id_seen;    // kItem: an "id" child has opened
+    bool in_item;    // it stands inside an item (counted in the item depth)
 };
 
 class Indexer {
@@ -68,13 +131,12 @@ private:
         const std::string_view name = tag.long_name ? std::string_view() : tag.name;
         const Frame* parent = stack_.empty() ? nullptr : &stack_.back();
         if (parent != nullptr && parent->role == Role::kList) return Role::kItem;
-        if (item_depth_ > 0) {
-            if (name != "id") return Role::kOther;  // nothing inside a pawn opens a region
-            if (parent->role == Role::kItem && !parent->id_seen && parent->list != &index_.kept_forever)
-                return Role::kOwnId;
-            return living_item_ ? Role::kId : Role::kOther;
-        }
         switch (name.size()) {
+            case 2:
+                if (name != "id" || item_depth_ == 0) return Role::kOther;
+                if (parent->role == Role::kItem && !parent->id_seen && parent->list != &index_.kept_forever)
+                    return Role::kOwnId;
+                return living_items_ > 0 ? Role::kId : Role::kOther;
             case 6: return factions_depth_ > 0 && name == "leader" ? Role::kLeader : Role::kOther;
             case 10: return name == "pawnsAlive" && !index_.living.open.Present() ? Role::kList : Role::kOther;
             case 12:
@@ -98,7 +160,7 @@ private:
 
     void Open(const cleaner::Tag& tag) {
         const auto plain = tag.end - tag.begin == static_cast<int64_t>(tag.name.size()) + 2;
-        Frame frame{RoleOf(tag), nullptr, tag.begin, plain, false};
+        Frame frame{RoleOf(tag), nullptr, tag.begin, plain, false, false};
         switch (frame.role) {
             case Role::kFactions:
                 index_.factions.begin = tag.begin;
@@ -119,17 +181,13 @@ private:
             case Role::kItem:
                 frame.list = stack_.back().list;
                 frame.list->items.push_back(Item{static_cast<int32_t>(tag.begin), -1, 0, 0, false});
-                living_item_ = frame.list == &index_.living;
-                ++item_depth_;
+                living_items_ += frame.list == &index_.living;
                 break;
-            case Role::kOwnId:
-                stack_.back().id_seen = true;
-                ++item_depth_;
-                break;
-            default:
-                if (item_depth_ > 0) ++item_depth_;
-                break;
+            case Role::kOwnId: stack_.back().id_seen = true; break;
+            default: break;
         }
+        frame.in_item = frame.role == Role::kItem || item_depth_ > 0;
+        item_depth_ += frame.in_item;
         stack_.push_back(frame);
         leaf_ = false;
     }
@@ -138,6 +196,7 @@ private:
         if (stack_.empty()) return;
         const Frame frame = stack_.back();
         stack_.pop_back();
+        item_depth_ -= frame.in_item;
         const std::string_view text = leaf_ ? std::string_view(text_) : std::string_view();
         leaf_ = false;
         switch (frame.role) {
@@ -154,22 +213,15 @@ private:
                 Item& item = frame.list->items.back();
                 item.end = static_cast<int32_t>(tag.end);
                 if (frame.list == &index_.kept_forever && IsReference(text)) SetId(item, text.substr(kReferenceLength));
-                living_item_ = false;
-                --item_depth_;
+                living_items_ -= frame.list == &index_.living;
                 break;
             }
             case Role::kOwnId:
                 SetId(stack_.back().list->items.back(), text);
                 Marker(frame, tag, text);
-                --item_depth_;
                 break;
-            case Role::kId:
-                Marker(frame, tag, text);
-                --item_depth_;
-                break;
-            default:
-                if (item_depth_ > 0) --item_depth_;
-                break;
+            case Role::kId: Marker(frame, tag, text); break;
+            default: break;
         }
     }
 
@@ -178,6 +230,10 @@ private:
     void TakeText() {
         text_parts_ = 0;
         leaf_ = !text_long_;
+        if (text_.find('&') != std::string::npos) {
+            text_ = Decoded(text_);
+            text_joined_ = false;  // spelled otherwise than as it reads
+        }
         if (references_depth_ > 0 && leaf_ && IsReference(text_) && text_.size() > kReferenceLength)
             index_.held.push_back(index_.Keep(std::string_view(text_).substr(kReferenceLength)));
     }
@@ -202,7 +258,7 @@ private:
     // An "id" element in an item of the living list: the first with each leader's id is that
     // leader's marker, where it is spelled "<id>" + id + "</id>".
     void Marker(const Frame& frame, const cleaner::Tag& tag, std::string_view text) {
-        if (unmarked_ == 0 || !living_item_) return;
+        if (unmarked_ == 0 || living_items_ == 0) return;
         auto found = wanted_.find(std::string(text));
         if (found == wanted_.end()) return;
         const bool literal = frame.plain && tag.kind == Tag::kEnd && tag.end - tag.begin == 5 && text_joined_;
@@ -226,8 +282,8 @@ private:
 
     SaveIndex& index_;
     std::vector<Frame> stack_;
-    int factions_depth_ = 0, references_depth_ = 0, item_depth_ = 0;
-    bool living_item_ = false, world_objects_ = false, quests_ = false;
+    int factions_depth_ = 0, references_depth_ = 0, item_depth_ = 0, living_items_ = 0;
+    bool world_objects_ = false, quests_ = false;
     bool wants_ = false;
     std::string text_;
     int64_t text_end_ = 0;

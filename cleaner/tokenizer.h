@@ -3,8 +3,8 @@
 // Start tags: a name, then any XML whitespace (space, tab, CR, LF) before attributes, ">" or
 // "/>"; attribute values in double or single quotes, which may hold ">". End tags: a name,
 // whitespace allowed before ">". Comments, CDATA sections, processing instructions, the
-// declaration and a document type are markup that holds no tags; everything else is text (a
-// byte-order mark included). The state carries across chunks, so a chunk may end anywhere:
+// declaration and a document type are markup that holds no tags; a CDATA section's content
+// is text, as is everything else (a byte-order mark included). The state carries across chunks, so a chunk may end anywhere:
 // inside a name, a quoted value, a comment's "-->" or a character of several bytes.
 //
 // Events go to a sink, with file offsets:
@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -112,7 +113,7 @@ private:
             }
             case kBang: return InBang(p);
             case kComment: return Until(p, end, '-', 2);
-            case kCdata: return Until(p, end, ']', 2);
+            case kCdata: return InCdata(p, end, data);
             case kInstruction: return Until(p, end, '?', 1);
             case kDeclaration: return InDeclaration(p, end);
         }
@@ -225,6 +226,8 @@ private:
         if (++bang_length_ == sizeof kCdataOpen - 1) {
             state_ = kCdata;
             run_ = 0;
+            cdata_.clear();
+            cdata_at_ = -1;
         }
         return p + 1;
     }
@@ -247,6 +250,21 @@ private:
             run_ = *p == close ? run_ + 1 : 0;
         }
         return end;
+    }
+
+    // A CDATA section's content is text: kept while it lasts (the "]]" before its ">" is
+    // known to be no content only there), and delivered whole at its end when wanted.
+    const uint8_t* InCdata(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
+        const uint8_t* from = p;
+        p = Until(p, end, ']', 2);
+        if (!wants_text_ && state_ != kText) return p;
+        if (cdata_at_ < 0) cdata_at_ = At(from, data);
+        if (cdata_.size() < kCdataLimit) cdata_.append(reinterpret_cast<const char*>(from), static_cast<size_t>(p - from));
+        if (state_ == kText && text_before_markup_) {
+            const size_t n = cdata_.size() >= 3 ? cdata_.size() - 3 : 0;  // less "]]>"
+            if (n > 0) sink_.Text(cdata_at_, reinterpret_cast<const uint8_t*>(cdata_.data()), std::min(n, kCdataLimit));
+        }
+        return p;
     }
 
     // A declaration ends at the ">" outside its internal subset's brackets.
@@ -311,6 +329,9 @@ private:
     int depth_ = 0;
     size_t bang_length_ = 0;
     bool bang_dash_ = false;
+    static constexpr size_t kCdataLimit = 1024;  // more is no id and no reference
+    std::string cdata_;
+    int64_t cdata_at_ = -1;
     std::string_view name_;
     char name_buffer_[kNameLimit];
     size_t name_length_ = 0;

@@ -1,6 +1,6 @@
 // gen_save: writes a sample save.
 //   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
-//                [--compact] [--spaces] [--empty-items] [--leader-twice] [--mothballed N]
+//                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]
 //                [--caravan N] [--pods N] [--kidnapped N] [--quest N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 #include <algorithm>
@@ -16,7 +16,7 @@ namespace {
 
 int Usage() {
     std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n"
-               "                [--compact] [--spaces] [--empty-items] [--leader-twice] [--mothballed N]\n"
+               "                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]\n"
                "                [--caravan N] [--pods N] [--kidnapped N] [--quest N]\n"
                "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n",
                stderr);
@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
                     {"--spaces", &o.spaces, true},
                     {"--empty-items", &o.empty_items, true},
                     {"--leader-twice", &o.leader_twice, true},
+                    {"--odd-spellings", &o.odd_spellings, true},
                     {"--far-marker", &o.far_marker, true},
                     {"--ref-leader", &o.ref_leader, true},
                     {"--ref-nested", &o.ref_nested, true},

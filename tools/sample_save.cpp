@@ -43,8 +43,16 @@ void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t 
                bool gap = false, std::string* worn = nullptr) {
     const std::string name = o.cjk && rng() % 2 == 0 ? Pick(rng, kChineseNames) : Pick(rng, kFirstNames);
     if (gap) w.Line(5, "<!-- " + std::string(60, '=') + " -->");
-    w.Line(5, "<li>");
+    // Spellings an XML reader takes as well as the game's own, one pawn in two.
+    const bool odd = o.odd_spellings && rng() % 2 == 0;
+    const uint64_t how = rng();
+    if (odd && how % 5 == 0) w.Line(5, "<?note between items?>");
+    static const char* const kOddOpenings[] = {"<li\tClass=\"Pawn\">", "<li\r\n\t\t\t\t\t\tClass='Pawn' note=\"a>b\">",
+                                               "<li\nClass=\"Pawn\" >"};
+    w.Line(5, odd ? kOddOpenings[how % 3] : "<li>");
+    if (odd && how % 4 == 1) w.Line(6, "<!-- old: </li> <li><id>" + PawnId(i + 1) + "</id></li> -->");
     w.Line(6, "<def>Human</def>");
+    if (odd && how % 4 == 2) w.Line(6, "<note><![CDATA[</li><li>]]></note>");
     if (far) w.Line(6, "<note>" + std::string(10050, '.') + "</note>");
     w.Line(6, "<id>" + PawnId(i) + "</id>");
     w.Line(6, "<faction>Faction_" + std::to_string(rng() % 9) + "</faction>");
@@ -115,7 +123,7 @@ void WritePawn(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t 
     }
     w.Line(7, "</vals>");
     w.Line(6, "</records>");
-    w.Line(5, "</li>");
+    w.Line(5, odd && how % 2 == 1 ? "</li >" : "</li>");
 }
 
 // A list of references "<li>Thing_..</li>" under `tag`, or the empty tag.

@@ -18,6 +18,10 @@ struct SampleOptions {
     bool spaces = false;     // two spaces a level instead of a tab
     bool empty_items = false;  // "<li />" items inside each pawn
     bool leader_twice = false; // the first leader named by one more faction
+    // One pawn in two spelled otherwise than the game spells it, as an XML reader takes it:
+    // blanks, tabs and line breaks in tags, single quotes, ">" in an attribute, a comment
+    // and a CDATA section holding tags, an instruction between items.
+    bool odd_spellings = false;
     // World pawns the game no longer updates, in a list after the living ones: every second
     // leader and one held pawn are among them, and a list of pawns kept whatever happens
     // (before the living ones) names a leader, pawns of both lists and a pawn of neither.

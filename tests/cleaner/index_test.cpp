@@ -50,6 +50,9 @@ TEST(Index, FindsTheListsItemsAndReferences) {
         // attribute and an end tag with a blank are spelled as the reader reads them.
         {"<g>" + factions + "<pawnsAlive><!-- <li><id>A</id></li> --><li\tClass=\"a\"><id >A</id></li ></pawnsAlive></g>",
          "leaders B A; held K; living [249-280:A ] mothballed [](absent) kept [](absent); markers -1 263 (spelled otherwise)"},
+        // Ids as a reader reads them: a character reference, a CDATA section.
+        {"<g>" + factions + "<pawnsAlive><li><id>&#65;</id></li><li><id><![CDATA[B]]></id></li></pawnsAlive></g>",
+         "leaders B A; held K; living [221-244:A 244-275:B ] mothballed [](absent) kept [](absent); markers 248 225 (spelled otherwise)"},
         // Leaders named after the list have no marker there.
         {"<g><pawnsAlive><li><id>A</id></li></pawnsAlive>" + factions + "</g>",
          "leaders B A; held K; living [15-34:A ] mothballed [](absent) kept [](absent); markers -1 -1"},

@@ -9,6 +9,7 @@
 #include "tests/cleaner/in_memory.h"
 #include "tests/cleaner/literal.h"
 #include "tests/cleaner/save_builder.h"
+#include "tests/cleaner/xml_judge.h"
 #include "tests/runtime/helpers.h"
 
 namespace {
@@ -188,6 +189,50 @@ TEST(EntryEnd, EndsOnEveryInput) {
     for (const Row& r : rows) {
         cleaner::TextInMemory text(reinterpret_cast<const uint8_t*>(r.section.data()), static_cast<int32_t>(r.section.size()));
         EXPECT_EQ(cleaner::FindEntryEnd(text, r.e0), r.end) << r.what;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A pawn's item spelled as a tool may spell it: `open` for its start tag, `inside` after its
+// id line, `close` for its end tag.
+std::string Spelled(const std::string& id, const std::string& open, const std::string& inside = "",
+                    const std::string& close = "</li>") {
+    return open + "\r\n\t\t\t\t\t\t<def>Human</def>\r\n\t\t\t\t\t\t<id>" + id + "</id>\r\n" + inside +
+           "\t\t\t\t\t\t<skills>" + std::string(300, 's') + "</skills>\r\n\t\t\t\t\t" + close;
+}
+
+// Each spelling an XML reader accepts: the output is XML, holds the leader's own top-level
+// item byte for byte and no other pawn's, and is the same read in chunks of every size.
+TEST_F(Prune, EverySpellingAnXmlReaderAccepts) {
+    const std::string other = Entry("Human5"), last = Entry("Human7");
+    const std::string nested = Entry("Human5", "\t\t\t\t\t\t<inventory><li><id>Human10</id></li></inventory>\r\n");
+    struct Row {
+        const char* what;
+        std::string before, leader, after;  // the list: other pawns and the leader's item between them
+    } rows[] = {
+        {"a tab before an attribute", other, Spelled("Human10", "<li\tClass=\"Pawn\">"), last},
+        {"a line break inside a tag", other, Spelled("Human10", "<li\r\n\t\t\t\t\t\tClass=\"Pawn\">"), last},
+        {"single quotes, \">\" in a value", other, Spelled("Human10", "<li Class='Pawn' note=\"a>b\">"), last},
+        {"a comment holding tags", other, Spelled("Human10", "<li>", "\t\t\t\t\t\t<!-- old: </li> <li> -->\r\n"), last},
+        {"a CDATA section holding tags", other, Spelled("Human10", "<li>", "\t\t\t\t\t\t<note><![CDATA[</li><li>]]></note>\r\n"), last},
+        {"an end tag with a blank before its \">\"", other, Spelled("Human10", "<li>", "", "</li >"), last},
+        {"the leader's id nested in another pawn first", nested, Spelled("Human10", "<li>"), last},
+        {"a commented-out copy first", other + "<!-- <li><id>Human10</id></li> -->", Spelled("Human10", "<li>"), last},
+        {"a processing instruction between items", other + "<?note x?>", Spelled("Human10", "<li>"), "<?note y?>" + last},
+        {"empty items in a compact list", "<li/><li\t/>", Spelled("Human10", "<li>"), "<li/>"},
+    };
+    for (const Row& r : rows) {
+        const std::string save = Save({"Thing_Human10"}, {r.before, "\t\t\t\t\t" + r.leader + "\r\n", r.after});
+        const std::string out = inmemory::Joined(save, inmemory::Clean(save).pieces);
+        EXPECT_EQ(judge::Unsound(save, out), "") << r.what;
+        EXPECT_NE(out.find(r.leader), std::string::npos) << r.what;
+        EXPECT_EQ(out.find("<id>Human5</id>"), std::string::npos) << r.what;
+        EXPECT_EQ(out.find("<id>Human7</id>"), std::string::npos) << r.what;
+        for (size_t chunk = 1; chunk < 120; ++chunk)
+            ASSERT_EQ(inmemory::Joined(save, inmemory::Clean(save, {}, chunk).pieces), out) << r.what << ", chunks of " << chunk;
     }
 }
 
