@@ -89,25 +89,37 @@ std::string Decoded(std::string_view text) {
     return out;
 }
 
+// An open element the index cares about. The elements it does not care about are only
+// counted, in the frame they stand in.
 struct Frame {
     Role role;
-    ItemList* list;  // kList, kItem: the list
-    int64_t begin;   // the start tag's offset
-    bool plain;      // the start tag is spelled exactly "<" + name + ">"
-    bool id_seen;    // kItem: an "id" child has opened
-    bool in_item;    // it stands inside an item (counted in the item depth)
+    ItemList* list;   // kList, kItem: the list
+    int64_t begin;    // the start tag's offset
+    bool plain;       // the start tag is spelled exactly "<" + name + ">"
+    bool id_seen;     // kItem: an "id" child has opened
+    uint32_t nested;  // elements of no concern open inside it
 };
 
 class Indexer {
 public:
-    explicit Indexer(SaveIndex& index) : index_(index) {}
+    explicit Indexer(SaveIndex& index) : index_(index) { stack_.push_back(Frame{Role::kOther, nullptr, 0, false, false, 0}); }
 
+    // Most tags are of no concern: counted in the frame they open in, and out again.
     void Tag(const cleaner::Tag& tag) {
         if (text_parts_ > 0) TakeText();
+        Frame& top = stack_.back();
         if (tag.kind == Tag::kEnd) {
-            Close(tag);
+            if (top.nested > 0) {
+                --top.nested;
+                leaf_ = false;
+            } else if (stack_.size() > 1) {
+                Close(tag);
+            }
+        } else if (const Role role = RoleOf(tag, top); role == Role::kOther) {
+            top.nested += tag.kind == Tag::kStart;
+            leaf_ = false;
         } else {
-            Open(tag);
+            Open(tag, role);
             if (tag.kind == Tag::kEmpty) Close(tag);
         }
         wants_ = WantsTextHere();
@@ -127,14 +139,16 @@ public:
     }
 
 private:
-    Role RoleOf(const cleaner::Tag& tag) const {
+    // What the element opening now is, inside `top` (its parent, when nothing of no concern
+    // stands between).
+    Role RoleOf(const cleaner::Tag& tag, const Frame& top) const {
         const std::string_view name = tag.long_name ? std::string_view() : tag.name;
-        const Frame* parent = stack_.empty() ? nullptr : &stack_.back();
-        if (parent != nullptr && parent->role == Role::kList) return Role::kItem;
+        const bool child = top.nested == 0;
+        if (child && top.role == Role::kList) return Role::kItem;
         switch (name.size()) {
             case 2:
-                if (name != "id" || item_depth_ == 0) return Role::kOther;
-                if (parent->role == Role::kItem && !parent->id_seen && parent->list != &index_.kept_forever)
+                if (name != "id" || open_items_ == 0) return Role::kOther;
+                if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever)
                     return Role::kOwnId;
                 return living_items_ > 0 ? Role::kId : Role::kOther;
             case 6: return factions_depth_ > 0 && name == "leader" ? Role::kLeader : Role::kOther;
@@ -158,10 +172,10 @@ private:
         }
     }
 
-    void Open(const cleaner::Tag& tag) {
+    void Open(const cleaner::Tag& tag, Role role) {
         const auto plain = tag.end - tag.begin == static_cast<int64_t>(tag.name.size()) + 2;
-        Frame frame{RoleOf(tag), nullptr, tag.begin, plain, false, false};
-        switch (frame.role) {
+        Frame frame{role, nullptr, tag.begin, plain, false, 0};
+        switch (role) {
             case Role::kFactions:
                 index_.factions.begin = tag.begin;
                 ++factions_depth_;
@@ -182,21 +196,18 @@ private:
                 frame.list = stack_.back().list;
                 frame.list->items.push_back(Item{static_cast<int32_t>(tag.begin), -1, 0, 0, false});
                 living_items_ += frame.list == &index_.living;
+                ++open_items_;
                 break;
             case Role::kOwnId: stack_.back().id_seen = true; break;
             default: break;
         }
-        frame.in_item = frame.role == Role::kItem || item_depth_ > 0;
-        item_depth_ += frame.in_item;
         stack_.push_back(frame);
         leaf_ = false;
     }
 
     void Close(const cleaner::Tag& tag) {
-        if (stack_.empty()) return;
         const Frame frame = stack_.back();
         stack_.pop_back();
-        item_depth_ -= frame.in_item;
         const std::string_view text = leaf_ ? std::string_view(text_) : std::string_view();
         leaf_ = false;
         switch (frame.role) {
@@ -214,6 +225,7 @@ private:
                 item.end = static_cast<int32_t>(tag.end);
                 if (frame.list == &index_.kept_forever && IsReference(text)) SetId(item, text.substr(kReferenceLength));
                 living_items_ -= frame.list == &index_.living;
+                --open_items_;
                 break;
             }
             case Role::kOwnId:
@@ -270,7 +282,7 @@ private:
 
     bool WantsTextHere() const {
         if (references_depth_ > 0) return true;
-        if (stack_.empty()) return false;
+        if (stack_.back().nested > 0) return false;
         switch (stack_.back().role) {
             case Role::kLeader:
             case Role::kOwnId: return true;
@@ -282,7 +294,7 @@ private:
 
     SaveIndex& index_;
     std::vector<Frame> stack_;
-    int factions_depth_ = 0, references_depth_ = 0, item_depth_ = 0, living_items_ = 0;
+    int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;
     bool wants_ = false;
     std::string text_;
