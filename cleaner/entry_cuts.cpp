@@ -20,7 +20,7 @@ constexpr int32_t kFirstEntryStart = 12;    // the start taken when there is not
 constexpr int32_t kFirstOpenOffset = 50;    // past the entry's own "<li>"
 constexpr int32_t kFirstClassOffset = 80;   // where the first "<li Class" is looked for
 constexpr int32_t kOpenEndedOffset = 17;    // R = Slen - 17: the entry runs to the list's end
-constexpr int64_t kWindow = 64 << 10;        // how much of the save a search reads at once
+constexpr int64_t kWindow = 32 << 10;        // how much of the save a search reads at once
 
 // One fragment, found again and again in the section. It remembers its last answer and the
 // answer from position 1, so a scan that walks forward, or starts over at the beginning,
@@ -196,8 +196,8 @@ int32_t TextInMemory::Find(const uint8_t* sought, int32_t m, int64_t start) {
 // the save, overlapping the last by the sought bytes less one; a search that starts inside
 // the window reads nothing.
 int32_t TextInSave::Find(const uint8_t* sought, int32_t m, int64_t start) {
-    for (int64_t at = std::max<int64_t>(start, 1); at + m - 1 <= length_;) {
-        if (!Load(at, m)) return -1;
+    for (int64_t at = std::max<int64_t>(start, 1), first = 1; at + m - 1 <= length_; first = 0) {
+        if (!Load(at, m, first != 0)) return -1;
         const int64_t window_end = from_ + static_cast<int64_t>(window_.size());
         const int32_t found =
             runtime::FindBytesIn(window_.data() + (at - from_), static_cast<int32_t>(window_end - at), sought, m, 1);
@@ -209,18 +209,21 @@ int32_t TextInSave::Find(const uint8_t* sought, int32_t m, int64_t start) {
 }
 
 const uint8_t* TextInSave::Bytes(int64_t at, int32_t n) {
-    Load(at, n);
+    Load(at, n, true);
     return window_.data() + (at - from_);
 }
 
-// Positions [at, at + n) in the window, loading from `at` (a window's worth, or `n` when
-// more) unless they are there already.
-bool TextInSave::Load(int64_t at, int64_t n) {
+// Positions [at, at + n) in the window, unless they are there already, loaded a window's
+// worth at a time: from the start of the window-sized block that holds `at` (so that the
+// scans of one entry, which search from many starts close together, read it once), or, for
+// the next stretch of a search under way, from `at` itself.
+bool TextInSave::Load(int64_t at, int64_t n, bool aligned) {
     if (at >= from_ && at + n <= from_ + static_cast<int64_t>(window_.size())) return read_;
-    const int64_t size = std::max<int64_t>(n, std::min<int64_t>(kWindow, int64_t{length_} - at + 1));
+    const int64_t from = aligned ? (at - 1) / kWindow * kWindow + 1 : at;
+    const int64_t size = std::max<int64_t>(at + n - from, std::min<int64_t>(kWindow, int64_t{length_} - from + 1));
     window_.resize(static_cast<size_t>(size));
-    from_ = at;
-    if (!source_.ReadAt(offset_ + at - 1, window_.data(), window_.size())) {
+    from_ = from;
+    if (!source_.ReadAt(offset_ + from - 1, window_.data(), window_.size())) {
         std::fill(window_.begin(), window_.end(), 0);
         read_ = false;
     }

@@ -55,7 +55,7 @@ public:
 
 private:
     // The window holds positions [from_, from_ + window_.size()).
-    bool Load(int64_t at, int64_t n);
+    bool Load(int64_t at, int64_t n, bool aligned);
 
     SaveSource& source_;
     int64_t offset_;

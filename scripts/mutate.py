@@ -3,7 +3,7 @@
 rebuilt and run against the native tests and the Linux end-to-end suite. A mutant the tests
 fail on is caught; one they pass is missed; one that does not build is left out.
 
-    scripts/mutate.py [--seed N] [--count N] [--build DIR] [--report FILE]
+    scripts/mutate.py [--seed N] [--count N] [--build DIR] [--report FILE] [--only FILE...]
     scripts/mutate.py --matrix FILE [--shard K/N] [--seed N] [--count N] [--build DIR]
     scripts/mutate.py --tally FILE...
 
@@ -112,9 +112,11 @@ def candidates(path):
     return found
 
 
-def choose(seed, count):
+def choose(seed, count, only=None):
     files = sorted(os.path.join(d, f) for folder in FOLDERS
                    for d, _, fs in os.walk(os.path.join(ROOT, folder)) for f in fs if f.endswith(".cpp"))
+    if only:  # these files alone, headers too
+        files = sorted(os.path.join(ROOT, f) for f in only)
     rng = random.Random(seed)
     per_file = {f: candidates(f) for f in files}
     for f in per_file:
@@ -193,6 +195,7 @@ def main():
     p.add_argument("--matrix", default=None)
     p.add_argument("--shard", default="0/1")
     p.add_argument("--tally", nargs="+", default=None)
+    p.add_argument("--only", nargs="+", default=None, help="draw the faults from these files alone")
     a = p.parse_args()
     if a.tally:
         return tally(a.tally)
@@ -222,7 +225,7 @@ def main():
 
     report = open(a.report, "w", encoding="utf-8") if a.report else sys.stdout
     matrix = open(a.matrix, "w", encoding="utf-8") if a.matrix else None
-    mutants = choose(a.seed, a.count)
+    mutants = choose(a.seed, a.count, a.only)
     caught = built = tried = 0
     try:
         for i, (rel, n, kind, new) in enumerate(mutants, 1):
