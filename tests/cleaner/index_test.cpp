@@ -51,8 +51,11 @@ TEST(Index, FindsTheListsItemsAndReferences) {
         {"<g>" + factions + "<pawnsAlive><!-- <li><id>A</id></li> --><li\tClass=\"a\"><id >A</id></li ></pawnsAlive></g>",
          "leaders B A; held K; living [249-280:A ] mothballed [](absent) kept [](absent); markers -1 263 (spelled otherwise)"},
         // Ids as a reader reads them: a character reference, a CDATA section.
-        {"<g>" + factions + "<pawnsAlive><li><id>&#65;</id></li><li><id><![CDATA[B]]></id></li></pawnsAlive></g>",
-         "leaders B A; held K; living [221-244:A 244-275:B ] mothballed [](absent) kept [](absent); markers 248 225 (spelled otherwise)"},
+        {"<g>" + factions +
+             "<pawnsAlive><li><id>&#65;</id></li><li><id><![CDATA[B]]></id></li><li><id>&#x4E2D;&#128512;&lt;x&gt;</id></li>"
+             "</pawnsAlive></g>",
+         "leaders B A; held K; living [221-244:A 244-275:B 275-319:\xE4\xB8\xAD\xF0\x9F\x98\x80<x> ] mothballed [](absent) "
+         "kept [](absent); markers 248 225 (spelled otherwise)"},
         // Leaders named after the list have no marker there.
         {"<g><pawnsAlive><li><id>A</id></li></pawnsAlive>" + factions + "</g>",
          "leaders B A; held K; living [15-34:A ] mothballed [](absent) kept [](absent); markers -1 -1"},
