@@ -4,13 +4,15 @@
 // "/>"; attribute values in double or single quotes, which may hold ">". End tags: a name,
 // whitespace allowed before ">". Comments, CDATA sections, processing instructions, the
 // declaration and a document type are markup that holds no tags; a CDATA section's content
-// is text, as is everything else (a byte-order mark included). The state carries across chunks, so a chunk may end anywhere:
-// inside a name, a quoted value, a comment's "-->" or a character of several bytes.
+// is text, as is everything else (a byte-order mark included). The state carries across
+// chunks, so a chunk may end anywhere: inside a name, a quoted value, a comment's "-->" or a
+// character of several bytes.
 //
 // Events go to a sink, with file offsets:
-//   void Tag(const Tag& tag);             every start, end and empty-element tag
-//   bool WantsText() const;               asked after every tag: deliver the text that follows?
-//   void Text(int64_t at, const uint8_t* bytes, size_t n);   that text, in as many parts as it takes
+//   void Tag(const Tag& tag);    every start, end and empty-element tag
+//   bool WantsText() const;      asked after every tag: deliver the text that follows?
+//   void Text(int64_t at, const uint8_t* bytes, size_t n);
+//                                that text, from offset `at`, in as many parts as it takes
 // Text is delivered up to the next tag; markup inside it (a comment) splits it into parts.
 // Only "<" starts markup, so text is crossed sixteen bytes at a time.
 #pragma once
@@ -64,8 +66,6 @@ public:
         offset_ += static_cast<int64_t>(n);
     }
 
-    // The offset of the next byte to be fed.
-    int64_t Offset() const { return offset_; }
     // The file ended outside all markup.
     bool Complete() const { return state_ == kText; }
 
@@ -147,7 +147,6 @@ private:
     const uint8_t* Opened(const uint8_t* p) {
         name_length_ = 0;
         long_name_ = false;
-        name_in_buffer_ = false;
         switch (*p) {
             case '/': state_ = kEndName; return p + 1;
             case '!':
@@ -160,19 +159,13 @@ private:
         }
     }
 
-    // A tag's name, to the first whitespace, ">" or (in a start tag) "/".
+    // A tag's name, to the first whitespace, ">" or (in a start tag) "/". It is kept in the
+    // buffer: the tag may end in a later chunk, and the chunk's bytes are gone by then.
     const uint8_t* InName(const uint8_t* p, const uint8_t* end, const uint8_t* data, bool closing) {
         const uint8_t* q = p;
         while (q < end && !IsMarkupSpace(*q) && *q != '>' && (closing || *q != '/')) ++q;
-        if (q == end || name_in_buffer_) {
-            Keep(p, q);
-            if (q == end) return end;
-            name_ = std::string_view(name_buffer_, name_length_);
-        } else {
-            const size_t n = static_cast<size_t>(q - p);
-            long_name_ = n > kNameLimit;
-            name_ = std::string_view(reinterpret_cast<const char*>(p), long_name_ ? kNameLimit : n);
-        }
+        Keep(p, q);
+        if (q == end) return end;
         if (*q == '>') return Emit(closing ? Tag::kEnd : Tag::kStart, q + 1, data);
         if (closing) {
             state_ = kEndRest;
@@ -184,7 +177,6 @@ private:
 
     // The part of a name that a chunk holds, into the buffer.
     void Keep(const uint8_t* p, const uint8_t* q) {
-        name_in_buffer_ = true;
         for (; p < q; ++p) {
             if (name_length_ == kNameLimit) {
                 long_name_ = true;
@@ -282,8 +274,7 @@ private:
     }
 
     const uint8_t* Emit(Tag::Kind kind, const uint8_t* after, const uint8_t* data) {
-        if (name_in_buffer_) name_ = std::string_view(name_buffer_, name_length_);
-        sink_.Tag(Tag{tag_begin_, At(after, data), name_, kind, long_name_});
+        sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(name_buffer_, name_length_), kind, long_name_});
         state_ = kText;
         wants_text_ = text_before_markup_ = sink_.WantsText();
         return after;
@@ -332,11 +323,9 @@ private:
     static constexpr size_t kCdataLimit = 1024;  // more is no id and no reference
     std::string cdata_;
     int64_t cdata_at_ = -1;
-    std::string_view name_;
     char name_buffer_[kNameLimit];
     size_t name_length_ = 0;
     bool long_name_ = false;
-    bool name_in_buffer_ = false;
 };
 
 }  // namespace cleaner

@@ -27,8 +27,12 @@ struct Recorder {
 std::string Events(const std::string& xml, size_t chunk) {
     Recorder recorder;
     cleaner::Tokenizer<Recorder> tokenizer(recorder);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(xml.data());
-    for (size_t at = 0; at < xml.size(); at += chunk) tokenizer.Feed(bytes + at, std::min(chunk, xml.size() - at));
+    // Each chunk in a buffer of its own, spoilt once fed, as a reader's buffer is reused.
+    for (size_t at = 0; at < xml.size(); at += chunk) {
+        std::string buffer = xml.substr(at, chunk);
+        tokenizer.Feed(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+        buffer.assign(buffer.size(), '#');
+    }
     return recorder.events + (tokenizer.Complete() ? "" : "(open)");
 }
 
