@@ -109,7 +109,7 @@ bool Pruning::CutsMayStand() {
     const bool spaced = living.ContentEnd() > living.ContentBegin() && IsMarkupSpace(after);
     return spaced && living.open.end - living.open.begin == kOpeningTagLength &&
            living.close.end - living.close.begin == kClosingTagLength &&
-           (index_.first_nul_in_living < 0 || index_.first_nul_in_living >= living.close.end) &&
+           index_.first_nul_in_living < 0 &&
            !index_.marker_spelled_otherwise;
 }
 

@@ -327,16 +327,17 @@ bool IndexSave(SaveSource& source, SaveIndex* index) {
         if (!source.Next(&chunk)) return false;
         if (chunk.empty()) break;
         tokenizer.Feed(chunk.data(), chunk.size());
-        // A NUL ends the list's text for the cuts; a save holds none.
-        const int64_t from = std::max(at, index->living.open.begin);
-        if (index->living.open.Present() && index->first_nul_in_living < 0 && from < at + static_cast<int64_t>(chunk.size())) {
-            const size_t skip = static_cast<size_t>(from - at);
-            const void* nul = std::memchr(chunk.data() + skip, 0, chunk.size() - skip);
+        // A NUL ends the list's text for the cuts (a save holds none): looked for in the list only.
+        const int64_t end = at + static_cast<int64_t>(chunk.size());
+        const ItemList& living = index->living;
+        const int64_t from = std::max(at, living.open.begin);
+        const int64_t to = living.close.end >= 0 ? std::min(end, living.close.end) : end;
+        if (living.open.Present() && index->first_nul_in_living < 0 && from < to) {
+            const void* nul = std::memchr(chunk.data() + (from - at), 0, static_cast<size_t>(to - from));
             if (nul != nullptr) index->first_nul_in_living = at + (static_cast<const uint8_t*>(nul) - chunk.data());
         }
-        at += static_cast<int64_t>(chunk.size());
+        at = end;
     }
-    index->complete = tokenizer.Complete();
     index->markers.resize(index->leaders.size(), -1);  // leaders named after the list have none there
     for (ItemList* list : {&index->living, &index->mothballed, &index->kept_forever}) DropOpenItems(*list);
     return at == index->size;

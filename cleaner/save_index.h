@@ -51,8 +51,7 @@ struct IdRef {
 class SaveIndex {
 public:
     int64_t size = 0;
-    int64_t first_nul_in_living = -1;  // the offset of the first NUL byte from the living list on, or -1
-    bool complete = false;   // the markup ended outside every tag, comment and section
+    int64_t first_nul_in_living = -1;  // the offset of the first NUL byte in the living list, or -1
 
     Span factions;
     std::vector<IdRef> leaders;  // "Thing_" references in the faction section's "leader" elements, in order

@@ -140,7 +140,7 @@ private:
             return nullptr;
         }
         sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(reinterpret_cast<const char*>(name), n), kind, false});
-        wants_text_ = text_before_markup_ = sink_.WantsText();
+        wants_text_ = sink_.WantsText();
         return after;
     }
 
@@ -236,7 +236,6 @@ private:
         for (; p < end; ++p) {
             if (*p == '>' && run_ >= length) {
                 state_ = kText;
-                wants_text_ = text_before_markup_;
                 return p + 1;
             }
             run_ = *p == close ? run_ + 1 : 0;
@@ -249,10 +248,10 @@ private:
     const uint8_t* InCdata(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
         const uint8_t* from = p;
         p = Until(p, end, ']', 2);
-        if (!wants_text_ && state_ != kText) return p;
+        if (!wants_text_) return p;
         if (cdata_at_ < 0) cdata_at_ = At(from, data);
         if (cdata_.size() < kCdataLimit) cdata_.append(reinterpret_cast<const char*>(from), static_cast<size_t>(p - from));
-        if (state_ == kText && text_before_markup_) {
+        if (state_ == kText) {
             const size_t n = cdata_.size() >= 3 ? cdata_.size() - 3 : 0;  // less "]]>"
             if (n > 0) sink_.Text(cdata_at_, reinterpret_cast<const uint8_t*>(cdata_.data()), std::min(n, kCdataLimit));
         }
@@ -266,7 +265,6 @@ private:
             else if (*p == ']' && depth_ > 0) --depth_;
             else if (*p == '>' && depth_ == 0) {
                 state_ = kText;
-                wants_text_ = text_before_markup_;
                 return p + 1;
             }
         }
@@ -276,7 +274,7 @@ private:
     const uint8_t* Emit(Tag::Kind kind, const uint8_t* after, const uint8_t* data) {
         sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(name_buffer_, name_length_), kind, long_name_});
         state_ = kText;
-        wants_text_ = text_before_markup_ = sink_.WantsText();
+        wants_text_ = sink_.WantsText();
         return after;
     }
 
@@ -313,8 +311,7 @@ private:
     int64_t offset_ = 0;
     int64_t tag_begin_ = 0;
     State state_ = kText;
-    bool wants_text_ = false;
-    bool text_before_markup_ = false;  // whether the text around a comment is wanted
+    bool wants_text_ = false;  // asked at the last tag; markup between leaves it as it is
     uint8_t quote_ = 0;
     int run_ = 0;
     int depth_ = 0;
