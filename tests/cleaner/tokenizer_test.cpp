@@ -13,7 +13,7 @@ struct Recorder {
     void Tag(const cleaner::Tag& tag) {
         const std::string name(tag.name);
         events += tag.kind == cleaner::Tag::kEnd ? "</" + name + ">" : tag.kind == cleaner::Tag::kEmpty ? "<" + name + "/>" : "<" + name + ">";
-        events += "@" + std::to_string(tag.begin) + "-" + std::to_string(tag.end) + " ";
+        events += (tag.long_name ? "+@" : "@") + std::to_string(tag.begin) + "-" + std::to_string(tag.end) + " ";
     }
     bool WantsText() const { return true; }
     void Text(int64_t, const uint8_t* bytes, size_t n) {
@@ -58,6 +58,21 @@ TEST(Tokenizer, ReadsMarkupAsAnXmlReaderDoes) {
     };
     for (const auto& [xml, expected] : rows) {
         for (size_t chunk = 1; chunk <= xml.size(); ++chunk) EXPECT_EQ(Events(xml, chunk), expected) << xml << " in chunks of " << chunk;
+    }
+}
+
+// Sixty-four bytes at a time the markup is read through bit masks, byte by byte where they
+// hold anything but plain tags: the events are the same, wherever a block's edge falls.
+TEST(Tokenizer, ReadsBlocksAsItReadsBytes) {
+    const std::string plain = "<li><def>Human</def><id>Human1</id><li/><inv><li>x</li></inv></li>\r\n\t\t";
+    const std::string odd[] = {"x > " + std::string(70, 't'), "<a <b <c>", "<a<b<c>", "<li\t/>", "<!--x-->", "<?p?>", "</a/>", "</>", "<>", "<a/b>", "<a //>", "<a/ >",
+                               "<" + std::string(50, 'n') + "/>", "<a x=\"1>2\" y='/>'>", "\"q'", "<a\x01>", "<a\n/>",
+                               "<!-- <b> -->", "<![CDATA[<c>]]>", "<?p <d>?>", "<a!>"};
+    std::string row;
+    for (const std::string& markup : odd) row += plain + markup;
+    for (size_t pad = 0; pad < 64; ++pad) {
+        const std::string xml = std::string(pad, 't') + row + plain;
+        EXPECT_EQ(Events(xml, xml.size()), Events(xml, 1)) << "after " << pad;
     }
 }
 
