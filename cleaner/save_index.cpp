@@ -17,8 +17,77 @@ constexpr size_t kTextLimit = 256;  // longer texts are no id and no reference
 
 // By length, the first bytes of the names the index looks for (0: none).
 constexpr char kFirstBytes[32][2] = {
-    {}, {}, {'i'}, {}, {}, {}, {'l'}, {}, {}, {}, {'p'}, {}, {'w', 'q'}, {}, {'f', 'k'}, {'p'}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
-    {}, {}, {}, {}, {}, {'p'}};
+    {}, {}, {'i', 'I'}, {}, {}, {'l'}, {'l'}, {}, {}, {}, {'p'}, {}, {'w', 'q'}, {}, {'f', 'k'}, {'p'}, {}, {}, {}, {}, {}, {}, {}, {},
+    {}, {}, {}, {}, {}, {}, {}, {'p'}};
+
+// The places of the items the options may remove, from the root; a node's items are its
+// children of `item` name.
+struct PathNode {
+    std::string_view name;
+    int parent;
+    std::string_view item;
+    Extra kind;
+};
+constexpr PathNode kPaths[] = {
+    {"", -1, "", Extra::kLog},  // the document
+    {"savegame", 0, "", Extra::kLog},
+    {"game", 1, "", Extra::kLog},
+    {"maps", 2, "", Extra::kLog},
+    {"li", 3, "", Extra::kLog},  // a map
+    {"things", 4, "thing", Extra::kFilth},
+    {"taleManager", 2, "", Extra::kLog},
+    {"tales", 6, "li", Extra::kTale},
+    {"playLog", 2, "", Extra::kLog},
+    {"entries", 8, "li", Extra::kLog},
+    {"battleLog", 2, "", Extra::kLog},
+    {"battles", 10, "li", Extra::kLog},
+    {"rawEntries", 10, "li", Extra::kLog},
+    {"history", 2, "", Extra::kLog},
+    {"archive", 13, "", Extra::kLog},
+    {"archivables", 14, "li", Extra::kLog},
+    {"world", 2, "", Extra::kLog},
+    {"worldPawns", 16, "", Extra::kLog},
+    {"pawnsDead", 17, "li", Extra::kDead},
+};
+
+// The elements inside an extra item whose text is a name it answers to.
+enum IdName : uint8_t { kIdOfThing, kIdOfArchived, kLoadId, kLogId };
+
+// The class named by a start tag's attributes is filth: after its last dot "Filth",
+// "LiquidFuel", or beginning "Filth_".
+bool IsFilth(std::string_view attributes) {
+    for (size_t at = attributes.find("Class"); at != std::string_view::npos; at = attributes.find("Class", at + 1)) {
+        if (at > 0 && !IsMarkupSpace(static_cast<uint8_t>(attributes[at - 1]))) continue;
+        size_t k = at + 5;
+        while (k < attributes.size() && IsMarkupSpace(static_cast<uint8_t>(attributes[k]))) ++k;
+        if (k == attributes.size() || attributes[k] != '=') continue;
+        for (++k; k < attributes.size() && IsMarkupSpace(static_cast<uint8_t>(attributes[k]));) ++k;
+        if (k == attributes.size() || (attributes[k] != '"' && attributes[k] != '\'')) return false;
+        const size_t close = attributes.find(attributes[k], k + 1);
+        if (close == std::string_view::npos) return false;
+        std::string_view value = attributes.substr(k + 1, close - k - 1);
+        if (const size_t dot = value.rfind('.'); dot != std::string_view::npos) value.remove_prefix(dot + 1);
+        return value == "Filth" || value == "LiquidFuel" || value.substr(0, 6) == "Filth_";
+    }
+    return false;
+}
+
+constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
+                                                "ArchivedDialog_"};
+
+bool IsReferenceForm(std::string_view text) {
+    switch (text.empty() ? 0 : text[0]) {
+        case 'T':
+        case 'L':
+        case 'B':
+        case 'M':
+        case 'A': break;
+        default: return false;
+    }
+    for (std::string_view form : kReferenceForms)
+        if (text.size() > form.size() && text.substr(0, form.size()) == form) return true;
+    return false;
+}
 
 // What an open element is to the index.
 enum class Role : uint8_t {
@@ -30,6 +99,9 @@ enum class Role : uint8_t {
     kItem,        // a top-level item of a list
     kOwnId,       // an item's first "id" child
     kId,          // any other "id" element inside an item of the living list
+    kPath,        // on the way from the root to a list of extra items
+    kExtraItem,   // an item the options may remove
+    kExtraId,     // an element inside it whose text it answers to
 };
 
 // A character reference's code point as UTF-8.
@@ -98,6 +170,7 @@ std::string Decoded(std::string_view text) {
 // counted, in the frame they stand in.
 struct Frame {
     Role role;
+    uint8_t node;     // kPath: its node; kExtraItem: its kind; kExtraId: its IdName
     ItemList* list;   // kList, kItem: the list
     int64_t begin;    // the start tag's offset
     bool plain;       // the start tag is spelled exactly "<" + name + ">"
@@ -107,11 +180,17 @@ struct Frame {
 
 class Indexer {
 public:
-    explicit Indexer(SaveIndex& index) : index_(index) { stack_.push_back(Frame{Role::kOther, nullptr, 0, false, false, 0}); }
+    Indexer(SaveIndex& index, bool extras) : index_(index), extras_(extras) {
+        stack_.push_back(Frame{extras ? Role::kPath : Role::kOther, 0, nullptr, 0, false, false, 0});
+    }
 
     // Most tags are of no concern: counted in the frame they open in, and out again.
     void Tag(const cleaner::Tag& tag) {
-        if (text_parts_ > 0) TakeText();
+        const bool text = text_parts_ > 0;
+        if (text) TakeText();
+        if (extras_ && text && leaf_ && tag.kind == Tag::kEnd && after_start_ && IsReferenceForm(text_))
+            index_.references.push_back({ReferenceName(text_), static_cast<int32_t>(text_at_)});
+        after_start_ = tag.kind == Tag::kStart;
         Frame& top = stack_.back();
         if (tag.kind == Tag::kEnd) {
             if (top.nested > 0) {
@@ -131,7 +210,9 @@ public:
     }
     bool WantsText() const { return wants_; }
     void Text(int64_t at, const uint8_t* bytes, size_t n) {
+        if (extras_) Space(at, bytes, n);
         if (text_parts_++ == 0) {
+            text_at_ = at;
             text_.clear();
             text_joined_ = true;
             text_long_ = false;
@@ -146,10 +227,23 @@ public:
 private:
     // What the element opening now is, inside `top` (its parent, when nothing of no concern
     // stands between).
-    Role RoleOf(const cleaner::Tag& tag, const Frame& top) const {
+    Role RoleOf(const cleaner::Tag& tag, const Frame& top) {
         const std::string_view name = tag.long_name ? std::string_view() : tag.name;
         const bool child = top.nested == 0;
         if (child && top.role == Role::kList) return Role::kItem;
+        if (child && top.role == Role::kPath) {
+            const PathNode& node = kPaths[top.node];
+            if (!node.item.empty() && name == node.item && (node.kind != Extra::kFilth || IsFilth(tag.attributes))) {
+                pending_ = static_cast<uint8_t>(node.kind);
+                return Role::kExtraItem;
+            }
+            for (size_t i = top.node + 1u; i < std::size(kPaths); ++i) {
+                if (kPaths[i].parent == top.node && kPaths[i].name == name) {
+                    pending_ = static_cast<uint8_t>(i);
+                    return Role::kPath;
+                }
+            }
+        }
         // Nearly every name is of no concern: told by its length and first byte at once,
         // without a branch for each length that the processor could not foresee.
         if (name.empty() || name.size() >= std::size(kFirstBytes)) return Role::kOther;
@@ -157,11 +251,15 @@ private:
         if ((name[0] ^ first[0]) != 0 && (name[0] ^ first[1]) != 0) return Role::kOther;
         switch (name.size()) {
             case 2:
+                if (extra_open_ && (name == "id" || name == "ID")) return pending_ = name == "id" ? kIdOfThing : kIdOfArchived, Role::kExtraId;
                 if (name != "id" || open_items_ == 0) return Role::kOther;
                 if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever)
                     return Role::kOwnId;
                 return living_items_ > 0 ? Role::kId : Role::kOther;
-            case 6: return factions_depth_ > 0 && name == "leader" ? Role::kLeader : Role::kOther;
+            case 5: return extra_open_ && name == "logID" ? (pending_ = kLogId, Role::kExtraId) : Role::kOther;
+            case 6:
+                if (extra_open_ && name == "loadID") return pending_ = kLoadId, Role::kExtraId;
+                return factions_depth_ > 0 && name == "leader" ? Role::kLeader : Role::kOther;
             case 10: return name == "pawnsAlive" && !index_.living.open.Present() ? Role::kList : Role::kOther;
             case 12:
                 if (name == "worldObjects" && !world_objects_) return Role::kReferences;
@@ -184,8 +282,19 @@ private:
 
     void Open(const cleaner::Tag& tag, Role role) {
         const auto plain = tag.end - tag.begin == static_cast<int64_t>(tag.name.size()) + 2;
-        Frame frame{role, nullptr, tag.begin, plain, false, 0};
+        Frame frame{role, pending_, nullptr, tag.begin, plain, false, 0};
         switch (role) {
+            case Role::kExtraItem: {
+                const int64_t space = space_to_ == tag.begin ? space_from_ : tag.begin;
+                index_.extras.push_back({static_cast<int32_t>(space), static_cast<int32_t>(tag.begin), -1,
+                                         static_cast<Extra>(pending_), static_cast<uint32_t>(index_.extra_names.size()), 0});
+                extra_open_ = true;
+                own_names_ = 0;
+                break;
+            }
+            case Role::kExtraId:
+                if (stack_.back().role == Role::kExtraItem && stack_.back().nested == 0) own_names_ |= 1u << pending_;
+                break;
             case Role::kFactions:
                 index_.factions.begin = tag.begin;
                 ++factions_depth_;
@@ -218,6 +327,7 @@ private:
     void Close(const cleaner::Tag& tag) {
         const Frame frame = stack_.back();
         stack_.pop_back();
+        const bool leaf_text = leaf_;
         const std::string_view text = leaf_ ? std::string_view(text_) : std::string_view();
         leaf_ = false;
         switch (frame.role) {
@@ -243,8 +353,48 @@ private:
                 Marker(frame, tag, text);
                 break;
             case Role::kId: Marker(frame, tag, text); break;
+            case Role::kExtraId:
+                if (leaf_text) Names(static_cast<IdName>(frame.node), text);
+                break;
+            case Role::kExtraItem: {
+                // A field at its default is left out: an item with no id of its own answers to 0.
+                const auto kind = static_cast<Extra>(frame.node);
+                if (kind == Extra::kTale && !(own_names_ & 1u << kIdOfThing)) Names(kIdOfThing, "0");
+                if (kind == Extra::kLog && !(own_names_ & 1u << kLoadId)) Names(kLoadId, "0");
+                if (kind == Extra::kLog && !(own_names_ & 1u << kIdOfArchived)) Names(kIdOfArchived, "0");
+                ExtraItem& item = index_.extras.back();
+                item.end = static_cast<int32_t>(tag.end);
+                item.names = static_cast<uint32_t>(index_.extra_names.size()) - item.names_at;
+                extra_open_ = false;
+                break;
+            }
             default: break;
         }
+    }
+
+    // The names the open extra item answers to by the text of one of its elements.
+    void Names(IdName element, std::string_view id) {
+        const Extra kind = index_.extras.back().kind;
+        std::vector<uint64_t>& names = index_.extra_names;
+        switch (element) {
+            case kIdOfThing: names.push_back(NameOf(kind == Extra::kTale ? "Tale_" : "Thing_", id)); break;
+            case kIdOfArchived:
+                for (std::string_view form : {"Letter_", "Message_", "ArchivedDialog_"}) names.push_back(NameOf(form, id));
+                break;
+            case kLoadId:
+                if (kind == Extra::kLog) names.push_back(NameOf("Battle_", id));
+                break;
+            case kLogId: names.push_back(NameOf("LogEntry_", id)); break;
+        }
+    }
+
+    // Where the whitespace before the next tag begins: the texts' blank ends, run together
+    // where nothing stands between them.
+    void Space(int64_t at, const uint8_t* bytes, size_t n) {
+        size_t k = n;
+        while (k > 0 && IsMarkupSpace(bytes[k - 1])) --k;
+        if (k > 0 || at != space_to_) space_from_ = at + static_cast<int64_t>(k);
+        space_to_ = at + static_cast<int64_t>(n);
     }
 
     // The text just before the tag now read stood in the element open now: it is that
@@ -291,7 +441,7 @@ private:
     }
 
     bool WantsTextHere() const {
-        if (references_depth_ > 0) return true;
+        if (extras_ || references_depth_ > 0) return true;
         if (stack_.back().nested > 0) return false;
         switch (stack_.back().role) {
             case Role::kLeader:
@@ -303,7 +453,12 @@ private:
     }
 
     SaveIndex& index_;
+    const bool extras_;
     std::vector<Frame> stack_;
+    uint8_t pending_ = 0;  // RoleOf's node, kind or IdName for the frame it opens
+    bool extra_open_ = false, after_start_ = false;
+    unsigned own_names_ = 0;  // of the open extra item: the IdNames of its own children
+    int64_t text_at_ = 0, space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;
     bool wants_ = false;
@@ -320,7 +475,20 @@ void DropOpenItems(ItemList& list) {
     while (!list.items.empty() && list.items.back().end < 0) list.items.pop_back();
 }
 
+uint64_t Fnv(uint64_t hash, std::string_view bytes) {
+    for (char c : bytes) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3u;
+    return hash;
+}
+
 }  // namespace
+
+uint64_t NameOf(std::string_view prefix, std::string_view id) { return Fnv(Fnv(0xcbf29ce484222325u, prefix), id); }
+
+uint64_t ReferenceName(std::string_view text) {
+    constexpr std::string_view kLogEntry = "LogEntry_";
+    if (text.substr(0, kLogEntry.size()) == kLogEntry) return NameOf(kLogEntry, text.substr(text.rfind('_') + 1));
+    return NameOf(text, {});
+}
 
 IdRef SaveIndex::Keep(std::string_view id) {
     const IdRef ref{static_cast<uint32_t>(arena_.size()), static_cast<uint16_t>(std::min<size_t>(id.size(), UINT16_MAX))};
@@ -328,9 +496,9 @@ IdRef SaveIndex::Keep(std::string_view id) {
     return ref;
 }
 
-bool IndexSave(SaveSource& source, SaveIndex* index) {
+bool IndexSave(SaveSource& source, SaveIndex* index, bool extras) {
     index->size = source.Size();
-    Indexer indexer(*index);
+    Indexer indexer(*index, extras);
     Tokenizer<Indexer> tokenizer(indexer);
     int64_t at = 0;
     for (std::span<const uint8_t> chunk;;) {
@@ -350,6 +518,10 @@ bool IndexSave(SaveSource& source, SaveIndex* index) {
     }
     index->markers.resize(index->leaders.size(), -1);  // leaders named after the list have none there
     for (ItemList* list : {&index->living, &index->mothballed, &index->kept_forever}) DropOpenItems(*list);
+    if (!index->extras.empty() && index->extras.back().end < 0) {
+        index->extra_names.resize(index->extras.back().names_at);
+        index->extras.pop_back();
+    }
     return at == index->size;
 }
 

@@ -9,6 +9,14 @@
 // "pawnsForcefullyKeptAsWorldPawns" before it and "pawnsMothballed" after it. A list's
 // items are its child elements; an item's own id is the text of its first "id" child (in
 // the list of pawns kept whatever happens, the item's own text "Thing_" + id).
+//
+// Asked for, the pass also finds what the options may remove beside the world pawns, by
+// its place from the root: the filth among each map's things ("savegame/game/maps/li/things",
+// a "thing" whose class after its last dot is "Filth", "LiquidFuel" or begins "Filth_"), the
+// tales ("game/taleManager/tales"), the logs ("game/playLog/entries", "game/battleLog/battles"
+// and "rawEntries", "game/history/archive/archivables") and the dead world pawns
+// ("game/world/worldPawns/pawnsDead"), each item with the names it answers to; and every
+// reference in the save, wherever it stands.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +50,31 @@ struct ItemList {
     int64_t ContentEnd() const { return close.begin; }
 };
 
+// What the options remove beside the world pawns.
+enum class Extra : uint8_t { kFilth, kTale, kLog, kDead };
+constexpr size_t kExtraKinds = 4;
+
+// An item the options may remove: the item [begin, end) with the whitespace right before it
+// from `space` on, and the names that name it or a thing inside it (hashed references:
+// "Thing_" + each id inside a dead pawn, "Tale_" + a tale's id, ...).
+struct ExtraItem {
+    int32_t space, begin, end;
+    Extra kind;
+    uint32_t names_at, names;  // its names in SaveIndex::extra_names
+};
+
+// A leaf text that is a reference ("Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_",
+// "Message_", "ArchivedDialog_" + an id): what it names, hashed, and where its text begins.
+struct Reference {
+    uint64_t name;
+    int32_t at;
+};
+
+// The hash a reference's text names by: "LogEntry_<ticks>_<id>" names as "LogEntry_<id>".
+// Two names that hash alike only keep more than they need.
+uint64_t NameOf(std::string_view prefix, std::string_view id);
+uint64_t ReferenceName(std::string_view text);
+
 // A reference's id in the arena.
 struct IdRef {
     uint32_t at;
@@ -64,6 +97,11 @@ public:
     // blanks, markup inside): the text positions the cuts rely on are not the structure's.
     bool marker_spelled_otherwise = false;
 
+    // Where asked for (all in file order).
+    std::vector<ExtraItem> extras;
+    std::vector<uint64_t> extra_names;
+    std::vector<Reference> references;
+
     std::string_view Id(IdRef ref) const { return {arena_.data() + ref.at, ref.length}; }
     std::string_view Id(const Item& item) const { return {arena_.data() + item.id, item.id_length}; }
     IdRef Keep(std::string_view id);
@@ -72,7 +110,8 @@ private:
     std::string arena_;
 };
 
-// The index of the save `source` holds, read front to back once. False when a read failed.
-bool IndexSave(SaveSource& source, SaveIndex* index);
+// The index of the save `source` holds, read front to back once, with the extra items and
+// the references where `extras`. False when a read failed.
+bool IndexSave(SaveSource& source, SaveIndex* index, bool extras = false);
 
 }  // namespace cleaner

@@ -39,12 +39,14 @@ struct Tag {
     std::string_view name;  // at most kNameLimit bytes: a longer name is cut (`long_name`)
     Kind kind;
     bool long_name;
+    std::string_view attributes = {};  // a start tag's bytes after its name, the first kAttributeLimit
 };
 
 template <class Sink>
 class Tokenizer {
 public:
     static constexpr size_t kNameLimit = 48;
+    static constexpr size_t kAttributeLimit = 128;
 
     explicit Tokenizer(Sink& sink) : sink_(sink) {}
 
@@ -182,8 +184,9 @@ private:
             case kAttributes: return InAttributes(p, end, data);
             case kQuoted: {
                 auto q = static_cast<const uint8_t*>(std::memchr(p, quote_, static_cast<size_t>(end - p)));
-                if (q == nullptr) return end;
+                if (q == nullptr) return KeepAttributes(p, end), end;
                 state_ = kAttributes;
+                KeepAttributes(p, q + 1);
                 return q + 1;
             }
             case kSlash:
@@ -231,6 +234,7 @@ private:
     const uint8_t* Opened(const uint8_t* p) {
         name_length_ = 0;
         long_name_ = false;
+        attribute_length_ = 0;
         switch (*p) {
             case '/': state_ = kEndName; return p + 1;
             case '!':
@@ -271,16 +275,25 @@ private:
     }
 
     const uint8_t* InAttributes(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
+        const uint8_t* from = p;
         for (; p < end; ++p) {
             switch (*p) {
-                case '>': return Emit(Tag::kStart, p + 1, data);
-                case '/': state_ = kSlash; return p + 1;
+                case '>': KeepAttributes(from, p); return Emit(Tag::kStart, p + 1, data);
+                case '/': state_ = kSlash; KeepAttributes(from, p); return p + 1;
                 case '"':
-                case '\'': quote_ = *p; state_ = kQuoted; return p + 1;
+                case '\'': quote_ = *p; state_ = kQuoted; KeepAttributes(from, p + 1); return p + 1;
                 default: break;
             }
         }
+        KeepAttributes(from, end);
         return end;
+    }
+
+    // The part of a start tag's attributes that a chunk holds, into their buffer.
+    void KeepAttributes(const uint8_t* p, const uint8_t* q) {
+        const size_t n = std::min(static_cast<size_t>(q - p), kAttributeLimit - attribute_length_);
+        std::memcpy(attribute_buffer_ + attribute_length_, p, n);
+        attribute_length_ += n;
     }
 
     // "<!--" opens a comment, "<![CDATA[" a CDATA section, anything else a declaration.
@@ -356,7 +369,8 @@ private:
     }
 
     const uint8_t* Emit(Tag::Kind kind, const uint8_t* after, const uint8_t* data) {
-        sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(name_buffer_, name_length_), kind, long_name_});
+        sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(name_buffer_, name_length_), kind, long_name_,
+                      std::string_view(attribute_buffer_, kind == Tag::kEnd ? 0 : attribute_length_)});
         state_ = kText;
         wants_text_ = sink_.WantsText();
         return after;
@@ -406,6 +420,8 @@ private:
     int64_t cdata_at_ = -1;
     char name_buffer_[kNameLimit];
     size_t name_length_ = 0;
+    char attribute_buffer_[kAttributeLimit];
+    size_t attribute_length_ = 0;
     bool long_name_ = false;
 };
 

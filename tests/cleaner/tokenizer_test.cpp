@@ -7,11 +7,12 @@
 
 namespace {
 
-// Every event as text: "<name>@begin-end", "</name>", "<name/>", and "'text'".
+// Every event as text: "<name>@begin-end" (a start tag's attributes in brackets after its name),
+// "</name>", "<name/>", and "'text'".
 struct Recorder {
     std::string events;
     void Tag(const cleaner::Tag& tag) {
-        const std::string name(tag.name);
+        const std::string name = std::string(tag.name) + (tag.attributes.empty() ? "" : "[" + std::string(tag.attributes) + "]");
         events += tag.kind == cleaner::Tag::kEnd ? "</" + name + ">" : tag.kind == cleaner::Tag::kEmpty ? "<" + name + "/>" : "<" + name + ">";
         events += (tag.long_name ? "+@" : "@") + std::to_string(tag.begin) + "-" + std::to_string(tag.end) + " ";
     }
@@ -42,9 +43,9 @@ std::string Events(const std::string& xml, size_t chunk) {
 TEST(Tokenizer, ReadsMarkupAsAnXmlReaderDoes) {
     const std::pair<std::string, std::string> rows[] = {
         {"<li><id>A</id></li>", "<li>@0-4 <id>@4-8 'A'</id>@9-14 </li>@14-19 "},
-        {"<li\tClass=\"Apparel\">\r\n</li >", "<li>@0-20 '\r\n'</li>@22-28 "},
-        {"<li\nClass='a>b' />x", "<li/>@0-18 'x'"},
-        {"<a b=\"/>\"></a>", "<a>@0-10 </a>@10-14 "},
+        {"<li\tClass=\"Apparel\">\r\n</li >", "<li[Class=\"Apparel\"]>@0-20 '\r\n'</li>@22-28 "},
+        {"<li\nClass='a>b' />x", "<li[Class='a>b' ]/>@0-18 'x'"},
+        {"<a b=\"/>\"></a>", "<a[b=\"/>\"]>@0-10 </a>@10-14 "},
         {"<a><!-- old: </li> <li> --></a>", "<a>@0-3 </a>@27-31 "},
         {"<a>x<![CDATA[</li><b>]]>y</a>", "<a>@0-3 'x</li><b>y'</a>@25-29 "},
         {"<a><![CDATA[]]]]></a>", "<a>@0-3 ']]'</a>@17-21 "},
