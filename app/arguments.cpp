@@ -1,7 +1,9 @@
 // The command line: splitting it, the Linux program's options, and cleaning each save.
 #include "app/arguments.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "cleaner/clean.h"
 #include "platform/platform.h"
@@ -46,12 +48,19 @@ std::string TakeArgument(const char*& p) {
 }
 
 constexpr char kUsage[] =
-    "usage: sorrel [--mothballed] [SAVE.rws ...]\n"
+    "usage: sorrel [--mothballed] [--filth] [--tales] [--logs] [--dead] [--all] [SAVE.rws ...]\n"
     "Cleans RimWorld saves: keeps, in the list of living world pawns, the faction leaders and\n"
     "the pawns the save still holds elsewhere, and writes each result beside its save as\n"
     "NAME-A.rws. The save itself is only read. With no save given, asks for one.\n"
     "  --mothballed  clean the mothballed world pawns too (the game's list of pawns it no\n"
     "                longer updates): keep there only the leaders and the held pawns\n"
+    "Each of these removes only what nothing the output keeps names:\n"
+    "  --filth       filth on the maps (dirt, blood, vomit, spilt fuel)\n"
+    "  --tales       tales (art then describes only the tales it names)\n"
+    "  --logs        the play log, the battle log and the archive of letters and messages\n"
+    "                (the history and combat log tabs start empty)\n"
+    "  --dead        dead world pawns (the game forgets the dead nobody remembers)\n"
+    "  --all         the four above\n"
     "  --help        this text\n"
     "  --version     the program's version\n"
     "  --            what follows are saves, even when it begins with \"-\"\n";
@@ -76,7 +85,23 @@ std::string Size(int64_t bytes) {
 }
 
 // "1 leader", "6 leaders".
-std::string Counted(int64_t n, const std::string& noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
+std::string Counted(int64_t n, const std::string& noun, const std::string& nouns = "") {
+    return std::to_string(n) + " " + (n == 1 ? noun : nouns.empty() ? noun + "s" : nouns);
+}
+
+// The options that remove extra items, by cleaner::Extra.
+constexpr const char* kExtraOptions[] = {"--filth", "--tales", "--logs", "--dead"};
+
+// "; 980 filth items, 3 tales removed" for the kinds asked for, or nothing.
+std::string ExtrasRemoved(const cleaner::PruneCounts& c) {
+    static const char* const kNouns[][2] = {{"filth item", "filth items"}, {"tale", "tales"}, {"log entry", "log entries"},
+                                            {"dead pawn", "dead pawns"}};
+    std::string parts;
+    for (size_t kind = 0; kind < cleaner::kExtraKinds; ++kind)
+        if (c.extras[kind].items >= 0)
+            parts += (parts.empty() ? "" : ", ") + Counted(c.extras[kind].items, kNouns[kind][0], kNouns[kind][1]);
+    return parts.empty() ? "" : "; " + parts + " removed";
+}
 
 // "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns; 12 living and 380
 // mothballed pawns removed)", the mothballed count only where that list was cleaned.
@@ -88,7 +113,8 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
             ? std::to_string(c.living_removed) + " living and " + std::to_string(c.mothballed_removed) + " mothballed pawns"
             : Counted(c.living_removed, "living pawn");
     return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " + Size(r.output_size) +
-           " (" + Counted(c.leaders, "leader") + ", " + Counted(c.held, "held pawn") + "; " + removed + " removed)\n";
+           " (" + Counted(c.leaders, "leader") + ", " + Counted(c.held, "held pawn") + "; " + removed + " removed" +
+           ExtrasRemoved(c) + ")\n";
 }
 
 }  // namespace
@@ -113,9 +139,15 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
     std::vector<std::string> saves;
     bool options = platform::kConsoleProgram;
     for (const std::string& a : args) {
-        // On Windows this one option stands among the saves: a shortcut's target ends in it.
-        if (a == kMothballedOption && (options || !platform::kConsoleProgram)) {
+        // On Windows these options stand among the saves: a shortcut's target ends in them.
+        const bool option = options || !platform::kConsoleProgram;
+        const auto extra = std::find(std::begin(kExtraOptions), std::end(kExtraOptions), a);
+        if (a == kMothballedOption && option) {
             clean.mothballed = true;
+        } else if (extra != std::end(kExtraOptions) && option) {
+            clean.extras[static_cast<size_t>(extra - std::begin(kExtraOptions))] = true;
+        } else if (a == kAllOption && option) {
+            clean.extras.fill(true);
         } else if (options && a == "--") {
             options = false;
         } else if (options && a.size() > 1 && a[0] == '-') {

@@ -17,9 +17,9 @@ std::vector<std::string> SplitArguments(const char* line);
 
 // What the process ends with after the arguments were dealt with, or kShowPicker when they
 // name no save (a lone "--"). Cleans every save in turn, the outcome of one never stopping
-// the next: 0 when every save was written, 1 when any was not. "--mothballed" sets that
-// option in `options` (for the picked save too, when no save is named); on Windows it is the
-// only option. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
+// the next: 0 when every save was written, 1 when any was not. "--mothballed", "--filth",
+// "--tales", "--logs", "--dead" and "--all" set those options in `options` (for the picked
+// save too, when no save is named); on Windows they are the only options. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
 // option gives the usage and exit 2.
 constexpr int kShowPicker = -1;
 
@@ -27,6 +27,7 @@ constexpr int kShowPicker = -1;
 // removed (under its temporary name, which no list of saves shows).
 void TellLeftBehind(const cleaner::CleanReport& report);
 constexpr char kMothballedOption[] = "--mothballed";
+constexpr char kAllOption[] = "--all";
 int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);
 
 }  // namespace app

@@ -31,7 +31,7 @@ void ShowError(runtime::ConstText text) {
 
 Pruned CleanSource(SaveSource& source, const CleanOptions& options) {
     SaveIndex index;
-    if (!IndexSave(source, &index)) {
+    if (!IndexSave(source, &index, options.AnyExtra())) {
         Pruned unread;
         unread.halt = Halt::kUnread;
         return unread;

@@ -47,9 +47,11 @@ struct Kept {
     std::vector<bool> found;  // by leader: its item is among the pieces
 };
 
-// What one list lost: the own ids of its items that are not written, and of those written.
+// What one list lost: the own ids of its items that are not written, and of those written;
+// the items not written.
 struct Removed {
     std::vector<std::string_view> ids, kept;
+    std::vector<Span> items;
     int32_t count = 0;
 
     bool Has(std::string_view id) const {
@@ -289,6 +291,7 @@ Removed Pruning::RemovedFrom(const ItemList& list, const std::vector<Piece>& wri
         const bool covered = (after != sorted.end() && Overlap(*after, bytes)) ||
                              (after != sorted.begin() && Overlap(*std::prev(after), bytes));
         removed.count += !covered;
+        if (!covered) removed.items.push_back({item.begin, item.end});
         if (item.has_id) (covered ? removed.kept : removed.ids).push_back(index_.Id(item));
     }
     return removed;
@@ -326,15 +329,25 @@ Pruned Pruning::Finish(Kept kept, bool as_cut) {
     const Removed asleep = clean_mothballed ? RemovedFrom(mothballed, cleaned.pieces) : Removed();
 
     std::vector<Splice> splices;
+    std::vector<Span> gone = living.items;  // what the world-pawn rule takes out
+    gone.insert(gone.end(), asleep.items.begin(), asleep.items.end());
     const ItemList& forever = index_.kept_forever;
     for (size_t i = 0; forever.Present() && i < forever.items.size(); ++i) {
         const Item& entry = forever.items[i];
-        if (entry.has_id && (living.Has(index_.Id(entry)) || asleep.Has(index_.Id(entry))))
+        if (entry.has_id && (living.Has(index_.Id(entry)) || asleep.Has(index_.Id(entry)))) {
             splices.push_back({SpaceBefore(forever, i), entry.end, {}});
+            gone.push_back({entry.begin, entry.end});
+        }
     }
     const int64_t head = index_.living.open.end + (as_cut ? 1 : 0);
     splices.push_back({head, index_.living.close.begin, ListPieces(kept.pieces)});
     if (clean_mothballed) splices.push_back({mothballed.ContentBegin(), mothballed.ContentEnd(), ListPieces(cleaned.pieces)});
+    if (options_.AnyExtra()) {
+        const Shrunk shrunk = Shrink(index_, options_.extras, std::move(gone));
+        for (const Span& cut : shrunk.cuts) splices.push_back({cut.begin, cut.end, {}});
+        std::sort(splices.begin(), splices.end(), [](const Splice& x, const Splice& y) { return x.from < y.from; });
+        out.counts.extras = shrunk.counts;
+    }
     out.pieces = OutputPieces(index_.size, splices);
     if (options_.count_removed) out.counts.living_removed = living.count;
     if (options_.mothballed) out.counts.mothballed_removed = clean_mothballed ? asleep.count : 0;

@@ -3,10 +3,12 @@
 // copied as it stands. It reads the index of the save, and short stretches of the save.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "cleaner/save_index.h"
+#include "cleaner/shrink.h"
 #include "cleaner/source.h"
 #include "runtime/files.h"
 
@@ -32,6 +34,9 @@ struct Notice {
 struct CleanOptions {
     bool mothballed = false;     // the mothballed pawns are cleaned like the living ones
     bool count_removed = false;  // count the pawns removed from the living list
+    ExtraKinds extras{};         // by Extra: remove those items that nothing kept names
+
+    bool AnyExtra() const { return std::find(extras.begin(), extras.end(), true) != extras.end(); }
 };
 
 // Leaders found and held items written in the living list; pawns removed, where counted
@@ -41,6 +46,7 @@ struct PruneCounts {
     int32_t held = 0;
     int32_t living_removed = -1;
     int32_t mothballed_removed = -1;
+    std::array<ExtraCount, kExtraKinds> extras;  // by Extra
 };
 
 // A piece of the output: a stretch of the save, or a constant of the program's.
@@ -59,7 +65,8 @@ struct Pruned {
 // position take exactly those items, the output is what they give; otherwise each item
 // stands on a line of its own. A leader whose item is mothballed counts as found. With
 // `options.mothballed` the mothballed list is rebuilt by the same rule, item by item. The
-// entries of removed pawns leave the list of pawns kept whatever happens.
+// entries of removed pawns leave the list of pawns kept whatever happens. The extra items
+// asked for go where nothing left names them.
 Pruned PrunePawnList(SaveSource& source, const SaveIndex& index, const CleanOptions& options);
 
 }  // namespace cleaner
