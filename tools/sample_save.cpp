@@ -2,6 +2,7 @@
 #include "tools/sample_save.h"
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -283,6 +284,138 @@ void WriteKeptForever(Writer& w, const SampleOptions& o, int32_t pawns, const st
 
 std::string PawnId(int32_t i) { return "Human" + std::to_string(100 + i); }
 
+namespace {
+
+// The dead pawns' ids begin here, past every living and mothballed one.
+int32_t DeadBase(int32_t pawns, int32_t mothballed) { return pawns + mothballed + 1000; }
+
+void WriteLogs(Writer& w, const SampleOptions& o, int32_t dead) {
+    const int32_t n = o.extras;
+    w.Line(2, "<taleManager>");
+    w.Line(3, "<tales>");
+    for (int32_t i = 0; i < n; ++i) {
+        w.Line(4, "<li Class=\"Tale_SinglePawn\">");
+        w.Line(5, "<def>Captured</def>");
+        w.Line(5, "<id>" + std::to_string(i + 1) + "</id>");
+        w.Line(5, "<pawnData>");
+        w.Line(6, "<pawn>Thing_" + PawnId(dead + i % n) + "</pawn>");
+        w.Line(6, "<name Class=\"NameTriple\"><first>Ada</first><last>Ng</last></name>");
+        w.Line(5, "</pawnData>");
+        w.Line(5, "<date>" + std::to_string(1000 * i) + "</date>");
+        w.Line(4, "</li>");
+    }
+    w.Line(3, "</tales>");
+    w.Line(2, "</taleManager>");
+    w.Line(2, "<playLog>");
+    w.Line(3, "<entries>");
+    for (int32_t i = 0; i < n; ++i) {
+        w.Line(4, "<li Class=\"PlayLogEntry_Interaction\">");
+        w.Line(5, "<logID>" + std::to_string(i + 1) + "</logID>");
+        w.Line(5, "<ticksAbs>" + std::to_string(5000 + i) + "</ticksAbs>");
+        w.Line(5, "<intDef>Chitchat</intDef>");
+        w.Line(5, "<initiator>Thing_" + PawnId(dead + (i * 7) % n) + "</initiator>");
+        w.Line(4, "</li>");
+    }
+    w.Line(3, "</entries>");
+    w.Line(2, "</playLog>");
+    w.Line(2, "<battleLog>");
+    w.Line(3, "<battles>");
+    for (int32_t b = 0; b < n / 4; ++b) {
+        w.Line(4, "<li>");
+        w.Line(5, "<loadID>" + std::to_string(b + 1) + "</loadID>");
+        w.Line(5, "<entries>");
+        for (int32_t e = 0; e < 3; ++e) {
+            w.Line(6, "<li Class=\"BattleLogEntry_MeleeCombat\">");
+            w.Line(7, "<logID>" + std::to_string(n + 3 * b + e + 1) + "</logID>");
+            w.Line(7, "<ticksAbs>" + std::to_string(9000 + b) + "</ticksAbs>");
+            w.Line(7, "<initiator>Thing_" + PawnId(dead + (b * 3 + e) % n) + "</initiator>");
+            w.Line(6, "</li>");
+        }
+        w.Line(5, "</entries>");
+        w.Line(4, "</li>");
+    }
+    w.Line(3, "</battles>");
+    w.Line(2, "</battleLog>");
+    w.Line(2, "<history>");
+    w.Line(3, "<archive>");
+    w.Line(4, "<archivables>");
+    for (int32_t a = 0; a < n / 4; ++a) {
+        w.Line(5, "<li Class=\"ChoiceLetter\">");
+        w.Line(6, "<def>NeutralEvent</def>");
+        w.Line(6, "<ID>" + std::to_string(a + 1) + "</ID>");
+        w.Line(6, "<label>A visitor</label>");
+        w.Line(5, "</li>");
+    }
+    w.Line(4, "</archivables>");
+    w.Line(3, "</archive>");
+    w.Line(2, "</history>");
+    w.Line(2, "<letterStack>");
+    w.Line(3, "<letters>");
+    for (int32_t a = 0; a < n / 4; a += 2) w.Line(4, "<li>Letter_" + std::to_string(a + 1) + "</li>");
+    w.Line(3, "</letters>");
+    w.Line(2, "</letterStack>");
+}
+
+void WriteThing(Writer& w, const std::string& cls, const std::string& def, const std::string& id,
+                const std::function<void()>& inside = [] {}) {
+    w.Line(4, "<thing Class=\"" + cls + "\">");
+    w.Line(5, "<def>" + def + "</def>");
+    w.Line(5, "<id>" + id + "</id>");
+    w.Line(5, "<pos>(" + std::to_string(id.size() * 7 % 250) + ", 0, 12)</pos>");
+    inside();
+    w.Line(4, "</thing>");
+}
+
+void WriteMap(Writer& w, std::mt19937_64& rng, const SampleOptions& o, int32_t dead) {
+    const int32_t n = o.extras;
+    w.Line(2, "<maps>");
+    w.Line(3, "<li>");
+    w.Line(3, "<uniqueID>0</uniqueID>");
+    w.Line(3, "<things>");
+    for (int32_t i = 0; i < 4 * n; ++i) {
+        const bool fuel = i % 10 == 9;
+        WriteThing(w, fuel ? "LiquidFuel" : "Filth", fuel ? "Filth_Fuel" : "Filth_Dirt",
+                   std::string(fuel ? "Filth_Fuel" : "Filth_Dirt") + std::to_string(i + 1),
+                   [&] { w.Line(5, "<thickness>" + std::to_string(1 + rng() % 3) + "</thickness>"); });
+        if (i % 8 == 0) WriteThing(w, "Plant", "Plant_Grass", "Plant_Grass" + std::to_string(i + 1));
+    }
+    for (int32_t i = 0; i < n; i += 3) {
+        WriteThing(w, "Corpse", "Corpse_Human", "Corpse_Human" + std::to_string(i + 1), [&] {
+            w.Line(5, "<innerContainer><innerList><li>Thing_" + PawnId(dead + i) + "</li></innerList></innerContainer>");
+        });
+    }
+    WriteThing(w, "Building_Grave", "Grave", "Grave1", [&] {
+        w.Line(5, "<innerContainer><innerList>");
+        for (int32_t i = 0; i < n; i += 7)
+            w.Line(6, "<li Class=\"Corpse\"><def>Corpse_Human</def><id>Corpse_Grave" + std::to_string(i + 1) +
+                          "</id><innerContainer><innerList><li>Thing_" + PawnId(dead + i) +
+                          "</li></innerList></innerContainer></li>");
+        w.Line(5, "</innerList></innerContainer>");
+    });
+    for (int32_t i = 0; i < n; i += 5)
+        WriteThing(w, "Building_Art", "Sculpture", "Sculpture" + std::to_string(i + 1),
+                   [&] { w.Line(5, "<taleRef><tale>Tale_" + std::to_string(i + 1) + "</tale><seed>7</seed></taleRef>"); });
+    if (n > 0) {
+        WriteThing(w, "Pawn", "Human", "Human1", [&] {
+            w.Line(5, "<hediffs><li Class=\"Hediff_Injury\"><combatLogEntry>LogEntry_9000_" + std::to_string(n + 1) +
+                          "</combatLogEntry></li></hediffs>");
+            w.Line(5, "<records><battleActive>Battle_" + std::to_string(std::max(n / 4, 1)) + "</battleActive></records>");
+            w.Line(5, "<directRelations><li><otherPawn>Thing_" + PawnId(dead + 1) + "</otherPawn></li></directRelations>");
+        });
+    }
+    w.Line(3, "</things>");
+    w.Line(3, "<reservationManager>");
+    w.Line(4, "<reservations>");
+    for (int32_t i = 0; i < 4 * n; i += 50)
+        w.Line(5, "<li><claimant>Thing_Human1</claimant><target>Thing_Filth_Dirt" + std::to_string(i + 1) + "</target></li>");
+    w.Line(4, "</reservations>");
+    w.Line(3, "</reservationManager>");
+    w.Line(3, "</li>");
+    w.Line(2, "</maps>");
+}
+
+}  // namespace
+
 std::string GenerateSave(const SampleOptions& o) {
     std::mt19937_64 rng(o.seed);
     const int32_t leaders = std::max(o.leaders, 0);
@@ -319,6 +452,8 @@ std::string GenerateSave(const SampleOptions& o) {
     w.Line(1, "</meta>");
     w.Line(1, "<game>");
     WriteQuests(w, held.quest);
+    const int32_t dead = DeadBase(pawns, mothballed);
+    if (o.extras > 0) WriteLogs(w, o, dead);
     w.Line(2, "<world>");
     w.Line(3, "<factionManager>");
     w.Line(4, "<allFactions>");
@@ -361,11 +496,22 @@ std::string GenerateSave(const SampleOptions& o) {
         for (int32_t i = 0; i < mothballed; ++i) WritePawn(w, aside, o, pawns + i, padding, false);
         w.Line(4, "</pawnsMothballed>");
     }
-    w.Line(4, "<pawnsDead />");
+    if (o.extras > 0) {
+        std::mt19937_64 aside(o.seed * 137 + 5);  // the living pawns are the same with or without these
+        w.Line(4, "<pawnsDead>");
+        for (int32_t i = 0; i < o.extras; ++i) WritePawn(w, aside, o, dead + i, 0, false);
+        w.Line(4, "</pawnsDead>");
+    } else {
+        w.Line(4, "<pawnsDead />");
+    }
     if (mothballed == 0) w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");
     w.Line(3, "</worldPawns>");
     WriteWorldObjects(w, held.caravan, held.pods);
     w.Line(2, "</world>");
+    if (o.extras > 0) {
+        std::mt19937_64 aside(o.seed * 139 + 7);
+        WriteMap(w, aside, o, dead);
+    }
     w.Line(2, "<tickManager>");
     w.Line(3, "<ticksGame>" + std::to_string(rng() % 10000000) + "</ticksGame>");
     w.Line(2, "</tickManager>");

@@ -42,6 +42,14 @@ struct SampleOptions {
     bool ref_nested = false;
     bool ref_missing = false;
     bool ref_swallowed = false;
+
+    // What the options may remove, at this scale: as many dead world pawns, tales and play-log
+    // entries, four times as many filth things on a map, a battle and an archived letter for
+    // every four. Some are held: corpses and a grave on the map name every third and seventh
+    // dead pawn, tales name dead pawns and art names every fifth tale, a colonist on the map
+    // names a battle, a battle's entry and a dead pawn, reservations name every fiftieth
+    // filth and the letter stack every second letter.
+    int32_t extras = 0;
 };
 
 std::string GenerateSave(const SampleOptions& options);

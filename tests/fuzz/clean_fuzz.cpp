@@ -1,5 +1,5 @@
 // libFuzzer target: the whole cleaning of one input in memory, without and with the
-// mothballed list cleaned, plus the scans for an entry's start and end at a start taken from
+// mothballed list cleaned and with every extra kind removed, plus the scans for an entry's start and end at a start taken from
 // the input. Boxes are swallowed; nothing may crash, hang or trip a sanitizer; the cleaning
 // reads the input alike in chunks of any size (the same halt, notices and output); and where
 // the input is XML, libxml2 finds every output sound.
@@ -42,6 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (Outcome(input, options, chunk, &output) != Outcome(input, options, 256 << 10, &again)) __builtin_trap();
         if (xml && !output.empty() && !judge::Unsound(input, output).empty()) __builtin_trap();
     }
+    // With every extra kind asked for: read alike in any chunks, and XML still where the input was.
+    cleaner::CleanOptions extras;
+    extras.extras.fill(true);
+    std::string output, again;
+    if (Outcome(input, extras, chunk, &output) != Outcome(input, extras, 256 << 10, &again)) __builtin_trap();
+    if (xml && !output.empty() && !judge::WellFormed(output)) __builtin_trap();
     if (size >= 2) {
         int32_t start = static_cast<int32_t>(data[0] | (data[1] << 8)) - 100;
         cleaner::TextInMemory text(data, static_cast<int32_t>(size));
