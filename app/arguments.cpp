@@ -119,6 +119,17 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
 
 }  // namespace
 
+void ReadSettings(const char* folder, cleaner::CleanOptions& options) {
+    if (folder == nullptr || folder[0] == '\0') return;  // the system would look in its own folder
+    const std::string path = std::string(folder) + "sorrel.ini";
+    const auto on = [&path](const char* key) {
+        return platform::slots.GetPrivateProfileIntA("options", key, 0, path.c_str()) != 0;
+    };
+    options.mothballed = options.mothballed || on("mothballed");
+    const char* const keys[] = {"filth", "tales", "logs", "dead"};
+    for (size_t kind = 0; kind < cleaner::kExtraKinds; ++kind) options.extras[kind] = options.extras[kind] || on(keys[kind]);
+}
+
 void TellLeftBehind(const cleaner::CleanReport& report) {
     if (platform::kConsoleProgram && report.left_behind != nullptr)
         Print(platform::kStandardError,

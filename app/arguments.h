@@ -26,6 +26,11 @@ constexpr int kShowPicker = -1;
 // The Linux program says on standard error where a partial output stays that could not be
 // removed (under its temporary name, which no list of saves shows).
 void TellLeftBehind(const cleaner::CleanReport& report);
+// Sets the options that the settings file "sorrel.ini" in `folder` (the program's, with its
+// separator at the end; none when empty) turns on: keys "mothballed", "filth", "tales",
+// "logs" and "dead" of section "[options]", 1 on and 0 off. Arguments add to them.
+void ReadSettings(const char* folder, cleaner::CleanOptions& options);
+
 constexpr char kMothballedOption[] = "--mothballed";
 constexpr char kAllOption[] = "--all";
 int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);

@@ -1,7 +1,9 @@
 // The cleaning run and the output name.
 #include "cleaner/clean.h"
 
+#include <cstdio>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -181,6 +183,22 @@ OwnedText WriteOutput(runtime::ConstText save_path, runtime::SaveFile& save, con
     return target;
 }
 
+// After a written output: what each option that removes extra items removed, in items and
+// MB (the whitespace before each item counted with it).
+void ShowExtrasRemoved(const PruneCounts& counts) {
+    static const char* const kNames[] = {"污物", "故事", "日志", "死亡的世界人物"};
+    std::string text;
+    for (size_t kind = 0; kind < kExtraKinds; ++kind) {
+        const ExtraCount& count = counts.extras[kind];
+        if (count.items < 0) continue;
+        char line[128];
+        std::snprintf(line, sizeof line, "%s：移除 %d 项，%.2f MB\r\n", kNames[kind], count.items,
+                      static_cast<double>(count.bytes) / (1024.0 * 1024.0));
+        text += line;
+    }
+    if (!text.empty()) runtime::ShowMessage({OfText(text.c_str()), OfInt32(0), OfText("清理结果")});
+}
+
 }  // namespace
 
 CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options) {
@@ -204,6 +222,7 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;
     report.output = WriteOutput(save_path, save, pruned.pieces, &report.left_behind);
+    if (report.written()) ShowExtrasRemoved(pruned.counts);
     for (const Piece& piece : pruned.pieces) report.output_size += piece.length;
     return report;
 }

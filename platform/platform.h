@@ -202,6 +202,10 @@ struct Slots {
 
     // The program host.
     uint32_t (*GetModuleFileNameA)(ModuleHandle module, char* buffer, uint32_t size);
+    // The whole number of `key` in `[section]` of the settings file at `path` (in the form
+    // GetModuleFileNameA gives), or `default_value` where the file, the section or the key
+    // is missing; names are matched without regard to case, and a negative number reads 0.
+    uint32_t (*GetPrivateProfileIntA)(const char* section, const char* key, int default_value, const char* path);
     // The whole command line in the Windows form: the program, then each argument, blanks
     // between, as Windows quotes them.
     const char* (*GetCommandLineA)();

@@ -344,6 +344,42 @@ void* PosixGetProcAddress(ModuleHandle module, const char* name) {
 
 int PosixFreeLibrary(ModuleHandle module) { return dlclose(module) == 0 ? 1 : 0; }
 
+// A settings file as Windows reads one: "[section]" lines, "key=value" lines under them,
+// blanks around names and values, ";" comments. The path's backslashes stand for slashes.
+uint32_t PosixGetPrivateProfileIntA(const char* section, const char* key, int default_value, const char* path) {
+    std::string name = GbkToUtf8(path);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) return static_cast<uint32_t>(default_value);
+    const auto same = [](std::string a, std::string b) {
+        for (std::string* s : {&a, &b})
+            for (char& c : *s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return a == b;
+    };
+    const auto trimmed = [](std::string s) {
+        const size_t from = s.find_first_not_of(" \t\r\n");
+        if (from == std::string::npos) return std::string();
+        return s.substr(from, s.find_last_not_of(" \t\r\n") - from + 1);
+    };
+    bool inside = false;
+    long value = default_value;
+    char line[1024];
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        const std::string text = trimmed(line);
+        if (!text.empty() && text[0] == '[') {
+            const size_t close = text.find(']');
+            inside = close != std::string::npos && same(trimmed(text.substr(1, close - 1)), section);
+        } else if (inside && !text.empty() && text[0] != ';' && text.find('=') != std::string::npos &&
+                   same(trimmed(text.substr(0, text.find('='))), key)) {
+            value = std::strtol(trimmed(text.substr(text.find('=') + 1)).c_str(), nullptr, 10);
+            if (value < 0) value = 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    return static_cast<uint32_t>(value);
+}
+
 // The executable's path in the Windows form the program expects: GBK, with backslashes.
 uint32_t PosixGetModuleFileNameA(ModuleHandle, char* buffer, uint32_t size) {
     char path[4096];
@@ -502,6 +538,7 @@ const Slots kDefaultSlots = {
     .GetProcAddress = PosixGetProcAddress,
     .FreeLibrary = PosixFreeLibrary,
     .GetModuleFileNameA = PosixGetModuleFileNameA,
+    .GetPrivateProfileIntA = PosixGetPrivateProfileIntA,
     .GetCommandLineA = PosixGetCommandLineA,
     .WriteStandardStream = PosixWriteStandardStream,
     .CreateThread = PosixCreateThread,

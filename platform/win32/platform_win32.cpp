@@ -119,6 +119,10 @@ uint32_t WinGetModuleFileNameA(ModuleHandle module, char* buffer, uint32_t size)
     return ::GetModuleFileNameA(static_cast<HMODULE>(module), buffer, size);
 }
 
+uint32_t WinGetPrivateProfileIntA(const char* section, const char* key, int default_value, const char* path) {
+    return ::GetPrivateProfileIntA(section, key, default_value, path);
+}
+
 const char* WinGetCommandLineA() { return ::GetCommandLineA(); }
 
 // A desktop program has no standard streams to write to.
@@ -244,6 +248,7 @@ const Slots kDefaultSlots = {
     .GetProcAddress = WinGetProcAddress,
     .FreeLibrary = WinFreeLibrary,
     .GetModuleFileNameA = WinGetModuleFileNameA,
+    .GetPrivateProfileIntA = WinGetPrivateProfileIntA,
     .GetCommandLineA = WinGetCommandLineA,
     .WriteStandardStream = WinWriteStandardStream,
     .CreateThread = WinCreateThread,
