@@ -7,6 +7,8 @@
 
 #include "cleaner/clean.h"
 #include "platform/platform.h"
+#include "runtime/files.h"
+#include "runtime/value.h"
 
 namespace app {
 
@@ -48,7 +50,7 @@ std::string TakeArgument(const char*& p) {
 }
 
 constexpr char kUsage[] =
-    "usage: sorrel [--mothballed] [--filth] [--tales] [--logs] [--dead] [--all] [SAVE.rws ...]\n"
+    "usage: sorrel [--mothballed] [--filth] [--tales] [--logs] [--dead] [--all] [--report] [SAVE.rws ...]\n"
     "Cleans RimWorld saves: keeps, in the list of living world pawns, the faction leaders and\n"
     "the pawns the save still holds elsewhere, and writes each result beside its save as\n"
     "NAME-A.rws. The save itself is only read. With no save given, asks for one.\n"
@@ -61,6 +63,7 @@ constexpr char kUsage[] =
     "                (the history and combat log tabs start empty)\n"
     "  --dead        dead world pawns (the game forgets the dead nobody remembers)\n"
     "  --all         the four above\n"
+    "  --report      clean nothing: tell what the save holds and what each option would remove\n"
     "  --help        this text\n"
     "  --version     the program's version\n"
     "  --            what follows are saves, even when it begins with \"-\"\n";
@@ -119,6 +122,57 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
 
 }  // namespace
 
+bool ReportSave(const std::string& save_path) {
+    const cleaner::SaveMeasure m = cleaner::MeasureSave(save_path.c_str());
+    if (!m.read) return false;
+    const bool console = platform::kConsoleProgram;
+    struct Row {
+        const char* name[2];  // Linux, Windows
+        const char* option;
+        cleaner::Holding holds, removed;
+    };
+    const Row rows[] = {
+        {{"living world pawns", "存活的世界人物"}, "", m.living, m.living_removed},
+        {{"mothballed pawns", "休眠的世界人物"}, "--mothballed", m.mothballed, m.mothballed_removed},
+        {{"dead world pawns", "死亡的世界人物"}, "--dead", m.extras[3], m.extras_removed[3]},
+        {{"filth", "污物"}, "--filth", m.extras[0], m.extras_removed[0]},
+        {{"tales", "故事"}, "--tales", m.extras[1], m.extras_removed[1]},
+        {{"logs", "日志"}, "--logs", m.extras[2], m.extras_removed[2]},
+    };
+    const auto mb = [](int64_t bytes) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bytes) / (1024.0 * 1024.0));
+        return std::string(text);
+    };
+    const bool writes = m.halt == cleaner::Halt::kNone;
+    std::string text;
+    if (console) {
+        char line[160];
+        text = FileName(save_path) + ": " + Size(m.size) + (writes ? "" : " (the run would write nothing: see its box)") +
+               "\n                     items        MB    removed        MB   by\n";
+        for (const Row& r : rows) {
+            std::snprintf(line, sizeof line, "%-18s %8d %9s   %8s %9s   %s\n", r.name[0], r.holds.items, mb(r.holds.bytes).c_str(),
+                          writes ? std::to_string(r.removed.items).c_str() : "-", writes ? mb(r.removed.bytes).c_str() : "-",
+                          *r.option != '\0' ? r.option : "every run");
+            text += line;
+        }
+        Print(platform::kStandardOutput, text);
+        return true;
+    }
+    text = "存档大小：" + mb(m.size) + " MB\r\n";
+    for (const Row& r : rows) {
+        text += std::string(r.name[1]) + "：" + std::to_string(r.holds.items) + " 项，" + mb(r.holds.bytes) + " MB";
+        if (writes) {
+            text += std::string("；") + (*r.option != '\0' ? r.option : "默认清理") + " 移除 " + std::to_string(r.removed.items) +
+                    " 项，" + mb(r.removed.bytes) + " MB";
+        }
+        text += "\r\n";
+    }
+    if (!writes) text += "此存档无法清理（未找到帮派首领或世界人物列表）\r\n";
+    runtime::ShowMessage({runtime::OfText(text.c_str()), runtime::OfInt32(0), runtime::OfText("存档分析")});
+    return true;
+}
+
 void ReadSettings(const char* folder, cleaner::CleanOptions& options) {
     if (folder == nullptr || folder[0] == '\0') return;  // the system would look in its own folder
     const std::string path = std::string(folder) + "sorrel.ini";
@@ -159,6 +213,8 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
             clean.extras[static_cast<size_t>(extra - std::begin(kExtraOptions))] = true;
         } else if (a == kAllOption && option) {
             clean.extras.fill(true);
+        } else if (a == kReportOption && option) {
+            clean.report = true;
         } else if (options && a == "--") {
             options = false;
         } else if (options && a.size() > 1 && a[0] == '-') {
@@ -181,6 +237,10 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
         if (save.empty() && platform::kConsoleProgram) {
             Print(platform::kStandardError, "sorrel: an empty argument names no save; not cleaned\n");
             status = 1;
+            continue;
+        }
+        if (clean.report) {
+            if (!ReportSave(save)) status = 1;
             continue;
         }
         cleaner::CleanReport report = cleaner::CleanSave(save.c_str(), counted);

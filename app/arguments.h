@@ -19,7 +19,8 @@ std::vector<std::string> SplitArguments(const char* line);
 // name no save (a lone "--"). Cleans every save in turn, the outcome of one never stopping
 // the next: 0 when every save was written, 1 when any was not. "--mothballed", "--filth",
 // "--tales", "--logs", "--dead" and "--all" set those options in `options` (for the picked
-// save too, when no save is named); on Windows they are the only options. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
+// save too, when no save is named); "--report" reports on each save instead of cleaning it.
+// On Windows these are the only options. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
 // option gives the usage and exit 2.
 constexpr int kShowPicker = -1;
 
@@ -31,7 +32,13 @@ void TellLeftBehind(const cleaner::CleanReport& report);
 // "logs" and "dead" of section "[options]", 1 on and 0 off. Arguments add to them.
 void ReadSettings(const char* folder, cleaner::CleanOptions& options);
 
+// "--report": what the save at `save_path` holds and what each run would remove from it,
+// nothing written: on standard output (Linux) or in a box (Windows). False where the save
+// could not be read (its box was shown).
+bool ReportSave(const std::string& save_path);
+
 constexpr char kMothballedOption[] = "--mothballed";
+constexpr char kReportOption[] = "--report";
 constexpr char kAllOption[] = "--all";
 int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);
 

@@ -68,7 +68,8 @@ intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_
     SelectedSavePath = chosen.release();
 
     if (runtime::CompareText(SelectedSavePath, "") == 0) runtime::EndProgram(0);
-    TellLeftBehind(cleaner::CleanSave(SelectedSavePath, RunOptions));  // error code 01 ends here too, after its box
+    if (RunOptions.report) ReportSave(SelectedSavePath);
+    else TellLeftBehind(cleaner::CleanSave(SelectedSavePath, RunOptions));  // error code 01 ends here too, after its box
     runtime::EndProgram(0);
 }
 

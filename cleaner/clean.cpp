@@ -201,6 +201,64 @@ void ShowExtrasRemoved(const PruneCounts& counts) {
 
 }  // namespace
 
+SaveMeasure MeasureSave(runtime::ConstText save_path) {
+    SaveMeasure measure;
+    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
+    runtime::SaveFile save;
+    if (!save.Open({OfText(save_path)}, &failure)) {
+        ShowReadFailure(save_path, failure);
+        return measure;
+    }
+    measure.size = save.size();
+    FileSource source(save);
+    SaveIndex index;
+    if (!IndexSave(source, &index, true)) {
+        ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
+        return measure;
+    }
+    const auto run = [&](const CleanOptions& options) {
+        Pruned pruned = PrunePawnList(source, index, options);
+        int64_t written = 0;
+        for (const Piece& piece : pruned.pieces) written += piece.length;
+        return std::make_pair(pruned, measure.size - written);
+    };
+    CleanOptions plain;
+    plain.count_removed = true;
+    const auto [base, base_bytes] = run(plain);
+    if (base.halt == Halt::kUnread || !save.Intact()) {
+        ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
+        return measure;
+    }
+    measure.read = true;
+    measure.halt = base.halt;
+    for (const Item& item : index.living.items) measure.living.bytes += item.end - item.begin;
+    for (const Item& item : index.mothballed.items) measure.mothballed.bytes += item.end - item.begin;
+    measure.living.items = static_cast<int32_t>(index.living.items.size());
+    measure.mothballed.items = static_cast<int32_t>(index.mothballed.items.size());
+    for (const ExtraItem& item : index.extras) {
+        Holding& holding = measure.extras[static_cast<size_t>(item.kind)];
+        ++holding.items;
+        holding.bytes += item.end - item.space;
+    }
+    if (base.halt != Halt::kNone) return measure;
+    measure.living_removed = {base.counts.living_removed, base_bytes};
+    CleanOptions mothballed = plain;
+    mothballed.mothballed = true;
+    const auto [asleep, asleep_bytes] = run(mothballed);
+    measure.mothballed_removed = {asleep.counts.mothballed_removed, asleep_bytes - base_bytes};
+    for (size_t kind = 0; kind < kExtraKinds; ++kind) {
+        CleanOptions one = plain;
+        one.extras[kind] = true;
+        const ExtraCount count = run(one).first.counts.extras[kind];
+        measure.extras_removed[kind] = {count.items, count.bytes};
+    }
+    if (!save.Intact()) {
+        ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
+        measure.read = false;
+    }
+    return measure;
+}
+
 CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options) {
     CleanReport report;
     runtime::ReadFailure failure = runtime::ReadFailure::kNone;

@@ -3,6 +3,7 @@
 // new save beside it. Every outcome is a box.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "cleaner/prune.h"
@@ -35,6 +36,28 @@ struct CleanReport {
 
     bool written() const { return output != nullptr; }
 };
+
+// Items and their bytes (with the whitespace before each, for the extra items).
+struct Holding {
+    int32_t items = 0;
+    int64_t bytes = 0;
+};
+
+// What a save holds and what each run would remove from it, nothing written.
+struct SaveMeasure {
+    bool read = false;  // false: the save could not be read (its box was shown)
+    int64_t size = 0;
+    Halt halt = Halt::kNone;  // why the run without options would write nothing
+    Holding living, mothballed;
+    std::array<Holding, kExtraKinds> extras;  // by Extra
+    // Removed by the run without options, by --mothballed, and by each extra option alone
+    // (where the run would write).
+    Holding living_removed, mothballed_removed;
+    std::array<Holding, kExtraKinds> extras_removed;
+};
+
+// Reads the save at `save_path` once and works out every run over its index.
+SaveMeasure MeasureSave(runtime::ConstText save_path);
 
 // Cleans the save at `save_path`, every outcome in a box, and returns after the last box.
 // On error code 01 the caller ends the run (the shell ends the process).

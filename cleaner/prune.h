@@ -35,6 +35,7 @@ struct CleanOptions {
     bool mothballed = false;     // the mothballed pawns are cleaned like the living ones
     bool count_removed = false;  // count the pawns removed from the living list
     ExtraKinds extras{};         // by Extra: remove those items that nothing kept names
+    bool report = false;         // clean nothing: tell what each run would remove
 
     bool AnyExtra() const { return std::find(extras.begin(), extras.end(), true) != extras.end(); }
 };
