@@ -37,11 +37,22 @@ make_saves() {
     gen "$1/Asleep.rws" --pawns 6 --leaders 4 --mothballed 5 --caravan 2 --seed 8
     literal "$1/Asleep.rws" "$2/asleep-expected.rws"
     literal "$1/Asleep.rws" "$2/asleep-mothballed-expected.rws" --mothballed
+    # What the extra options remove: dead pawns, filth, tales and logs, some of each held.
+    gen "$1/Extras.rws" --pawns 8 --leaders 2 --extras 30 --seed 10
 }
 inputs() {
     (cd "$1" && md5sum Colony.rws Caravan.rws NoLeaders.rws Far.rws Linked.rws Full.rws "Two Words.rws" Compact.rws \
-        Spaces.rws Asleep.rws)
+        Spaces.rws Asleep.rws Extras.rws)
 }
+
+# The summary counts of Extras.rws cleaned with each extra option, then with --all.
+extras_removed=("117 filth items" "24 tales" "38 log entries" "0 dead pawns"
+    "117 filth items, 24 tales, 38 log entries, 10 dead pawns")
+
+# yes when every reference to nothing in output $1, cleaned with extra options, is one that
+# output $2 of the same save cleaned without them leaves too, as Python's own XML reader
+# finds them (apart from the program).
+no_new_dangling() { python3 "$(dirname "${BASH_SOURCE[0]}")/dangling.py" --rule "$2" "$1" >/dev/null && echo yes || echo no; }
 
 # Every output in folder $1 that a real XML parser refuses, or whose lists of living and
 # mothballed world pawns hold a pawn id twice, one a line; nothing when all are sound.

@@ -162,6 +162,27 @@ expect "--mothballed: what each list lost" "(2 leaders, 2 held pawns; 2 living a
 expect "--mothballed: the leaders' and the held pawns' items are left" "Human106 Human107 Human110" \
     "$(mothballed_ids Asleep-A-A.rws | tr '\n' ' ' | sed 's/ $//')"
 
+# The extra options, each alone and the four together: what each removed, no reference left
+# to nothing that the run without them does not leave too; sorrel.ini beside the program
+# turns them on as well; --report writes nothing.
+args Extras.rws && mv Extras-A.rws Plain-A.rws
+options=(--filth --tales --logs --dead --all)
+for i in "${!options[@]}"; do
+    args "${options[i]}" Extras.rws && mv Extras-A.rws "Extras${options[i]}-A.rws"
+    expect "${options[i]}: what it removed; no new reference to nothing" \
+        "(2 leaders, 0 held pawns; 6 living pawns removed; ${extras_removed[i]} removed) yes" \
+        "$(grep -o '([0-9]* leaders.*)' "$work/stderr") $(no_new_dangling "Extras${options[i]}-A.rws" Plain-A.rws)"
+done
+mkdir -p "$work/ini" && cp "$sorrel" "$work/ini/sorrel"
+printf '; 说明\r\n[options]\r\nfilth=1\r\ntales = 0\r\n[other]\r\nlogs=1\r\n' | iconv -f UTF-8 -t GBK >"$work/ini/sorrel.ini"
+out=$("$work/ini/sorrel" --tales Extras.rws 2>&1 >/dev/null)
+expect "sorrel.ini and an argument" "117 filth items, 24 tales removed" "$(grep -o '1[0-9]* filth.*tales' <<<"$out") removed"
+mv Extras-A.rws Extras-ini-A.rws
+before=$(listing)
+args --report Extras.rws
+expect "--report: the table, nothing written" "dead world pawns         30      0.07          0      0.00   --dead
+filth                   120      0.02        117      0.02   --filth $before" "$(grep -E '^(dead|filth)' <<<"$out") $(listing)"
+
 # The saves the game wrote itself, where they are at hand: the literal steps' output, the
 # same bytes as when this check was made (since the pawns removed leave the list of those
 # kept whatever happens), and the summary line.
