@@ -73,6 +73,7 @@ TEST(Shrink, RemovesWhatNothingKeptNames) {
         {"filth", "<curJob><targetA>Thing_Filth_Dirt1</targetA></curJob>", "", "", "", ""},
         {"filth", "", "<curJob><targetA>Thing_Filth_Dirt1</targetA></curJob>", "", "", "F"},
         {"tales", "", "", "<thing Class=\"Art\"><taleRef><tale>Tale_1</tale></taleRef></thing>", "", "T0"},
+        {"tales", "", "", "<thing Class=\"Art\"><taleRef><tale>Tale_0</tale></taleRef></thing>", "", "T1"},
         {"dead", "", "", corpse, "", "D4 D5"},
         {"dead", "", "", grave, "", "D4 D5"},
         {"dead", relation, "", "", "", "D4 D5"},

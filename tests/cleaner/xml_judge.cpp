@@ -5,6 +5,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -125,7 +126,131 @@ std::string ListUnsound(const std::vector<Item>& in, const std::vector<Item>& ou
     return {};
 }
 
+// The children of `node` named `name`.
+std::vector<xmlNode*> Children(xmlNode* node, const char* name) {
+    std::vector<xmlNode*> out;
+    for (xmlNode* child = node != nullptr ? node->children : nullptr; child != nullptr; child = child->next)
+        if (Named(child, name)) out.push_back(child);
+    return out;
+}
+
+// The elements at `path` ("a/b/c", each step every child of that name) under `from`.
+std::vector<xmlNode*> At(xmlNode* from, const std::string& path) {
+    std::vector<xmlNode*> nodes = {from};
+    for (size_t at = 0; at <= path.size();) {
+        const size_t end = std::min(path.find('/', at), path.size());
+        const std::string step = path.substr(at, end - at);
+        std::vector<xmlNode*> next;
+        for (xmlNode* node : nodes)
+            for (xmlNode* child : Children(node, step.c_str())) next.push_back(child);
+        nodes = next;
+        at = end + 1;
+    }
+    return nodes;
+}
+
+bool IsFilthClass(xmlNode* thing) {
+    xmlChar* value = xmlGetProp(thing, reinterpret_cast<const xmlChar*>("Class"));
+    std::string cls = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    cls = cls.substr(cls.rfind('.') == std::string::npos ? 0 : cls.rfind('.') + 1);
+    return cls == "Filth" || cls == "LiquidFuel" || cls.rfind("Filth_", 0) == 0;
+}
+
+struct Extra {
+    xmlNode* node;
+    std::set<std::string> names;
+};
+
+// The names an item of that kind answers to (a field at its default is left out: 0).
+std::set<std::string> NamesOf(xmlNode* item, int kind) {
+    std::set<std::string> names;
+    Each(item->children, [&](xmlNode* node) {
+        if (Named(node, "id")) names.insert((kind == 1 ? "Tale_" : "Thing_") + Content(node));
+        if (Named(node, "ID"))
+            for (const char* form : {"Letter_", "Message_", "ArchivedDialog_"}) names.insert(form + Content(node));
+        if (Named(node, "loadID") && kind == 2) names.insert("Battle_" + Content(node));
+        if (Named(node, "logID")) names.insert("LogEntry_" + Content(node));
+    });
+    if (kind == 1 && Children(item, "id").empty()) names.insert("Tale_0");
+    if (kind == 2 && Children(item, "loadID").empty()) names.insert("Battle_0");
+    if (kind == 2 && Children(item, "ID").empty())
+        for (const char* form : {"Letter_", "Message_", "ArchivedDialog_"}) names.insert(std::string(form) + "0");
+    return names;
+}
+
+std::string Dumped(xmlDoc* doc) {
+    xmlChar* text = nullptr;
+    int n = 0;
+    xmlDocDumpMemory(doc, &text, &n);
+    std::string out(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
+    xmlFree(text);
+    return out;
+}
+
 }  // namespace
+
+Dumps ExtrasReference(const std::string& plain, const std::string& output, const bool (&kinds)[4]) {
+    Doc doc = Parse(plain), out = Parse(output);
+    if (doc == nullptr || out == nullptr) return {"not XML", ""};
+    xmlNode* root = xmlDocGetRootElement(doc.get());
+    static const std::pair<int, const char*> kLists[] = {
+        {0, "game/maps/li/things/thing"},       {1, "game/taleManager/tales/li"},
+        {2, "game/playLog/entries/li"},         {2, "game/battleLog/battles/li"},
+        {2, "game/battleLog/rawEntries/li"},    {2, "game/history/archive/archivables/li"},
+        {3, "game/world/worldPawns/pawnsDead/li"}};
+    std::vector<Extra> extras;
+    if (Named(root, "savegame")) {
+        for (const auto& [kind, path] : kLists) {
+            if (!kinds[kind]) continue;
+            for (xmlNode* item : At(root, path))
+                if (kind != 0 || IsFilthClass(item)) extras.push_back({item, NamesOf(item, kind)});
+        }
+    }
+    // Every leaf text in reference form, by what it names, with its element.
+    std::vector<std::pair<std::string, xmlNode*>> references;
+    Each(root, [&](xmlNode* node) {
+        if (node->type != XML_ELEMENT_NODE || node->children == nullptr || node->children->next != nullptr ||
+            (node->children->type != XML_TEXT_NODE && node->children->type != XML_CDATA_SECTION_NODE))
+            return;
+        std::string text = Content(node);
+        for (const char* form : {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_", "ArchivedDialog_"}) {
+            if (text.rfind(form, 0) != 0 || text.size() == std::string_view(form).size()) continue;
+            if (std::string_view(form) == "LogEntry_") text = "LogEntry_" + text.substr(text.rfind('_') + 1);
+            references.emplace_back(text, node);
+        }
+    });
+    std::vector<bool> gone(extras.size(), true);
+    for (bool changed = true; changed;) {
+        std::set<xmlNode*> going;
+        for (size_t k = 0; k < extras.size(); ++k)
+            if (gone[k]) going.insert(extras[k].node);
+        std::set<std::string> named;
+        for (const auto& [name, node] : references) {
+            bool inside = false;
+            for (xmlNode* up = node; up != nullptr && !inside; up = up->parent) inside = going.count(up) > 0;
+            if (!inside) named.insert(name);
+        }
+        changed = false;
+        for (size_t k = 0; k < extras.size(); ++k) {
+            if (!gone[k]) continue;
+            for (const std::string& name : extras[k].names) gone[k] = gone[k] && !named.count(name);
+            changed = changed || !gone[k];
+        }
+    }
+    for (size_t k = 0; k < extras.size(); ++k) {
+        if (!gone[k]) continue;
+        xmlNode* before = extras[k].node->prev;
+        if (before != nullptr && before->type == XML_TEXT_NODE) {
+            std::string text = Content(before);
+            text.erase(text.find_last_not_of(" \t\r\n") == std::string::npos ? 0 : text.find_last_not_of(" \t\r\n") + 1);
+            xmlNodeSetContent(before, reinterpret_cast<const xmlChar*>(text.c_str()));
+        }
+        xmlUnlinkNode(extras[k].node);
+        xmlFreeNode(extras[k].node);
+    }
+    return {Dumped(doc.get()), Dumped(out.get())};
+}
 
 bool WellFormed(const std::string& xml) { return Parse(xml) != nullptr; }
 
@@ -159,6 +284,7 @@ std::string Unsound(const std::string& input, const std::string& output) {
 #else
 
 namespace judge {
+Dumps ExtrasReference(const std::string&, const std::string&, const bool (&)[4]) { return {}; }
 bool WellFormed(const std::string&) { return false; }
 std::string Unsound(const std::string&, const std::string&) { return {}; }
 }  // namespace judge

@@ -23,4 +23,14 @@ bool WellFormed(const std::string& xml);
 // outside the lists of world pawns the document is the input's.
 std::string Unsound(const std::string& input, const std::string& output);
 
+// What the extra options should leave of `plain` (the save as cleaned without them), as a
+// plain reading of the rule over libxml2's tree: of the asked kinds (filth, tales, logs,
+// dead, in that order), every item goes that no reference outside the items going names,
+// with the blank text right before it; the rest of the document as it is, written out by
+// libxml2. Also `output` written out by libxml2, for comparing the two.
+struct Dumps {
+    std::string expected, output;
+};
+Dumps ExtrasReference(const std::string& plain, const std::string& output, const bool (&kinds)[4]);
+
 }  // namespace judge

@@ -179,6 +179,34 @@ $(same "$saves/Asleep-A-A-A.rws" "$build/tests/asleep-mothballed-expected.rws")"
 expect "other layouts: the expected items" "yes yes" \
     "$(same "$saves/Compact-A.rws" "$build/tests/compact-expected.rws") $(same "$saves/Spaces-A.rws" "$build/tests/spaces-expected.rws")"
 
+# The extra options as arguments, from sorrel.ini beside the program, and from both: the box
+# of what each removed, and no reference left to nothing that the run without them does not
+# leave too; --report in a box, nothing written.
+removed() { grep -o '[^：]*：移除 [0-9]* 项' | sed 's/^box: \[清理结果\] //' | tr '\n' ' ' | sed 's/ $//'; }
+ini="$build/sorrel.ini"
+rm -f "$ini"
+drive_args "$windows_saves\Extras.rws" >/dev/null && mv "$saves/Extras-A.rws" "$saves/Plain-A.rws"
+actual=""
+for how in "--all:" "-:filth=1" "--tales:filth=1"; do
+    option=${how%%:*} setting=${how#*:}
+    [ -n "$setting" ] && printf '; 每个选项\r\n[options]\r\n%s\r\ndead = 0\r\n' "$setting" | iconv -f UTF-8 -t GBK >"$ini"
+    args=("$windows_saves\Extras.rws")
+    [ "$option" != - ] && args+=("$option")
+    report=$(drive_args "${args[@]}")
+    rm -f "$ini"
+    mv "$saves/Extras-A.rws" "$saves/Extras$option$setting-A.rws"
+    actual+="$(removed <<<"$report") $(no_new_dangling "$saves/Extras$option$setting-A.rws" "$saves/Plain-A.rws")
+"
+done
+expect "extra options: by argument, by sorrel.ini, by both" "污物：移除 117 项 故事：移除 24 项 日志：移除 38 项 死亡的世界人物：移除 10 项 yes
+污物：移除 117 项 yes
+污物：移除 117 项 故事：移除 24 项 yes
+" "$actual"
+before=$(listing)
+expect "--report: in a box, nothing written" "box: [存档分析] 存档大小：0.25 MB
+污物：120 项，0.02 MB；--filth 移除 117 项，0.02 MB $before" \
+    "$(drive_args "$windows_saves\Extras.rws" --report | grep -E '^(box|污物)') $(listing)"
+
 # The saves the game wrote itself, where they are at hand: the same bytes as on Linux.
 for pinned in FlatLand-B18:e32921c4093c360fb37fab0749603b128c5e97a9f9fe7e7a40afa78035466560 \
     RATS-1.5:bb784c9b465aef16fa477770122e8435f4d6952c4fc5bab42e88735c5aeefa7d; do
