@@ -203,7 +203,7 @@ expect "extra options: by argument, by sorrel.ini, by both" "污物：移除 117
 污物：移除 117 项 故事：移除 24 项 yes
 " "$actual"
 before=$(listing)
-expect "--report: in a box, nothing written" "box: [存档分析] 存档大小：0.25 MB
+expect "--report: in a box, nothing written" "box: [存档分析] 存档大小：0.13 MB
 污物：120 项，0.02 MB；--filth 移除 117 项，0.02 MB $before" \
     "$(drive_args "$windows_saves\Extras.rws" --report | grep -E '^(box|污物)') $(listing)"
 
