@@ -75,15 +75,12 @@ bool IsFilth(std::string_view attributes) {
 constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
                                                 "ArchivedDialog_"};
 
+bool MayBeReference(uint8_t first) {
+    return first == 'T' || first == 'L' || first == 'B' || first == 'M' || first == 'A';
+}
+
 bool IsReferenceForm(std::string_view text) {
-    switch (text.empty() ? 0 : text[0]) {
-        case 'T':
-        case 'L':
-        case 'B':
-        case 'M':
-        case 'A': break;
-        default: return false;
-    }
+    if (text.empty() || !MayBeReference(static_cast<uint8_t>(text[0]))) return false;
     for (std::string_view form : kReferenceForms)
         if (text.size() > form.size() && text.substr(0, form.size()) == form) return true;
     return false;
@@ -206,11 +203,21 @@ public:
             Open(tag, role);
             if (tag.kind == Tag::kEmpty) Close(tag);
         }
-        wants_ = WantsTextHere();
+        whole_text_ = WantsTextHere();
+        skipping_ = false;
     }
-    bool WantsText() const { return wants_; }
+    // Where extras are asked for, every text passes: its blank end for the whitespace before
+    // an item, and those that may be references; the rest only where wanted whole.
+    bool WantsText() const { return extras_ || whole_text_; }
     void Text(int64_t at, const uint8_t* bytes, size_t n) {
-        if (extras_) Space(at, bytes, n);
+        if (extras_) {
+            // Only a text right inside a list of extra items stands before one of them.
+            if (stack_.back().role == Role::kPath && stack_.back().nested == 0) Space(at, bytes, n);
+            if (!whole_text_ && text_parts_ == 0 && (skipping_ || n == 0 || !MayBeReference(bytes[0]))) {
+                skipping_ = true;  // and its other parts, after markup inside it
+                return;
+            }
+        }
         if (text_parts_++ == 0) {
             text_at_ = at;
             text_.clear();
@@ -441,11 +448,12 @@ private:
     }
 
     bool WantsTextHere() const {
-        if (extras_ || references_depth_ > 0) return true;
+        if (references_depth_ > 0) return true;
         if (stack_.back().nested > 0) return false;
         switch (stack_.back().role) {
             case Role::kLeader:
-            case Role::kOwnId: return true;
+            case Role::kOwnId:
+            case Role::kExtraId: return true;
             case Role::kId: return unmarked_ > 0;
             case Role::kItem: return stack_.back().list == &index_.kept_forever;
             default: return false;
@@ -461,7 +469,8 @@ private:
     int64_t text_at_ = 0, space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;
-    bool wants_ = false;
+    bool whole_text_ = false;  // the text after the last tag is wanted whatever it holds
+    bool skipping_ = false;    // the text since the last tag is none the index keeps
     std::string text_;
     int64_t text_end_ = 0;
     size_t text_parts_ = 0;
