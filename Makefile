@@ -53,7 +53,7 @@ test: $(addprefix test-,$(PRESETS)) fuzz check-dist
 dist: build-win32
 	@bash scripts/setup.sh dist
 	@mkdir -p build/dist
-	@python3 scripts/dist.py build/win32/sorrel.exe docs/使用说明.txt $(DIST_ZIP)
+	@python3 scripts/dist.py build/win32/sorrel.exe docs/使用说明.txt docs/sorrel.ini $(DIST_ZIP)
 
 check-dist: dist
 	@echo "== the players' zip =="

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Checks the players' zip: the two files, the exe byte for byte the built one, the
-instructions readable by Notepad (a UTF-8 byte-order mark, CR LF), names that Windows reads.
+"""Checks the players' zip: the three files, the exe byte for byte the built one, the
+instructions readable by Notepad (a UTF-8 byte-order mark, CR LF), names that Windows reads,
+the settings file in GBK with every option off and a comment above each.
 
     dist_check.py ZIP EXE
 """
@@ -22,8 +23,15 @@ with zipfile.ZipFile(zip_path) as z:
     # Names without the UTF-8 flag are read as code page 437 here; Windows reads their bytes
     # in the system's code page, GBK on a Chinese system.
     names = {i.filename.encode("cp437").decode("gbk"): i for i in infos if not i.flag_bits & 0x800}
-    expect("the zip holds sorrel.exe and 使用说明.txt, names in GBK",
-           sorted(names) == sorted(["sorrel.exe", "使用说明.txt"]) and len(infos) == 2)
+    expect("the zip holds sorrel.exe, 使用说明.txt and sorrel.ini, names in GBK",
+           sorted(names) == sorted(["sorrel.exe", "使用说明.txt", "sorrel.ini"]) and len(infos) == 3)
+    ini = z.read(names["sorrel.ini"])
+    lines = ini.decode("gbk").split("\r\n")
+    keys = ["mothballed", "filth", "tales", "logs", "dead"]
+    expect("sorrel.ini: GBK, CR LF, section [options], every option 0 under a Chinese comment",
+           b"\n" not in ini.replace(b"\r\n", b"") and not ini.startswith(b"\xef\xbb\xbf") and "[options]" in lines
+           and all(key + "=0" in lines and lines[lines.index(key + "=0") - 1].startswith(";")
+                   and any(ord(c) > 0x4e00 for c in lines[lines.index(key + "=0") - 1]) for key in keys))
     with open(exe_path, "rb") as f:
         expect("the exe in the zip is the built one", z.read(names["sorrel.exe"]) == f.read())
     notes = z.read(names["使用说明.txt"])
