@@ -55,17 +55,16 @@ public:
         const uint8_t* p = data;
         const uint8_t* end = data + n;
         while (p < end && state_ != kText) p = Step(p, end, data);  // markup a chunk before left open
-        const uint8_t* bytewise_until = p;  // a block that the masks could not read ends here
         while (p < end) {
-            if (p >= bytewise_until && static_cast<size_t>(end - p) >= kBlock) {
-                const uint8_t* q = Block(p, data);
-                if (q != p) {
-                    p = q;
-                    continue;
-                }
-                bytewise_until = p + kBlock;
+            const uint8_t* lt = FindLt(p, end);
+            if (wants_text_ && lt > p) sink_.Text(At(p, data), p, static_cast<size_t>(lt - p));
+            if (lt == end) break;
+            tag_begin_ = At(lt, data);
+            p = WholeTag(lt, end, data);
+            if (p == nullptr) {  // anything but a plain tag whole in this chunk
+                state_ = kOpen;
+                for (p = lt + 1; p < end && state_ != kText;) p = Step(p, end, data);
             }
-            p = TextAndMarkup(p, end, data);
         }
         offset_ += static_cast<int64_t>(n);
     }
@@ -91,88 +90,6 @@ private:
     };
 
     int64_t At(const uint8_t* p, const uint8_t* data) const { return offset_ + (p - data); }
-
-    // The text from `p` (outside all markup) to the next "<", and the markup that begins there.
-    const uint8_t* TextAndMarkup(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
-        const uint8_t* lt = FindLt(p, end);
-        if (wants_text_ && lt > p) sink_.Text(At(p, data), p, static_cast<size_t>(lt - p));
-        if (lt == end) return end;
-        tag_begin_ = At(lt, data);
-        p = WholeTag(lt, end, data);
-        if (p != nullptr) return p;
-        state_ = kOpen;  // anything but a plain tag whole in this chunk
-        for (p = lt + 1; p < end && state_ != kText;) p = Step(p, end, data);
-        return p;
-    }
-
-    // Sixty-four bytes from `p` (outside all markup) read through bit masks, one bit a byte:
-    // every tag that ends in them is emitted without a byte loop, when they hold only plain
-    // tags: each "<" closed by the next ">" before another "<", and nothing inside a tag but
-    // its name and a "/" after its "<" or before its ">" (no blank, no "!" or "?"). Such a
-    // tag has no attributes, so no quotes to mind. Returns where the text after the last of
-    // those tags begins, or `p` when the bytes are anything else; the byte path reads them
-    // then, and the events are the same.
-    static constexpr size_t kBlock = 64;
-#if defined(__SSE2__)
-    const uint8_t* Block(const uint8_t* p, const uint8_t* data) {
-        __m128i v[4];
-        for (int k = 0; k < 4; ++k) v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        const uint64_t lt = Mask(v, [](__m128i x) { return _mm_cmpeq_epi8(x, _mm_set1_epi8('<')); });
-        if (lt == 0) {
-            if (wants_text_) sink_.Text(At(p, data), p, kBlock);
-            return p + kBlock;
-        }
-        const uint64_t gt = Mask(v, [](__m128i x) { return _mm_cmpeq_epi8(x, _mm_set1_epi8('>')); });
-        if (gt == 0) return p;
-        const int n = 64 - __builtin_clzll(gt);  // through the last ">"
-        const uint64_t starts = n == 64 ? lt : lt & ((uint64_t{1} << n) - 1);
-        const uint64_t inside = PrefixXor(starts | gt);  // set from each "<" up to its ">"
-        if ((starts & ~inside) != 0 || (gt & inside) != 0) return p;  // a ">" in text, or a "<" in a tag
-        const uint64_t interior = inside & ~starts;
-        const uint64_t slash = Mask(v, [](__m128i x) { return _mm_cmpeq_epi8(x, _mm_set1_epi8('/')); });
-        const uint64_t odd = Mask(v, [](__m128i x) {
-            const __m128i blank = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(' ')), x);  // 0x00 to 0x20
-            const __m128i mark = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('!')), _mm_cmpeq_epi8(x, _mm_set1_epi8('?')));
-            return _mm_or_si128(blank, mark);
-        });
-        if ((interior & (odd | (slash & ~((starts << 1) | (gt >> 1))))) != 0) return p;
-        const uint8_t* text = p;
-        for (uint64_t ls = starts, gs = gt; ls != 0; ls &= ls - 1, gs &= gs - 1) {
-            const uint8_t* lt_at = p + __builtin_ctzll(ls);
-            const uint8_t* gt_at = p + __builtin_ctzll(gs);
-            if (wants_text_ && lt_at > text) sink_.Text(At(text, data), text, static_cast<size_t>(lt_at - text));
-            const bool closing = lt_at[1] == '/';
-            const bool empty = !closing && gt_at[-1] == '/';
-            const uint8_t* name = lt_at + 1 + closing;
-            const size_t length = static_cast<size_t>(gt_at - empty - name);
-            const Tag::Kind kind = closing ? Tag::kEnd : empty ? Tag::kEmpty : Tag::kStart;
-            sink_.Tag(Tag{At(lt_at, data), At(gt_at + 1, data),
-                          std::string_view(reinterpret_cast<const char*>(name), std::min(length, kNameLimit)), kind,
-                          length > kNameLimit});
-            wants_text_ = sink_.WantsText();
-            text = gt_at + 1;
-        }
-        return p + n;
-    }
-
-    template <class Test>
-    static uint64_t Mask(const __m128i v[4], Test test) {
-        const auto bits = [&](int k) { return uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(test(v[k])))}; };
-        return bits(0) | bits(1) << 16 | bits(2) << 32 | bits(3) << 48;
-    }
-
-    // Bit i: the parity of the set bits up to and with i.
-    static uint64_t PrefixXor(uint64_t x) {
-        x ^= x << 1;
-        x ^= x << 2;
-        x ^= x << 4;
-        x ^= x << 8;
-        x ^= x << 16;
-        return x ^ x << 32;
-    }
-#else
-    const uint8_t* Block(const uint8_t* p, const uint8_t*) { return p; }
-#endif
 
     // One stretch of the current state; returns where the next begins.
     const uint8_t* Step(const uint8_t* p, const uint8_t* end, const uint8_t* data) {

@@ -62,19 +62,4 @@ TEST(Tokenizer, ReadsMarkupAsAnXmlReaderDoes) {
     }
 }
 
-// Sixty-four bytes at a time the markup is read through bit masks, byte by byte where they
-// hold anything but plain tags: the events are the same, wherever a block's edge falls.
-TEST(Tokenizer, ReadsBlocksAsItReadsBytes) {
-    const std::string plain = "<li><def>Human</def><id>Human1</id><li/><inv><li>x</li></inv></li>\r\n\t\t";
-    const std::string odd[] = {"x > " + std::string(70, 't'), "<a <b <c>", "<a<b<c>", "<li\t/>", "<!--x-->", "<?p?>", "</a/>", "</>", "<>", "<a/b>", "<a //>", "<a/ >",
-                               "<" + std::string(50, 'n') + "/>", "<a x=\"1>2\" y='/>'>", "\"q'", "<a\x01>", "<a\n/>",
-                               "<!-- <b> -->", "<![CDATA[<c>]]>", "<?p <d>?>", "<a!>"};
-    std::string row;
-    for (const std::string& markup : odd) row += plain + markup;
-    for (size_t pad = 0; pad < 64; ++pad) {
-        const std::string xml = std::string(pad, 't') + row + plain;
-        EXPECT_EQ(Events(xml, xml.size()), Events(xml, 1)) << "after " << pad;
-    }
-}
-
 }  // namespace
