@@ -39,11 +39,23 @@ bool OwnPath(char* buffer) {
     return true;
 }
 
+// The last backslash of a GBK path, or null: a two-byte character's second byte may be 0x5C
+// ("誠" is D5 5C), and is no separator.
+char* LastSeparator(char* path) {
+    char* last = nullptr;
+    for (char* p = path; *p != '\0'; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x81 && c <= 0xFE && p[1] != '\0') ++p;
+        else if (c == '\\') last = p;
+    }
+    return last;
+}
+
 uintptr_t CopyPathPart(uintptr_t selector, char* caller_buffer) {
     char path[kPathBufferSize];
     directory_buffer[0] = file_name_buffer[0] = '\0';
     if (OwnPath(path)) {
-        char* slash = std::strrchr(path, '\\');
+        char* slash = LastSeparator(path);
         size_t dir_length = slash == nullptr ? 0 : static_cast<size_t>(slash - path) + 1;
         std::memcpy(directory_buffer, path, dir_length);
         directory_buffer[dir_length] = '\0';
@@ -60,7 +72,7 @@ uintptr_t CopyPathPart(uintptr_t selector, char* caller_buffer) {
 // 2003 and 2004: the directory buffer cut at the last backslash; the file name follows.
 uintptr_t SplitOwnPath(bool want_file_name) {
     if (!OwnPath(directory_buffer)) return 0;
-    char* slash = std::strrchr(directory_buffer, '\\');
+    char* slash = LastSeparator(directory_buffer);
     if (slash == nullptr) return want_file_name ? reinterpret_cast<uintptr_t>(directory_buffer) : 0;
     *slash = '\0';
     return reinterpret_cast<uintptr_t>(want_file_name ? slash + 1 : directory_buffer);

@@ -16,6 +16,13 @@ using testutil::ShownBoxes;
 class Host : public testutil::SlotTest {};
 using HostDeathTest = Host;
 
+// A program named 誠.exe: the second byte of its GBK form is a backslash's.
+uint32_t FakeGbkExePath(platform::ModuleHandle, char* buffer, uint32_t size) {
+    const char path[] = "C:\\tools\\\xD5\x5C.exe";
+    std::snprintf(buffer, size, "%s", path);
+    return sizeof path - 1;
+}
+
 uint32_t FakeExePath(platform::ModuleHandle, char* buffer, uint32_t size) {
     const char path[] = "C:\\tools\\app.exe";
     std::snprintf(buffer, size, "%s", path);
@@ -44,6 +51,9 @@ TEST_F(Host, ServiceTable) {
     EXPECT_EQ(At(SystemService(1006, 2002, reinterpret_cast<uintptr_t>(buffer))), "app.exe");
     EXPECT_STREQ(buffer, "app.exe");
     EXPECT_EQ(SystemService(1006, 7, reinterpret_cast<uintptr_t>(buffer)), 0u);
+    platform::slots.GetModuleFileNameA = FakeGbkExePath;
+    EXPECT_EQ(At(SystemService(1006, 1, reinterpret_cast<uintptr_t>(buffer))), "C:\\tools\\");
+    EXPECT_EQ(At(SystemService(2004, 0, 0)), "\xD5\x5C.exe");
     platform::slots.GetModuleFileNameA = NoExePath;
     EXPECT_EQ(SystemService(2003, 0, 0), 0u);
     EXPECT_EQ(SystemService(2004, 0, 0), 0u);
