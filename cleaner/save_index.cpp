@@ -40,15 +40,17 @@ constexpr PathNode kPaths[] = {
     {"playLog", 2, "", Extra::kLog},
     {"entries", 8, "li", Extra::kLog},
     {"battleLog", 2, "", Extra::kLog},
-    {"battles", 10, "li", Extra::kLog},
+    {"battles", 10, "li", Extra::kLog},  // kBattles
     {"rawEntries", 10, "li", Extra::kLog},
     {"history", 2, "", Extra::kLog},
     {"archive", 13, "", Extra::kLog},
-    {"archivables", 14, "li", Extra::kLog},
+    {"archivables", 14, "li", Extra::kLog},  // kArchivables
     {"world", 2, "", Extra::kLog},
     {"worldPawns", 16, "", Extra::kLog},
     {"pawnsDead", 17, "li", Extra::kDead},
 };
+
+constexpr uint8_t kTales = 7, kBattles = 11, kArchivables = 15;  // nodes of kPaths
 
 // The elements inside an extra item whose text is a name it answers to.
 enum IdName : uint8_t { kIdOfThing, kIdOfArchived, kLoadId, kLogId };
@@ -167,7 +169,7 @@ std::string Decoded(std::string_view text) {
 // counted, in the frame they stand in.
 struct Frame {
     Role role;
-    uint8_t node;     // kPath: its node; kExtraItem: its kind; kExtraId: its IdName
+    uint8_t node;     // kPath, kExtraItem: its node (of its list); kExtraId: its IdName
     ItemList* list;   // kList, kItem: the list
     int64_t begin;    // the start tag's offset
     bool plain;       // the start tag is spelled exactly "<" + name + ">"
@@ -241,7 +243,7 @@ private:
         if (child && top.role == Role::kPath) {
             const PathNode& node = kPaths[top.node];
             if (!node.item.empty() && name == node.item && (node.kind != Extra::kFilth || IsFilth(tag.attributes))) {
-                pending_ = static_cast<uint8_t>(node.kind);
+                pending_ = top.node;
                 return Role::kExtraItem;
             }
             for (size_t i = top.node + 1u; i < std::size(kPaths); ++i) {
@@ -294,8 +296,9 @@ private:
             case Role::kExtraItem: {
                 const int64_t space = space_to_ == tag.begin ? space_from_ : tag.begin;
                 index_.extras.push_back({static_cast<int32_t>(space), static_cast<int32_t>(tag.begin), -1,
-                                         static_cast<Extra>(pending_), static_cast<uint32_t>(index_.extra_names.size()), 0});
+                                         kPaths[pending_].kind, static_cast<uint32_t>(index_.extra_names.size()), 0});
                 extra_open_ = true;
+                extra_list_ = pending_;
                 own_names_ = 0;
                 break;
             }
@@ -364,11 +367,11 @@ private:
                 if (leaf_text) Names(static_cast<IdName>(frame.node), text);
                 break;
             case Role::kExtraItem: {
-                // A field at its default is left out: an item with no id of its own answers to 0.
-                const auto kind = static_cast<Extra>(frame.node);
-                if (kind == Extra::kTale && !(own_names_ & 1u << kIdOfThing)) Names(kIdOfThing, "0");
-                if (kind == Extra::kLog && !(own_names_ & 1u << kLoadId)) Names(kLoadId, "0");
-                if (kind == Extra::kLog && !(own_names_ & 1u << kIdOfArchived)) Names(kIdOfArchived, "0");
+                // A field at its default is left out: a tale, battle or archived item with no id
+                // of its own answers to 0.
+                const IdName own = frame.node == kTales ? kIdOfThing : frame.node == kBattles ? kLoadId : kIdOfArchived;
+                if ((frame.node == kTales || frame.node == kBattles || frame.node == kArchivables) && !(own_names_ & 1u << own))
+                    Names(own, "0");
                 ExtraItem& item = index_.extras.back();
                 item.end = static_cast<int32_t>(tag.end);
                 item.names = static_cast<uint32_t>(index_.extra_names.size()) - item.names_at;
@@ -386,10 +389,11 @@ private:
         switch (element) {
             case kIdOfThing: names.push_back(NameOf(kind == Extra::kTale ? "Tale_" : "Thing_", id)); break;
             case kIdOfArchived:
+                if (extra_list_ != kArchivables) break;
                 for (std::string_view form : {"Letter_", "Message_", "ArchivedDialog_"}) names.push_back(NameOf(form, id));
                 break;
             case kLoadId:
-                if (kind == Extra::kLog) names.push_back(NameOf("Battle_", id));
+                if (extra_list_ == kBattles) names.push_back(NameOf("Battle_", id));
                 break;
             case kLogId: names.push_back(NameOf("LogEntry_", id)); break;
         }
@@ -465,6 +469,7 @@ private:
     std::vector<Frame> stack_;
     uint8_t pending_ = 0;  // RoleOf's node, kind or IdName for the frame it opens
     bool extra_open_ = false, after_start_ = false;
+    uint8_t extra_list_ = 0;  // the node of the open extra item's list
     unsigned own_names_ = 0;  // of the open extra item: the IdNames of its own children
     int64_t text_at_ = 0, space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;

@@ -83,6 +83,7 @@ TEST(Shrink, RemovesWhatNothingKeptNames) {
         {"dead logs", "", "", "", "", "P B A D1 D3 D4 D5"},
         {"logs", "<combatLogEntry>LogEntry_100_7</combatLogEntry>", "", "", "", "P A"},
         {"logs", "<battleActive>Battle_3</battleActive>", "", "", "", "P A"},
+        {"logs", "<battleActive>Battle_0</battleActive>", "", "", "", "P B A"},  // a battle of id 0 is none of these
         {"logs", "", "", "", "<letterStack><letters><li>Letter_4</li></letters></letterStack>", "P B"},
     };
     for (const Row& row : rows) {

@@ -162,19 +162,22 @@ struct Extra {
     std::set<std::string> names;
 };
 
-// The names an item of that kind answers to (a field at its default is left out: 0).
-std::set<std::string> NamesOf(xmlNode* item, int kind) {
+// The names an item of the list at `path` answers to (a field at its default is left out: a
+// tale, battle or archived item with no id of its own answers to 0).
+std::set<std::string> NamesOf(xmlNode* item, const std::string& path) {
+    const bool tale = path.find("tales") != std::string::npos, battle = path.find("battles") != std::string::npos,
+               archived = path.find("archivables") != std::string::npos;
     std::set<std::string> names;
     Each(item->children, [&](xmlNode* node) {
-        if (Named(node, "id")) names.insert((kind == 1 ? "Tale_" : "Thing_") + Content(node));
-        if (Named(node, "ID"))
+        if (Named(node, "id")) names.insert((tale ? "Tale_" : "Thing_") + Content(node));
+        if (Named(node, "ID") && archived)
             for (const char* form : {"Letter_", "Message_", "ArchivedDialog_"}) names.insert(form + Content(node));
-        if (Named(node, "loadID") && kind == 2) names.insert("Battle_" + Content(node));
+        if (Named(node, "loadID") && battle) names.insert("Battle_" + Content(node));
         if (Named(node, "logID")) names.insert("LogEntry_" + Content(node));
     });
-    if (kind == 1 && Children(item, "id").empty()) names.insert("Tale_0");
-    if (kind == 2 && Children(item, "loadID").empty()) names.insert("Battle_0");
-    if (kind == 2 && Children(item, "ID").empty())
+    if (tale && Children(item, "id").empty()) names.insert("Tale_0");
+    if (battle && Children(item, "loadID").empty()) names.insert("Battle_0");
+    if (archived && Children(item, "ID").empty())
         for (const char* form : {"Letter_", "Message_", "ArchivedDialog_"}) names.insert(std::string(form) + "0");
     return names;
 }
@@ -204,7 +207,7 @@ Dumps ExtrasReference(const std::string& plain, const std::string& output, const
         for (const auto& [kind, path] : kLists) {
             if (!kinds[kind]) continue;
             for (xmlNode* item : At(root, path))
-                if (kind != 0 || IsFilthClass(item)) extras.push_back({item, NamesOf(item, kind)});
+                if (kind != 0 || IsFilthClass(item)) extras.push_back({item, NamesOf(item, path)});
         }
     }
     // Every leaf text in reference form, by what it names, with its element.
