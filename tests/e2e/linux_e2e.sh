@@ -181,7 +181,9 @@ mv Extras-A.rws Extras-ini-A.rws
 before=$(listing)
 args --report Extras.rws
 expect "--report: the table, nothing written" "dead world pawns         30      0.07          0      0.00   --dead
-filth                   120      0.02        117      0.02   --filth $before" "$(grep -E '^(dead|filth)' <<<"$out") $(listing)"
+filth                   120      0.02        117      0.02   --filth
+tales                    30      0.01         24      0.01   --tales
+logs                     44      0.01         38      0.01   --logs $before" "$(grep -E '^(dead|filth|tales|logs)' <<<"$out") $(listing)"
 
 # The saves the game wrote itself, where they are at hand: the literal steps' output, the
 # same bytes as when this check was made (since the pawns removed leave the list of those

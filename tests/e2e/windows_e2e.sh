@@ -204,8 +204,8 @@ expect "extra options: by argument, by sorrel.ini, by both" "污物：移除 117
 " "$actual"
 before=$(listing)
 expect "--report: in a box, nothing written" "box: [存档分析] 存档大小：0.13 MB
-污物：120 项，0.02 MB；--filth 移除 117 项，0.02 MB $before" \
-    "$(drive_args "$windows_saves\Extras.rws" --report | grep -E '^(box|污物)') $(listing)"
+污物：120 项，0.02 MB；--filth 移除 117 项，0.02 MB
+exit: 0 $before" "$(drive_args "$windows_saves\Extras.rws" --report | grep -E '^(box|污物|exit)') $(listing)"
 
 # The saves the game wrote itself, where they are at hand: the same bytes as on Linux.
 for pinned in FlatLand-B18:e32921c4093c360fb37fab0749603b128c5e97a9f9fe7e7a40afa78035466560 \
