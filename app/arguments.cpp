@@ -124,6 +124,8 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
 
 bool ReportSave(const std::string& save_path) {
     const cleaner::SaveMeasure m = cleaner::MeasureSave(save_path.c_str());
+    constexpr auto kFilth = static_cast<size_t>(cleaner::Extra::kFilth), kTale = static_cast<size_t>(cleaner::Extra::kTale),
+                   kLog = static_cast<size_t>(cleaner::Extra::kLog), kDead = static_cast<size_t>(cleaner::Extra::kDead);
     if (!m.read) return false;
     const bool console = platform::kConsoleProgram;
     struct Row {
@@ -134,10 +136,10 @@ bool ReportSave(const std::string& save_path) {
     const Row rows[] = {
         {{"living world pawns", "存活的世界人物"}, "", m.living, m.living_removed},
         {{"mothballed pawns", "休眠的世界人物"}, "--mothballed", m.mothballed, m.mothballed_removed},
-        {{"dead world pawns", "死亡的世界人物"}, "--dead", m.extras[3], m.extras_removed[3]},
-        {{"filth", "污物"}, "--filth", m.extras[0], m.extras_removed[0]},
-        {{"tales", "故事"}, "--tales", m.extras[1], m.extras_removed[1]},
-        {{"logs", "日志"}, "--logs", m.extras[2], m.extras_removed[2]},
+        {{"dead world pawns", "死亡的世界人物"}, "--dead", m.extras[kDead], m.extras_removed[kDead]},
+        {{"filth", "污物"}, "--filth", m.extras[kFilth], m.extras_removed[kFilth]},
+        {{"tales", "故事"}, "--tales", m.extras[kTale], m.extras_removed[kTale]},
+        {{"logs", "日志"}, "--logs", m.extras[kLog], m.extras_removed[kLog]},
     };
     const auto mb = [](int64_t bytes) {
         char text[32];

@@ -95,6 +95,16 @@ std::set<std::string> Wanted(xmlNode* root) {
     return ids;
 }
 
+// The document as libxml2 writes it.
+std::string Dumped(xmlDoc* doc) {
+    xmlChar* text = nullptr;
+    int n = 0;
+    xmlDocDumpMemory(doc, &text, &n);
+    std::string out(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
+    xmlFree(text);
+    return out;
+}
+
 // The document without the content of its lists of world pawns.
 std::string Outside(xmlDoc* doc) {
     for (const char* name : {"pawnsAlive", "pawnsMothballed", "pawnsForcefullyKeptAsWorldPawns"}) {
@@ -105,12 +115,7 @@ std::string Outside(xmlDoc* doc) {
             xmlFreeNode(child);
         }
     }
-    xmlChar* text = nullptr;
-    int n = 0;
-    xmlDocDumpMemory(doc, &text, &n);
-    std::string out(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
-    xmlFree(text);
-    return out;
+    return Dumped(doc);
 }
 
 std::string ListUnsound(const std::vector<Item>& in, const std::vector<Item>& out, const char* name) {
@@ -180,15 +185,6 @@ std::set<std::string> NamesOf(xmlNode* item, const std::string& path) {
     if (archived && Children(item, "ID").empty())
         for (const char* form : {"Letter_", "Message_", "ArchivedDialog_"}) names.insert(std::string(form) + "0");
     return names;
-}
-
-std::string Dumped(xmlDoc* doc) {
-    xmlChar* text = nullptr;
-    int n = 0;
-    xmlDocDumpMemory(doc, &text, &n);
-    std::string out(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
-    xmlFree(text);
-    return out;
 }
 
 }  // namespace
