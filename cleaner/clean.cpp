@@ -216,8 +216,10 @@ SaveMeasure MeasureSave(runtime::ConstText save_path) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         return measure;
     }
+    bool unread = false;  // a stretch of the save could not be read again
     const auto run = [&](const CleanOptions& options) {
         Pruned pruned = PrunePawnList(source, index, options);
+        unread = unread || pruned.halt == Halt::kUnread;
         int64_t written = 0;
         for (const Piece& piece : pruned.pieces) written += piece.length;
         return std::make_pair(pruned, measure.size - written);
@@ -225,7 +227,7 @@ SaveMeasure MeasureSave(runtime::ConstText save_path) {
     CleanOptions plain;
     plain.count_removed = true;
     const auto [base, base_bytes] = run(plain);
-    if (base.halt == Halt::kUnread || !save.Intact()) {
+    if (unread || !save.Intact()) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         return measure;
     }
@@ -252,7 +254,7 @@ SaveMeasure MeasureSave(runtime::ConstText save_path) {
         const ExtraCount count = run(one).first.counts.extras[kind];
         measure.extras_removed[kind] = {count.items, count.bytes};
     }
-    if (!save.Intact()) {
+    if (unread || !save.Intact()) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         measure.read = false;
     }
