@@ -2,6 +2,7 @@
 #include "runtime/files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,7 @@ bool NameTaken(uint32_t error) { return error == platform::kErrorFileExists || e
 constexpr uint32_t kReadChunk = 16u << 20;  // one read call at most, on every system
 constexpr uint32_t kWriteChunk = 16u << 20;  // one write call at most
 constexpr size_t kGathered = 1u << 20;       // pieces shorter than this are gathered
+constexpr int64_t kNear = 256 << 10;         // read at once for the gathered pieces near each other
 
 struct OpenFile {
     platform::FileHandle handle;
@@ -183,8 +185,25 @@ private:
             gathered_.insert(gathered_.end(), piece.bytes, piece.bytes + n);
         } else {
             gathered_.resize(at + n);
-            ok_ = ok_ && save_.ReadAt(piece.offset, gathered_.data() + at, n);
+            ok_ = ok_ && ReadNear(piece.offset, gathered_.data() + at, n);
         }
+    }
+    // A short stretch of the save, from a window of it read 256 KiB at a time: an output of
+    // many short pieces (the save less thousands of small items) costs one read for all the
+    // pieces near each other, not one each.
+    bool ReadNear(int64_t offset, uint8_t* out, size_t n) {
+        const auto length = static_cast<int64_t>(n);
+        if (length > kNear) return save_.ReadAt(offset, out, n);
+        if (offset < near_at_ || offset + length > near_at_ + static_cast<int64_t>(near_.size())) {
+            near_.resize(static_cast<size_t>(std::clamp(save_.size() - offset, length, kNear)));
+            near_at_ = offset;
+            if (!save_.ReadAt(offset, near_.data(), near_.size())) {
+                near_.clear();
+                return false;
+            }
+        }
+        std::memcpy(out, near_.data() + (offset - near_at_), n);
+        return true;
     }
     void WriteGathered() {
         Write(gathered_.data(), gathered_.size());
@@ -219,7 +238,8 @@ private:
 
     OpenFile& file_;
     SaveFile& save_;
-    std::vector<uint8_t> gathered_, buffer_;
+    std::vector<uint8_t> gathered_, buffer_, near_;
+    int64_t near_at_ = 0;  // the save's offset of near_
     bool ok_ = true;
     bool copies_ = true;  // the system copies file to file, as far as is known
 };
