@@ -20,8 +20,8 @@ std::vector<std::string> SplitArguments(const char* line);
 // the next: 0 when every save was written, 1 when any was not. "--mothballed", "--filth",
 // "--tales", "--logs", "--dead" and "--all" set those options in `options` (for the picked
 // save too, when no save is named); "--report" reports on each save instead of cleaning it.
-// On Windows these are the only options. The Linux program also takes --help, --version (exit 0) and "--"; an unknown
-// option gives the usage and exit 2.
+// On Windows these are the only options. The Linux program also takes --help, --version
+// (exit 0) and "--"; an unknown option gives the usage and exit 2.
 constexpr int kShowPicker = -1;
 
 // The Linux program says on standard error where a partial output stays that could not be
