@@ -199,16 +199,20 @@ void ShowExtrasRemoved(const PruneCounts& counts) {
     if (!text.empty()) runtime::ShowMessage({OfText(text.c_str()), OfInt32(0), OfText("清理结果")});
 }
 
+// Opens the save at `save_path` for reading; where it cannot, shows why.
+bool OpenSave(runtime::ConstText save_path, runtime::SaveFile& save) {
+    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
+    if (save.Open({OfText(save_path)}, &failure)) return true;
+    ShowReadFailure(save_path, failure);
+    return false;
+}
+
 }  // namespace
 
 SaveMeasure MeasureSave(runtime::ConstText save_path) {
     SaveMeasure measure;
-    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
     runtime::SaveFile save;
-    if (!save.Open({OfText(save_path)}, &failure)) {
-        ShowReadFailure(save_path, failure);
-        return measure;
-    }
+    if (!OpenSave(save_path, save)) return measure;
     measure.size = save.size();
     FileSource source(save);
     SaveIndex index;
@@ -263,12 +267,8 @@ SaveMeasure MeasureSave(runtime::ConstText save_path) {
 
 CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options) {
     CleanReport report;
-    runtime::ReadFailure failure = runtime::ReadFailure::kNone;
     runtime::SaveFile save;
-    if (!save.Open({OfText(save_path)}, &failure)) {
-        ShowReadFailure(save_path, failure);
-        return report;
-    }
+    if (!OpenSave(save_path, save)) return report;
     report.input_size = save.size();
     FileSource source(save);
     Pruned pruned = CleanSource(source, options);
