@@ -24,19 +24,24 @@ std::vector<Piece> ListPieces(const std::vector<Piece>& items) {
     return pieces;
 }
 
-std::vector<Piece> OutputPieces(int64_t size, const std::vector<Splice>& splices) {
-    std::vector<Piece> parts;
+bool OutputPieces(int64_t size, const std::vector<Splice>& splices, std::vector<Piece>* pieces) {
+    std::vector<Piece>& parts = *pieces;
+    parts.clear();
     auto add = [&parts](const Piece& part) {
         if (part.length > 0) parts.push_back(part);
     };
     int64_t at = 0;
     for (const Splice& splice : splices) {
+        if (splice.from < at || splice.to < splice.from || splice.to > size) {
+            parts.clear();
+            return false;
+        }
         add(Stretch(at, splice.from));
         for (const Piece& piece : splice.pieces) add(piece);
         at = splice.to;
     }
     add(Stretch(at, size));
-    return parts;
+    return true;
 }
 
 }  // namespace cleaner

@@ -23,7 +23,8 @@ inline Piece Stretch(int64_t from, int64_t to) { return {from, to - from, nullpt
 std::vector<Piece> ListPieces(const std::vector<Piece>& items);
 
 // The file of `size` bytes with each splice made, as the pieces to write in order (none
-// empty); the splices stand in file order and do not overlap.
-std::vector<Piece> OutputPieces(int64_t size, const std::vector<Splice>& splices);
+// empty) into `*pieces`. False, with no pieces, where the splices do not stand in file order
+// inside the file, each after the one before: an output made of them would not be the save.
+bool OutputPieces(int64_t size, const std::vector<Splice>& splices, std::vector<Piece>* pieces);
 
 }  // namespace cleaner

@@ -41,7 +41,20 @@ Pruned CleanSource(SaveSource& source, const CleanOptions& options) {
     return PrunePawnList(source, index, options);
 }
 
-void ShowOutcome(const Pruned& pruned) {
+OwnedText HaltText(Halt halt, runtime::ConstText save_path) {
+    switch (halt) {
+        case Halt::kNoLeaders: return OwnedText(runtime::ConcatText({"错误信息：未找到帮派首领信息"}));
+        case Halt::kNoList: return OwnedText(runtime::ConcatText({"错误信息：未找到世界人物列表"}));
+        case Halt::kLost: return OwnedText(runtime::ConcatText({"错误代码：01"}));
+        case Halt::kUnread: return OwnedText(runtime::ConcatText({"错误信息：存档读取失败：", save_path}));
+        case Halt::kCutShort:
+            return OwnedText(runtime::ConcatText({"错误信息：存档读取失败：", save_path, "\r\n存档不完整：文件在存档结尾之前中断"}));
+        case Halt::kNone: break;
+    }
+    return nullptr;
+}
+
+void ShowOutcome(const Pruned& pruned, runtime::ConstText save_path) {
     for (const Notice& notice : pruned.notices) {
         OwnedText taken(runtime::ToText({OfInt32(notice.taken)}));
         if (notice.kind == Notice::Kind::kShortEntry) {
@@ -54,13 +67,7 @@ void ShowOutcome(const Pruned& pruned) {
             runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("提示：首领信息缺失")});
         }
     }
-    switch (pruned.halt) {
-        case Halt::kNoLeaders: ShowError("错误信息：未找到帮派首领信息"); break;
-        case Halt::kNoList: ShowError("错误信息：未找到世界人物列表"); break;
-        case Halt::kLost: ShowError("错误代码：01"); break;
-        case Halt::kUnread:  // the caller knows the path the box names
-        case Halt::kNone: break;
-    }
+    if (pruned.halt != Halt::kNone) ShowError(HaltText(pruned.halt, save_path).get());
 }
 
 OwnedText BuildOutputPath(runtime::ConstText input_path) {
@@ -93,8 +100,8 @@ OwnedText BuildOutputPath(runtime::ConstText input_path) {
 namespace {
 
 void ShowReadFailure(runtime::ConstText save_path, runtime::ReadFailure failure) {
-    const char* why = failure == runtime::ReadFailure::kMissing ? "错误信息：存档不存在：" : "错误信息：存档读取失败：";
-    OwnedText text(runtime::ConcatText({why, save_path}));
+    if (failure != runtime::ReadFailure::kMissing) return ShowError(HaltText(Halt::kUnread, save_path).get());
+    OwnedText text(runtime::ConcatText({"错误信息：存档不存在：", save_path}));
     ShowError(text.get());
 }
 
@@ -277,7 +284,7 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         return report;
     }
-    ShowOutcome(pruned);
+    ShowOutcome(pruned, save_path);
     report.lost = pruned.halt == Halt::kLost;
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;

@@ -17,9 +17,13 @@ namespace cleaner {
 // stretches again; nothing is shown.
 Pruned CleanSource(SaveSource& source, const CleanOptions& options);
 
+// The text of the box that says why the run over the save at `save_path` writes nothing
+// (null for Halt::kNone).
+runtime::OwnedText HaltText(Halt halt, runtime::ConstText save_path);
+
 // Every box of that run up to the write, in order: the notices, then why nothing is
 // written, if so.
-void ShowOutcome(const Pruned& pruned);
+void ShowOutcome(const Pruned& pruned, runtime::ConstText save_path);
 
 // The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
 // or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The

@@ -117,7 +117,8 @@ bool Pruning::CutsMayStand() {
 
 Pruned Pruning::Run() {
     Pruned out;
-    if (leaders_.empty()) out.halt = Halt::kNoLeaders;
+    if (index_.cut_short) out.halt = Halt::kCutShort;
+    else if (leaders_.empty()) out.halt = Halt::kNoLeaders;
     else if (!index_.living.Present()) out.halt = Halt::kNoList;
     if (out.halt != Halt::kNone) return out;
     // The markers are known only where the leaders were named before the list.
@@ -348,7 +349,13 @@ Pruned Pruning::Finish(Kept kept, bool as_cut) {
         std::sort(splices.begin(), splices.end(), [](const Splice& x, const Splice& y) { return x.from < y.from; });
         out.counts.extras = shrunk.counts;
     }
-    out.pieces = OutputPieces(index_.size, splices);
+    // Pieces that overlap or stand out of order are a save read otherwise than it is: written
+    // nothing, as an entry that cannot be delimited.
+    if (!OutputPieces(index_.size, splices, &out.pieces)) {
+        out.halt = Halt::kLost;
+        out.notices = std::move(kept.notices);
+        return out;
+    }
     if (options_.count_removed) out.counts.living_removed = living.count;
     if (options_.mothballed) out.counts.mothballed_removed = clean_mothballed ? asleep.count : 0;
     out.counts.leaders = kept.counts.leaders;

@@ -21,6 +21,7 @@ enum class Halt {
     kNoList,     // no list of living world pawns
     kLost,       // a leader's entry cannot be delimited (error code 01)
     kUnread,     // the save could not be read
+    kCutShort,   // the save ends before its root element does
 };
 
 // What the user is told along the way, in the order it is shown.

@@ -13,7 +13,6 @@ namespace {
 
 constexpr char kReference[] = "Thing_";
 constexpr size_t kReferenceLength = sizeof kReference - 1;
-constexpr size_t kTextLimit = 256;  // longer texts are no id and no reference
 
 // By length, the first bytes of the names the index looks for (0: none).
 constexpr char kFirstBytes[32][2] = {
@@ -54,54 +53,6 @@ constexpr uint8_t kTales = 7, kBattles = 11, kArchivables = 15;  // nodes of kPa
 
 // The elements inside an extra item whose text is a name it answers to.
 enum IdName : uint8_t { kIdOfThing, kIdOfArchived, kLoadId, kLogId };
-
-// The class named by a start tag's attributes is filth: after its last dot "Filth",
-// "LiquidFuel", or beginning "Filth_".
-bool IsFilth(std::string_view attributes) {
-    for (size_t at = attributes.find("Class"); at != std::string_view::npos; at = attributes.find("Class", at + 1)) {
-        if (at > 0 && !IsMarkupSpace(static_cast<uint8_t>(attributes[at - 1]))) continue;
-        size_t k = at + 5;
-        while (k < attributes.size() && IsMarkupSpace(static_cast<uint8_t>(attributes[k]))) ++k;
-        if (k == attributes.size() || attributes[k] != '=') continue;
-        for (++k; k < attributes.size() && IsMarkupSpace(static_cast<uint8_t>(attributes[k]));) ++k;
-        if (k == attributes.size() || (attributes[k] != '"' && attributes[k] != '\'')) return false;
-        const size_t close = attributes.find(attributes[k], k + 1);
-        if (close == std::string_view::npos) return false;
-        std::string_view value = attributes.substr(k + 1, close - k - 1);
-        if (const size_t dot = value.rfind('.'); dot != std::string_view::npos) value.remove_prefix(dot + 1);
-        return value == "Filth" || value == "LiquidFuel" || value.substr(0, 6) == "Filth_";
-    }
-    return false;
-}
-
-constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
-                                                "ArchivedDialog_"};
-
-bool MayBeReference(uint8_t first) {
-    return first == 'T' || first == 'L' || first == 'B' || first == 'M' || first == 'A';
-}
-
-bool IsReferenceForm(std::string_view text) {
-    if (text.empty() || !MayBeReference(static_cast<uint8_t>(text[0]))) return false;
-    for (std::string_view form : kReferenceForms)
-        if (text.size() > form.size() && text.substr(0, form.size()) == form) return true;
-    return false;
-}
-
-// What an open element is to the index.
-enum class Role : uint8_t {
-    kOther,
-    kFactions,    // the faction section
-    kLeader,      // a "leader" element inside it
-    kReferences,  // a region whose texts are references that hold pawns
-    kList,        // one of the lists of world pawns
-    kItem,        // a top-level item of a list
-    kOwnId,       // an item's first "id" child
-    kId,          // any other "id" element inside an item of the living list
-    kPath,        // on the way from the root to a list of extra items
-    kExtraItem,   // an item the options may remove
-    kExtraId,     // an element inside it whose text it answers to
-};
 
 // A character reference's code point as UTF-8.
 void AppendUtf8(std::string& out, uint32_t c) {
@@ -165,6 +116,91 @@ std::string Decoded(std::string_view text) {
     return out;
 }
 
+// The value of the attribute `name` among a start tag's attributes, decoded, as an XML reader
+// reads it: pairs of a name, "=" and a quoted value, blanks between; false where it is not
+// there whole (the tag's attributes cut before it, or spelled as no reader takes them).
+bool AttributeValue(std::string_view attributes, std::string_view name, std::string* value) {
+    size_t k = 0;
+    const auto blanks = [&] {
+        while (k < attributes.size() && IsMarkupSpace(static_cast<uint8_t>(attributes[k]))) ++k;
+    };
+    for (;;) {
+        blanks();
+        const size_t begin = k;
+        while (k < attributes.size() && attributes[k] != '=' && !IsMarkupSpace(static_cast<uint8_t>(attributes[k]))) ++k;
+        const std::string_view found = attributes.substr(begin, k - begin);
+        blanks();
+        if (found.empty() || k == attributes.size() || attributes[k] != '=') return false;
+        ++k;
+        blanks();
+        if (k == attributes.size() || (attributes[k] != '"' && attributes[k] != '\'')) return false;
+        const size_t close = attributes.find(attributes[k], k + 1);
+        if (close == std::string_view::npos) return false;
+        if (found == name) {
+            *value = Decoded(attributes.substr(k + 1, close - k - 1));
+            return true;
+        }
+        k = close + 1;
+    }
+}
+
+// The class named by a start tag's attributes is filth: after its last dot "Filth",
+// "LiquidFuel", or beginning "Filth_". A class not read whole is none.
+bool IsFilth(std::string_view attributes) {
+    std::string value;
+    if (!AttributeValue(attributes, "Class", &value)) return false;
+    std::string_view name = value;
+    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    return name == "Filth" || name == "LiquidFuel" || name.substr(0, 6) == "Filth_";
+}
+
+constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
+                                                "ArchivedDialog_"};
+
+bool MayBeReference(uint8_t first) {
+    return first == 'T' || first == 'L' || first == 'B' || first == 'M' || first == 'A';
+}
+
+// How a text (as it stands, not yet decoded) may begin: with a reference form, with part of
+// one (what it holds so far could go on to be one), or otherwise. A character reference cut
+// by the text's end so far is left for later.
+enum class Start : uint8_t { kNone, kPart, kForm };
+Start StartOf(std::string_view raw) {
+    const size_t amp = raw.rfind('&');
+    if (amp != std::string_view::npos && raw.find(';', amp) == std::string_view::npos) raw = raw.substr(0, amp);
+    std::string text = raw.find('&') == std::string_view::npos ? std::string(raw) : Decoded(raw);
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    const std::string_view rest = first == std::string::npos ? std::string_view() : std::string_view(text).substr(first);
+    Start start = rest.empty() ? Start::kPart : Start::kNone;
+    for (std::string_view form : kReferenceForms) {
+        if (rest.substr(0, form.size()) == form) return Start::kForm;
+        if (!rest.empty() && form.substr(0, rest.size()) == rest) start = Start::kPart;
+    }
+    return start;
+}
+
+bool IsReferenceForm(std::string_view text) {
+    if (text.empty() || !MayBeReference(static_cast<uint8_t>(text[0]))) return false;
+    for (std::string_view form : kReferenceForms)
+        if (text.size() > form.size() && text.substr(0, form.size()) == form) return true;
+    return false;
+}
+
+// What an open element is to the index.
+enum class Role : uint8_t {
+    kOther,
+    kFactions,    // the faction section
+    kLeader,      // a "leader" element inside it
+    kReferences,  // a region whose texts are references that hold pawns
+    kList,        // one of the lists of world pawns
+    kItem,        // a top-level item of a list
+    kOwnId,       // an item's first "id" child
+    kId,          // any other "id" element inside an item of the living list
+    kPath,        // on the way from the root to a list of extra items
+    kExtraItem,   // an item the options may remove
+    kExtraId,     // an element inside it whose text it answers to
+};
+
 // An open element the index cares about. The elements it does not care about are only
 // counted, in the frame they stand in.
 struct Frame {
@@ -190,6 +226,7 @@ public:
         if (extras_ && text && leaf_ && tag.kind == Tag::kEnd && after_start_ && IsReferenceForm(text_))
             index_.references.push_back({ReferenceName(text_), static_cast<int32_t>(text_at_)});
         after_start_ = tag.kind == Tag::kStart;
+        Root(tag);
         Frame& top = stack_.back();
         if (tag.kind == Tag::kEnd) {
             if (top.nested > 0) {
@@ -209,31 +246,62 @@ public:
         skipping_ = false;
     }
     // Where extras are asked for, every text passes: its blank end for the whitespace before
-    // an item, and those that may be references; the rest only where wanted whole.
-    bool WantsText() const { return extras_ || whole_text_; }
+    // an item, and those that may be references; in the regions of held pawns, those that may
+    // be references; the rest only where wanted whole.
+    bool WantsText() const { return whole_text_ || extras_ || references_depth_ > 0; }
     void Text(int64_t at, const uint8_t* bytes, size_t n) {
-        if (extras_) {
-            // Only a text right inside a list of extra items stands before one of them.
-            if (stack_.back().role == Role::kPath && stack_.back().nested == 0) Space(at, bytes, n);
-            if (!whole_text_ && text_parts_ == 0 && (skipping_ || n == 0 || !MayBeReference(bytes[0]))) {
+        // Only a text right inside a list of extra items stands before one of them.
+        if (extras_ && stack_.back().role == Role::kPath && stack_.back().nested == 0) Space(at, bytes, n);
+        if (skipping_) return;  // the text since the last tag is none the index keeps
+        if (!whole_text_ && text_.empty()) {
+            // A reference may follow blanks, and begin with a character reference.
+            size_t k = 0;
+            while (k < n && IsMarkupSpace(bytes[k])) ++k;
+            if (k == n) return;
+            if (!MayBeReference(bytes[k]) && bytes[k] != '&') {
                 skipping_ = true;  // and its other parts, after markup inside it
                 return;
             }
+            at += static_cast<int64_t>(k), bytes += k, n -= k;
         }
         if (text_parts_++ == 0) {
             text_at_ = at;
             text_.clear();
             text_joined_ = true;
-            text_long_ = false;
+            text_checked_ = kFirstCheck;
         } else if (at != text_end_) {
             text_joined_ = false;  // markup stood between the parts
         }
         text_end_ = at + static_cast<int64_t>(n);
-        if (text_.size() + n > kTextLimit) text_long_ = true;
-        else text_.append(reinterpret_cast<const char*>(bytes), n);
+        text_.append(reinterpret_cast<const char*>(bytes), n);
+        // A text kept only as a possible reference is let go as soon as it cannot be one.
+        if (!whole_text_ && text_.size() >= text_checked_) {
+            const Start start = StartOf(text_);
+            if (start == Start::kNone) {
+                skipping_ = true;
+                text_parts_ = 0;
+                text_.clear();
+            }
+            text_checked_ = start == Start::kForm ? SIZE_MAX : 2 * text_checked_;
+        }
     }
 
+    // The save ends before the end tag of its root element, by name: cut short.
+    bool CutShort() const { return !root_.empty() && !at_root_end_; }
+
 private:
+    // The first element is the root; whether the tag read last is its end.
+    void Root(const cleaner::Tag& tag) {
+        if (root_.empty()) {
+            if (tag.kind == Tag::kEnd) return;
+            root_ = tag.name;  // a long name by its first kNameLimit bytes
+            root_long_ = tag.long_name;
+            at_root_end_ = tag.kind == Tag::kEmpty;
+            return;
+        }
+        at_root_end_ = tag.kind == Tag::kEnd && tag.name == root_ && tag.long_name == root_long_;
+    }
+
     // What the element opening now is, inside `top` (its parent, when nothing of no concern
     // stands between).
     Role RoleOf(const cleaner::Tag& tag, const Frame& top) {
@@ -258,6 +326,8 @@ private:
         if (name.empty() || name.size() >= std::size(kFirstBytes)) return Role::kOther;
         const char* first = kFirstBytes[name.size()];
         if ((name[0] ^ first[0]) != 0 && (name[0] ^ first[1]) != 0) return Role::kOther;
+        // A list or a section spelled inside an item the options may remove is part of it.
+        if (extra_open_ && name.size() > 6) return Role::kOther;
         switch (name.size()) {
             case 2:
                 if (extra_open_ && (name == "id" || name == "ID")) return pending_ = name == "id" ? kIdOfThing : kIdOfArchived, Role::kExtraId;
@@ -412,10 +482,20 @@ private:
     // element's whole text when the tag closes it (and no child came between).
     void TakeText() {
         text_parts_ = 0;
-        leaf_ = !text_long_;
+        leaf_ = true;
         if (text_.find('&') != std::string::npos) {
             text_ = Decoded(text_);
             text_joined_ = false;  // spelled otherwise than as it reads
+        }
+        // Blanks around an id or a reference are none of it.
+        const size_t first = text_.find_first_not_of(" \t\r\n");
+        const size_t last = text_.find_last_not_of(" \t\r\n");
+        if (first == std::string::npos) {
+            text_joined_ = text_joined_ && text_.empty();
+            text_.clear();
+        } else if (first > 0 || last + 1 < text_.size()) {
+            text_joined_ = false;
+            text_ = text_.substr(first, last + 1 - first);
         }
         if (references_depth_ > 0 && leaf_ && IsReference(text_) && text_.size() > kReferenceLength)
             index_.held.push_back(index_.Keep(std::string_view(text_).substr(kReferenceLength)));
@@ -452,7 +532,6 @@ private:
     }
 
     bool WantsTextHere() const {
-        if (references_depth_ > 0) return true;
         if (stack_.back().nested > 0) return false;
         switch (stack_.back().role) {
             case Role::kLeader:
@@ -474,12 +553,16 @@ private:
     int64_t text_at_ = 0, space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;
+    std::string root_;  // the root element's name
+    bool root_long_ = false, at_root_end_ = false;
     bool whole_text_ = false;  // the text after the last tag is wanted whatever it holds
     bool skipping_ = false;    // the text since the last tag is none the index keeps
-    std::string text_;
+    std::string text_;         // that text as it stands, of any length
     int64_t text_end_ = 0;
     size_t text_parts_ = 0;
-    bool text_joined_ = true, text_long_ = false, leaf_ = false;
+    static constexpr size_t kFirstCheck = 16;
+    size_t text_checked_ = kFirstCheck;  // a possible reference is looked at again at this length
+    bool text_joined_ = true, leaf_ = false;
     std::unordered_map<std::string, std::vector<size_t>> wanted_;
     size_t unmarked_ = 0;
 };
@@ -505,8 +588,8 @@ uint64_t ReferenceName(std::string_view text) {
 }
 
 IdRef SaveIndex::Keep(std::string_view id) {
-    const IdRef ref{static_cast<uint32_t>(arena_.size()), static_cast<uint16_t>(std::min<size_t>(id.size(), UINT16_MAX))};
-    arena_.append(id.substr(0, ref.length));
+    const IdRef ref{static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(id.size())};
+    arena_.append(id);
     return ref;
 }
 
@@ -530,6 +613,7 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras) {
         }
         at = end;
     }
+    index->cut_short = indexer.CutShort();
     index->markers.resize(index->leaders.size(), -1);  // leaders named after the list have none there
     for (ItemList* list : {&index->living, &index->mothballed, &index->kept_forever}) DropOpenItems(*list);
     if (!index->extras.empty() && index->extras.back().end < 0) {

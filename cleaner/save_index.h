@@ -37,7 +37,7 @@ struct Span {
 struct Item {
     int32_t begin, end;  // from its "<" through the ">" that ends it
     uint32_t id;         // its own id in the arena, when it has one
-    uint16_t id_length;
+    uint32_t id_length;
     bool has_id;
 };
 
@@ -78,13 +78,14 @@ uint64_t ReferenceName(std::string_view text);
 // A reference's id in the arena.
 struct IdRef {
     uint32_t at;
-    uint16_t length;
+    uint32_t length;
 };
 
 class SaveIndex {
 public:
     int64_t size = 0;
     int64_t first_nul_in_living = -1;  // the offset of the first NUL byte in the living list, or -1
+    bool cut_short = false;            // the save ends before the end tag of its root element
 
     Span factions;
     std::vector<IdRef> leaders;  // "Thing_" references in the faction section's "leader" elements, in order

@@ -2,6 +2,7 @@
 #include "cleaner/shrink.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace cleaner {
 
@@ -17,39 +18,56 @@ bool Inside(const std::vector<Span>& spans, int64_t at) {
 
 }  // namespace
 
+// Every asked item starts out gone. The references outside `removed` and outside every asked
+// item name what must stay; an item put back makes the references inside it name more, so
+// each is put back once, from a work list, and its references looked at once: the time is
+// the references' and the items', however long the chains they make.
 Shrunk Shrink(const SaveIndex& index, const ExtraKinds& kinds, std::vector<Span> removed) {
     std::vector<const ExtraItem*> asked;
     for (const ExtraItem& item : index.extras)
         if (kinds[static_cast<size_t>(item.kind)]) asked.push_back(&item);
-    std::vector<bool> gone(asked.size(), true);
     std::sort(removed.begin(), removed.end(), Before);
-    for (bool changed = true; changed;) {
-        std::vector<Span> spans = removed;
-        for (size_t k = 0; k < asked.size(); ++k)
-            if (gone[k]) spans.push_back({asked[k]->begin, asked[k]->end});
-        std::inplace_merge(spans.begin(), spans.begin() + static_cast<std::ptrdiff_t>(removed.size()), spans.end(), Before);
-        std::vector<uint64_t> named;
-        for (const Reference& reference : index.references)
-            if (!Inside(spans, reference.at)) named.push_back(reference.name);
-        std::sort(named.begin(), named.end());
-        changed = false;
-        for (size_t k = 0; k < asked.size(); ++k) {
-            if (!gone[k]) continue;
-            const uint64_t* names = index.extra_names.data() + asked[k]->names_at;
-            gone[k] = std::none_of(names, names + asked[k]->names,
-                                   [&named](uint64_t name) { return std::binary_search(named.begin(), named.end(), name); });
-            changed = changed || !gone[k];
+
+    // The asked items that answer to each name, by name.
+    std::vector<std::pair<uint64_t, uint32_t>> answering;
+    for (uint32_t k = 0; k < asked.size(); ++k)
+        for (uint32_t i = 0; i < asked[k]->names; ++i) answering.emplace_back(index.extra_names[asked[k]->names_at + i], k);
+    std::sort(answering.begin(), answering.end());
+
+    std::vector<bool> gone(asked.size(), true);
+    std::vector<uint32_t> back;  // put back, their references not looked at yet
+    const auto named = [&](uint64_t name) {
+        for (auto it = std::lower_bound(answering.begin(), answering.end(), std::make_pair(name, uint32_t{0}));
+             it != answering.end() && it->first == name; ++it) {
+            if (!gone[it->second]) continue;
+            gone[it->second] = false;
+            back.push_back(it->second);
         }
+    };
+    // The references inside each asked item; both stand in file order, the items apart.
+    std::vector<std::vector<uint64_t>> inside(asked.size());
+    size_t k = 0;
+    for (const Reference& reference : index.references) {
+        if (Inside(removed, reference.at)) continue;
+        while (k < asked.size() && asked[k]->end <= reference.at) ++k;
+        if (k < asked.size() && asked[k]->begin <= reference.at) inside[k].push_back(reference.name);
+        else named(reference.name);
     }
+    while (!back.empty()) {
+        const uint32_t item = back.back();
+        back.pop_back();
+        for (uint64_t name : inside[item]) named(name);
+    }
+
     Shrunk out;
     for (size_t kind = 0; kind < kExtraKinds; ++kind)
         if (kinds[kind]) out.counts[kind].items = 0;
-    for (size_t k = 0; k < asked.size(); ++k) {
-        if (!gone[k]) continue;
-        ExtraCount& count = out.counts[static_cast<size_t>(asked[k]->kind)];
+    for (size_t i = 0; i < asked.size(); ++i) {
+        if (!gone[i]) continue;
+        ExtraCount& count = out.counts[static_cast<size_t>(asked[i]->kind)];
         ++count.items;
-        count.bytes += asked[k]->end - asked[k]->space;
-        out.cuts.push_back({asked[k]->space, asked[k]->end});
+        count.bytes += asked[i]->end - asked[i]->space;
+        out.cuts.push_back({asked[i]->space, asked[i]->end});
     }
     return out;
 }

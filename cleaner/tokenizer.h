@@ -40,13 +40,14 @@ struct Tag {
     Kind kind;
     bool long_name;
     std::string_view attributes = {};  // a start tag's bytes after its name, the first kAttributeLimit
+    bool attributes_cut = false;       // it has more than those
 };
 
 template <class Sink>
 class Tokenizer {
 public:
     static constexpr size_t kNameLimit = 48;
-    static constexpr size_t kAttributeLimit = 128;
+    static constexpr size_t kAttributeLimit = 1024;
 
     explicit Tokenizer(Sink& sink) : sink_(sink) {}
 
@@ -152,6 +153,7 @@ private:
         name_length_ = 0;
         long_name_ = false;
         attribute_length_ = 0;
+        attributes_cut_ = false;
         switch (*p) {
             case '/': state_ = kEndName; return p + 1;
             case '!':
@@ -211,6 +213,7 @@ private:
         const size_t n = std::min(static_cast<size_t>(q - p), kAttributeLimit - attribute_length_);
         std::memcpy(attribute_buffer_ + attribute_length_, p, n);
         attribute_length_ += n;
+        attributes_cut_ = attributes_cut_ || n < static_cast<size_t>(q - p);
     }
 
     // "<!--" opens a comment, "<![CDATA[" a CDATA section, anything else a declaration.
@@ -232,8 +235,7 @@ private:
         if (++bang_length_ == sizeof kCdataOpen - 1) {
             state_ = kCdata;
             run_ = 0;
-            cdata_.clear();
-            cdata_at_ = -1;
+            cdata_held_ = 0;
         }
         return p + 1;
     }
@@ -257,18 +259,23 @@ private:
         return end;
     }
 
-    // A CDATA section's content is text: kept while it lasts (the "]]" before its ">" is
-    // known to be no content only there), and delivered whole at its end when wanted.
+    // A CDATA section's content is text, delivered as it streams past. The "]" bytes that end
+    // a chunk may be the start of the section's "]]>", so the last two are held back until
+    // the next chunk shows what they are; being "]", they are delivered from a constant.
     const uint8_t* InCdata(const uint8_t* p, const uint8_t* end, const uint8_t* data) {
         const uint8_t* from = p;
         p = Until(p, end, ']', 2);
-        if (!wants_text_) return p;
-        if (cdata_at_ < 0) cdata_at_ = At(from, data);
-        if (cdata_.size() < kCdataLimit) cdata_.append(reinterpret_cast<const char*>(from), static_cast<size_t>(p - from));
-        if (state_ == kText) {
-            const size_t n = cdata_.size() >= 3 ? cdata_.size() - 3 : 0;  // less "]]>"
-            if (n > 0) sink_.Text(cdata_at_, reinterpret_cast<const uint8_t*>(cdata_.data()), std::min(n, kCdataLimit));
+        const size_t before = static_cast<size_t>(p - from) - (state_ == kText ? 1 : 0);  // less the ">"
+        const size_t available = cdata_held_ + before;
+        const size_t held = state_ == kText ? 2 : std::min<size_t>(static_cast<size_t>(run_), 2);
+        const size_t content = available - held;
+        if (wants_text_ && content > 0) {
+            static constexpr uint8_t kBrackets[] = {']', ']'};
+            const size_t from_held = std::min(content, cdata_held_);
+            if (from_held > 0) sink_.Text(At(from, data) - static_cast<int64_t>(cdata_held_), kBrackets, from_held);
+            if (content > from_held) sink_.Text(At(from, data), from, content - from_held);
         }
+        cdata_held_ = state_ == kText ? 0 : held;
         return p;
     }
 
@@ -287,7 +294,8 @@ private:
 
     const uint8_t* Emit(Tag::Kind kind, const uint8_t* after, const uint8_t* data) {
         sink_.Tag(Tag{tag_begin_, At(after, data), std::string_view(name_buffer_, name_length_), kind, long_name_,
-                      std::string_view(attribute_buffer_, kind == Tag::kEnd ? 0 : attribute_length_)});
+                      std::string_view(attribute_buffer_, kind == Tag::kEnd ? 0 : attribute_length_),
+                      kind != Tag::kEnd && attributes_cut_});
         state_ = kText;
         wants_text_ = sink_.WantsText();
         return after;
@@ -332,13 +340,12 @@ private:
     int depth_ = 0;
     size_t bang_length_ = 0;
     bool bang_dash_ = false;
-    static constexpr size_t kCdataLimit = 1024;  // more is no id and no reference
-    std::string cdata_;
-    int64_t cdata_at_ = -1;
+    size_t cdata_held_ = 0;  // "]" bytes of a CDATA section not delivered yet
     char name_buffer_[kNameLimit];
     size_t name_length_ = 0;
     char attribute_buffer_[kAttributeLimit];
     size_t attribute_length_ = 0;
+    bool attributes_cut_ = false;
     bool long_name_ = false;
 };
 

@@ -29,7 +29,7 @@ class Prune : public testutil::SlotTest {};
 std::string CleanedBy(const std::string& save, bool as_literal = true) {
     OwnedBytes file = Bytes(save);
     cleaner::Pruned fast = inmemory::Clean(save);
-    cleaner::ShowOutcome(fast);
+    cleaner::ShowOutcome(fast, "");
     std::string boxes = ShownBoxes();
     ShownBoxes().clear();
     literal::Run expected = literal::Clean(file.get());
@@ -143,23 +143,26 @@ TEST_F(Prune, TellsWhatItTakesAndWhatItCannot) {
     const std::string no_leaders = "[错误] 错误信息：未找到帮派首领信息\n", no_list = "[错误] 错误信息：未找到世界人物列表\n";
     const std::string leader = Factions({"Thing_A"}), list = "<pawnsAlive>\r\n" + Entry("A") + "</pawnsAlive>";
     const Around caravan{"", "", "<worldObjects>" + Refs("pawns", {"Human11"}) + "</worldObjects>"};
+    const std::string cut_short = "[错误] 错误信息：存档读取失败：\r\n存档不完整：文件在存档结尾之前中断\n";
     struct Row {
         std::string save, boxes, output;
+        bool as_literal = true;
     } rows[] = {
         {Save({"Thing_Human10", "Thing_Human12", "Thing_Human11"}, e), of("3", "2"), "written"},
         {Save({"Thing_Q"}, e), of("1", "0"), "written"},
         {Save({"Thing_Human10", "Thing_S"}, e), "[信息] 首领数据获取第：2获取出错\n", "written"},
         {Save({"Thing_Q"}, e, caravan), of("1", "0"), Cleaned({"Thing_Q"}, {Held(e[1])}, caravan)},
         {Save({}, e, caravan), no_leaders, ""},
-        {"<factionManager></factionManager>" + list, no_leaders, ""},
+        {"<savegame><factionManager></factionManager>" + list + "</savegame>", no_leaders, ""},
         {"", no_leaders, ""},  // that box comes first even without a list
-        {leader + "<pawnsAlive>" + Entry("A"), no_list, ""},
-        {leader + Entry("A") + "</pawnsAlive>", no_list, ""},
-        {leader + "</pawnsAlive>" + Entry("A") + "<pawnsAlive>", no_list, ""},
+        {"<savegame>" + leader + Entry("A") + "</pawnsAlive></savegame>", no_list, ""},
+        // A save that ends inside its document is cut short, whatever else it lacks.
+        {leader + "<pawnsAlive>" + Entry("A"), cut_short, "", false},
+        {leader + "</pawnsAlive>" + Entry("A") + "<pawnsAlive>", cut_short, "", false},
     };
     for (const Row& r : rows) {
         ShownBoxes().clear();
-        const std::string out = CleanedBy(r.save);
+        const std::string out = CleanedBy(r.save, r.as_literal);
         EXPECT_EQ(ShownBoxes(), r.boxes) << r.save.substr(0, 60);
         if (r.output == "written") {
             EXPECT_FALSE(out.empty());
