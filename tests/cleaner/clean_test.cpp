@@ -313,3 +313,33 @@ TEST_F(Clean, ErrorCode01WritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A save cut short (by a crash or a full disk as it was written) ends before its root
+// element's end tag: the read-failure box says so, and nothing is written. What follows the
+// root element is no part of that.
+TEST_F(Clean, ASaveCutShort) {
+    tools::SampleOptions o;
+    o.size = 200000;
+    const std::string save = tools::GenerateSave(o);
+    const size_t root_end = save.rfind("</savegame>");
+    const std::string cut_box = "[错误] 错误信息：存档读取失败：" + Path("Colony.rws") + "\r\n存档不完整：文件在存档结尾之前中断\n";
+    const std::pair<std::string, bool> rows[] = {
+        {save.substr(0, save.size() / 10), false},
+        {save.substr(0, save.find("</pawnsAlive>") + 13), false},  // the list whole, the save not
+        {save.substr(0, root_end), false},
+        {save.substr(0, root_end + 10), false},  // inside the root's end tag
+        {save + "<!-- after the root -->\r\n", true},
+    };
+    for (const auto& [bytes, written] : rows) {
+        SetUp();
+        Put("Colony.rws", bytes);
+        const cleaner::CleanReport report = cleaner::CleanSave(Path("Colony.rws").c_str(), {});
+        EXPECT_EQ(report.written(), written) << bytes.size();
+        EXPECT_EQ(ShownBoxes().find(written ? "[成功]" : cut_box), 0u) << bytes.size();
+        EXPECT_EQ(FileCount(), written ? 2u : 1u) << bytes.size();
+    }
+}
+
+}  // namespace
