@@ -148,10 +148,15 @@ bool ReportSave(const std::string& save_path) {
         return std::string(text);
     };
     const bool writes = m.halt == cleaner::Halt::kNone;
+    // Where the run would write nothing, the box it would show, as the run shows it.
+    const runtime::OwnedText halt = cleaner::HaltText(m.halt, save_path.c_str());
     std::string text;
     if (console) {
         char line[160];
-        text = FileName(save_path) + ": " + Size(m.size) + (writes ? "" : " (the run would write nothing: see its box)") +
+        std::string box = writes ? "" : std::string(halt.get());
+        for (size_t at; (at = box.find("\r\n")) != std::string::npos;) box.replace(at, 2, "\n");
+        text = FileName(save_path) + ": " + Size(m.size) +
+               (writes ? "" : "; the run would write nothing, and show the box\n[错误] " + box) +
                "\n                     items        MB    removed        MB   by\n";
         for (const Row& r : rows) {
             std::snprintf(line, sizeof line, "%-18s %8d %9s   %8s %9s   %s\n", r.name[0], r.holds.items, mb(r.holds.bytes).c_str(),
@@ -160,7 +165,7 @@ bool ReportSave(const std::string& save_path) {
             text += line;
         }
         Print(platform::kStandardOutput, text);
-        return true;
+        return writes;
     }
     text = "存档大小：" + mb(m.size) + " MB\r\n";
     for (const Row& r : rows) {
@@ -171,20 +176,22 @@ bool ReportSave(const std::string& save_path) {
         }
         text += "\r\n";
     }
-    if (!writes) text += "此存档无法清理（未找到帮派首领或世界人物列表）\r\n";
+    if (!writes) text += std::string("此存档无法清理，清理时会显示：\r\n") + halt.get() + "\r\n";
     runtime::ShowMessage({runtime::OfText(text.c_str()), runtime::OfInt32(0), runtime::OfText("存档分析")});
-    return true;
+    return writes;
 }
 
-void ReadSettings(const char* folder, cleaner::CleanOptions& options) {
-    if (folder == nullptr || folder[0] == '\0') return;  // the system would look in its own folder
-    const std::string path = std::string(folder) + "sorrel.ini";
-    const auto on = [&path](const char* key) {
-        return platform::slots.GetPrivateProfileIntA("options", key, 0, path.c_str()) != 0;
+void ReadSettings(cleaner::CleanOptions& options) {
+    bool read = true;
+    const auto on = [&read](const char* key) {
+        uint32_t value = 0;
+        read = platform::slots.GetOwnProfileInt("sorrel.ini", "options", key, 0, &value) != 0 && read;
+        return value != 0;
     };
     options.mothballed = options.mothballed || on("mothballed");
     const char* const keys[] = {"filth", "tales", "logs", "dead"};
     for (size_t kind = 0; kind < cleaner::kExtraKinds; ++kind) options.extras[kind] = options.extras[kind] || on(keys[kind]);
+    options.settings_unread = !read;
 }
 
 void TellLeftBehind(const cleaner::CleanReport& report) {

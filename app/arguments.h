@@ -27,14 +27,15 @@ constexpr int kShowPicker = -1;
 // The Linux program says on standard error where a partial output stays that could not be
 // removed (under its temporary name, which no list of saves shows).
 void TellLeftBehind(const cleaner::CleanReport& report);
-// Sets the options that the settings file "sorrel.ini" in `folder` (the program's, with its
-// separator at the end; none when empty) turns on: keys "mothballed", "filth", "tales",
-// "logs" and "dead" of section "[options]", 1 on and 0 off. Arguments add to them.
-void ReadSettings(const char* folder, cleaner::CleanOptions& options);
+// Sets the options that the settings file "sorrel.ini" in the program's own folder turns
+// on: keys "mothballed", "filth", "tales", "logs" and "dead" of section "[options]", 1 on and
+// 0 off. Arguments add to them. Where the folder cannot be named, says so in `options`.
+void ReadSettings(cleaner::CleanOptions& options);
 
 // "--report": what the save at `save_path` holds and what each run would remove from it,
-// nothing written: on standard output (Linux) or in a box (Windows). False where the save
-// could not be read (its box was shown).
+// nothing written: on standard output (Linux) or in a box (Windows); where the run would
+// write nothing, the box it would show. False then, and where the save could not be read
+// (its box was shown).
 bool ReportSave(const std::string& save_path);
 
 constexpr char kMothballedOption[] = "--mothballed";

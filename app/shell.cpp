@@ -26,9 +26,7 @@ void StartProgram() {
     // Saves given on the command line are cleaned without the dialog; with none, the
     // program asks for one as it always has.
     auto rest = reinterpret_cast<const char*>(runtime::SystemService(kCommandLineService, 0, 0));
-    char folder[platform::kMaxPath] = "";
-    runtime::SystemService(kPathPartService, kOwnFolder, reinterpret_cast<uintptr_t>(folder));
-    ReadSettings(folder, RunOptions);
+    ReadSettings(RunOptions);
     int status = CleanArguments(SplitArguments(rest), RunOptions);
     if (status != kShowPicker) runtime::EndProgram(status);
     RunMainDialog();  // returns only when the dialog cannot be created

@@ -24,8 +24,6 @@ constexpr uint16_t kMainDialogTemplate = 1000;
 constexpr uint16_t kAppIconResource = 129;
 constexpr uint32_t kKeeperPauseMs = 100;
 constexpr int32_t kCommandLineService = 2002;  // the host's service: the line after the name
-constexpr int32_t kPathPartService = 1006;     // the host's service: a part of the program's path
-constexpr uintptr_t kOwnFolder = 1;            // that part: its folder, with the separator after it
 
 // Registers the exit clean-up; cleans the saves given on the command line, or runs the
 // dialog when there are none; ends the process.

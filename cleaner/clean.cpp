@@ -191,8 +191,9 @@ OwnedText WriteOutput(runtime::ConstText save_path, runtime::SaveFile& save, con
 }
 
 // After a written output: what each option that removes extra items removed, in items and
-// MB (the whitespace before each item counted with it).
-void ShowExtrasRemoved(const PruneCounts& counts) {
+// MB (the whitespace before each item counted with it); that the settings were not read,
+// where they could not be.
+void ShowExtrasRemoved(const PruneCounts& counts, bool settings_unread) {
     static const char* const kNames[] = {"污物", "故事", "日志", "死亡的世界人物"};
     std::string text;
     for (size_t kind = 0; kind < kExtraKinds; ++kind) {
@@ -203,6 +204,7 @@ void ShowExtrasRemoved(const PruneCounts& counts) {
                       static_cast<double>(count.bytes) / (1024.0 * 1024.0));
         text += line;
     }
+    if (settings_unread) text += "未能读取 sorrel.ini（找不到程序所在的文件夹），其中的选项未生效\r\n";
     if (!text.empty()) runtime::ShowMessage({OfText(text.c_str()), OfInt32(0), OfText("清理结果")});
 }
 
@@ -289,7 +291,7 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;
     report.output = WriteOutput(save_path, save, pruned.pieces, &report.left_behind);
-    if (report.written()) ShowExtrasRemoved(pruned.counts);
+    if (report.written()) ShowExtrasRemoved(pruned.counts, options.settings_unread);
     for (const Piece& piece : pruned.pieces) report.output_size += piece.length;
     return report;
 }

@@ -37,6 +37,7 @@ struct CleanOptions {
     bool count_removed = false;  // count the pawns removed from the living list
     ExtraKinds extras{};         // by Extra: remove those items that nothing kept names
     bool report = false;         // clean nothing: tell what each run would remove
+    bool settings_unread = false;  // the settings file could not be looked for: said after the output
 
     bool AnyExtra() const { return std::find(extras.begin(), extras.end(), true) != extras.end(); }
 };

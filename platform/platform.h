@@ -206,6 +206,11 @@ struct Slots {
     // GetModuleFileNameA gives), or `default_value` where the file, the section or the key
     // is missing; names are matched without regard to case, and a negative number reads 0.
     uint32_t (*GetPrivateProfileIntA)(const char* section, const char* key, int default_value, const char* path);
+    // The same of the settings file `file_name` in the program's own folder, into `*value`,
+    // found whatever the folder's name (Windows: through the wide calls). 0, with the default
+    // in `*value`, where the program's own path cannot be had.
+    int (*GetOwnProfileInt)(const char* file_name, const char* section, const char* key, int default_value,
+                            uint32_t* value);
     // The whole command line in the Windows form: the program, then each argument, blanks
     // between, as Windows quotes them.
     const char* (*GetCommandLineA)();

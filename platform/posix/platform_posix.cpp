@@ -5,6 +5,7 @@
 // standard input is a terminal, waits for Enter.
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
+#include "platform/posix/profile_posix.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -344,40 +345,25 @@ void* PosixGetProcAddress(ModuleHandle module, const char* name) {
 
 int PosixFreeLibrary(ModuleHandle module) { return dlclose(module) == 0 ? 1 : 0; }
 
-// A settings file as Windows reads one: "[section]" lines, "key=value" lines under them,
-// blanks around names and values, ";" comments. The path's backslashes stand for slashes.
+// A settings file named in the program's form: GBK, its backslashes standing for slashes.
 uint32_t PosixGetPrivateProfileIntA(const char* section, const char* key, int default_value, const char* path) {
     std::string name = GbkToUtf8(path);
     std::replace(name.begin(), name.end(), '\\', '/');
-    FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return static_cast<uint32_t>(default_value);
-    const auto same = [](std::string a, std::string b) {
-        for (std::string* s : {&a, &b})
-            for (char& c : *s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return a == b;
-    };
-    const auto trimmed = [](std::string s) {
-        const size_t from = s.find_first_not_of(" \t\r\n");
-        if (from == std::string::npos) return std::string();
-        return s.substr(from, s.find_last_not_of(" \t\r\n") - from + 1);
-    };
-    bool inside = false;
-    long value = default_value;
-    char line[1024];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        const std::string text = trimmed(line);
-        if (!text.empty() && text[0] == '[') {
-            const size_t close = text.find(']');
-            inside = close != std::string::npos && same(trimmed(text.substr(1, close - 1)), section);
-        } else if (inside && !text.empty() && text[0] != ';' && text.find('=') != std::string::npos &&
-                   same(trimmed(text.substr(0, text.find('='))), key)) {
-            value = std::strtol(trimmed(text.substr(text.find('=') + 1)).c_str(), nullptr, 10);
-            if (value < 0) value = 0;
-            break;
-        }
-    }
-    std::fclose(file);
-    return static_cast<uint32_t>(value);
+    return posix::ProfileInt(name, section, key, default_value);
+}
+
+// The program's own folder as the system names it, bytes and all: a name GBK cannot spell
+// is found all the same.
+int PosixGetOwnProfileInt(const char* file_name, const char* section, const char* key, int default_value,
+                          uint32_t* value) {
+    *value = static_cast<uint32_t>(default_value);
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0 || static_cast<size_t>(n) == sizeof path - 1) return 0;
+    std::string own(path, static_cast<size_t>(n));
+    own.erase(own.rfind('/') + 1);
+    *value = posix::ProfileInt(own + file_name, section, key, default_value);
+    return 1;
 }
 
 // The executable's path in the Windows form the program expects: GBK, with backslashes.
@@ -539,6 +525,7 @@ const Slots kDefaultSlots = {
     .FreeLibrary = PosixFreeLibrary,
     .GetModuleFileNameA = PosixGetModuleFileNameA,
     .GetPrivateProfileIntA = PosixGetPrivateProfileIntA,
+    .GetOwnProfileInt = PosixGetOwnProfileInt,
     .GetCommandLineA = PosixGetCommandLineA,
     .WriteStandardStream = PosixWriteStandardStream,
     .CreateThread = PosixCreateThread,

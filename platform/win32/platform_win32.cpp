@@ -11,6 +11,9 @@
 #undef LoadLibrary
 
 #include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -121,6 +124,23 @@ uint32_t WinGetModuleFileNameA(ModuleHandle module, char* buffer, uint32_t size)
 
 uint32_t WinGetPrivateProfileIntA(const char* section, const char* key, int default_value, const char* path) {
     return ::GetPrivateProfileIntA(section, key, default_value, path);
+}
+
+// The program's own path is had in UTF-16, whole whatever its folder's name (a name that the
+// code page cannot spell comes back from GetModuleFileNameA with "?" in it); the file is
+// read by the wide call. Names here are ASCII.
+int WinGetOwnProfileInt(const char* file_name, const char* section, const char* key, int default_value,
+                        uint32_t* value) {
+    *value = static_cast<uint32_t>(default_value);
+    constexpr DWORD kLongest = 32768;  // the longest path the system names
+    std::vector<wchar_t> path(kLongest);
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), kLongest);
+    if (n == 0 || n >= kLongest) return 0;
+    std::wstring own(path.data(), n);
+    own.erase(own.rfind(L'\\') + 1);
+    const auto wide = [](const char* ascii) { return std::wstring(ascii, ascii + std::strlen(ascii)); };
+    *value = ::GetPrivateProfileIntW(wide(section).c_str(), wide(key).c_str(), default_value, (own + wide(file_name)).c_str());
+    return 1;
 }
 
 const char* WinGetCommandLineA() { return ::GetCommandLineA(); }
@@ -249,6 +269,7 @@ const Slots kDefaultSlots = {
     .FreeLibrary = WinFreeLibrary,
     .GetModuleFileNameA = WinGetModuleFileNameA,
     .GetPrivateProfileIntA = WinGetPrivateProfileIntA,
+    .GetOwnProfileInt = WinGetOwnProfileInt,
     .GetCommandLineA = WinGetCommandLineA,
     .WriteStandardStream = WinWriteStandardStream,
     .CreateThread = WinCreateThread,

@@ -178,12 +178,29 @@ printf '; 说明\r\n[options]\r\nfilth=1\r\ntales = 0\r\n[other]\r\nlogs=1\r\n' 
 out=$("$work/ini/sorrel" --tales Extras.rws 2>&1 >/dev/null)
 expect "sorrel.ini and an argument" "117 filth items, 24 tales removed" "$(grep -o '1[0-9]* filth.*tales' <<<"$out") removed"
 mv Extras-A.rws Extras-ini-A.rws
+# The settings file is found in a folder whose name GBK cannot spell; one that is a FIFO or
+# a device is no settings file, and the run goes on at once.
+mkdir -p "$work/한국" && cp "$sorrel" "$work/한국/sorrel" && printf '[options]\r\nfilth=1\r\n' >"$work/한국/sorrel.ini"
+out=$("$work/한국/sorrel" Extras.rws 2>&1 >/dev/null)
+expect "sorrel.ini in a folder GBK cannot spell" "117 filth items removed" "$(grep -o '1[0-9]* filth.*' <<<"$out" | tr -d ')')"
+rm -f Extras-A.rws
+for special in fifo /dev/zero; do
+    rm -f "$work/ini/sorrel.ini"
+    [ "$special" = fifo ] && mkfifo "$work/ini/sorrel.ini" || ln -s "$special" "$work/ini/sorrel.ini"
+    out=$(timeout 20 "$work/ini/sorrel" Colony.rws 2>/dev/null </dev/null)
+    expect "sorrel.ini as a $special: the run ends and writes" "${success}Colony-A-A-A.rws 0" "$out $?"
+    rm -f Colony-A-A-A.rws
+done
 before=$(listing)
 args --report Extras.rws
 expect "--report: the table, nothing written" "dead world pawns         30      0.07          0      0.00   --dead
 filth                   120      0.02        117      0.02   --filth
 tales                    30      0.01         24      0.01   --tales
 logs                     44      0.01         38      0.01   --logs $before" "$(grep -E '^(dead|filth|tales|logs)' <<<"$out") $(listing)"
+# On a save the run cannot clean, the report names the box the run would show.
+args --report NoLeaders.rws Far.rws
+expect "--report where the run writes nothing: its box, exit status 1" "[错误] 错误信息：未找到帮派首领信息
+[错误] 错误代码：01 1 $before" "$(grep '^\[' <<<"$out") $code $(listing)"
 
 # The saves the game wrote itself, where they are at hand: the literal steps' output, the
 # same bytes as when this check was made (since the pawns removed leave the list of those
@@ -248,7 +265,8 @@ out=$(unshare --mount --propagation private sh -c 'mount -t tmpfs none /proc 2>/
 if [ $? -ne 0 ] && [ -z "$out" ]; then  # no namespace, or no mount in it
     echo "skip  without /proc: this machine cannot hide it"
 else
-    expect "without /proc: the save given is cleaned" "${success}Colony-A-A-A-A.rws" "$out"
+    expect "without /proc: the save given is cleaned, the settings said to be unread" "${success}Colony-A-A-A-A.rws
+[清理结果] 未能读取 sorrel.ini（找不到程序所在的文件夹），其中的选项未生效" "$out"
 fi
 expect "no partial output left anywhere" "" "$(ls -A | grep '\.tmp$')"
 

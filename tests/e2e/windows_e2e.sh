@@ -202,7 +202,22 @@ expect "extra options: by argument, by sorrel.ini, by both" "污物：移除 117
 污物：移除 117 项 yes
 污物：移除 117 项 故事：移除 24 项 yes
 " "$actual"
+# sorrel.ini beside a program in a folder whose name the code page cannot spell: found
+# through the wide calls. The driver starts the program by a name relative to that folder,
+# which Wine reads as UTF-8 (LC_CTYPE) while the system's locale stays Chinese (LANG).
+far="$build/한국"
+mkdir -p "$far" && cp ../sorrel.exe "$far/" && printf '[options]\r\nfilth=1\r\n' >"$far/sorrel.ini"
+report=$(cd "$far" && env -u LC_ALL LANG=zh_CN.UTF-8 LC_CTYPE=C.UTF-8 "$wine_run" "$build/tests/e2e_driver.exe" args sorrel.exe \
+    "$windows_saves\Extras.rws" 2>>"$build/tests/driver.log" | tr -d '\r' | iconv -f GBK -t UTF-8)
+expect "sorrel.ini in a folder the code page cannot spell" "污物：移除 117 项" "$(removed <<<"$report")"
+rm -rf "$far" "$saves/Extras-A.rws"
 before=$(listing)
+expect "--report where the run writes nothing: the box it would show, exit status 1" "此存档无法清理，清理时会显示：
+错误信息：未找到帮派首领信息
+exit: 1
+此存档无法清理，清理时会显示：
+错误代码：01
+exit: 1" "$(for save in NoLeaders Far; do drive_args "$windows_saves\\$save.rws" --report | grep --no-group-separator -A1 -E '^(此存档|exit)'; done)"
 expect "--report: in a box, nothing written" "box: [存档分析] 存档大小：0.13 MB
 污物：120 项，0.02 MB；--filth 移除 117 项，0.02 MB
 exit: 0 $before" "$(drive_args "$windows_saves\Extras.rws" --report | grep -E '^(box|污物|exit)') $(listing)"
