@@ -57,9 +57,12 @@ struct Case {
     int caravan = 0;     // pawns held by a caravan on the world map
     std::string layout;  // generator switches for another layout than the game's on Windows, by blanks
     std::string option;  // the program's option, if any
+    bool against = true;  // timed beside the baseline, where one is given
 
-    Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "", std::string option_ = "")
-        : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)), option(std::move(option_)) {}
+    Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "", std::string option_ = "",
+         bool against_ = true)
+        : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)), option(std::move(option_)),
+          against(against_) {}
     std::string Name() const {
         return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "") +
                (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "") +
@@ -172,8 +175,13 @@ int main(int argc, char** argv) {
                                      {100, 6, false, 0, "--compact"},
                                      {100, 200, false, 0, "--compact"}, {100, 6, false, 0, "--mothballed 8000"},
                                      {100, 6, false, 0, "--mothballed 8000", "--mothballed"},
-                                     {100, 6, false, 0, "--extras 8000"}, {100, 6, false, 0, "--extras 8000", "--all"}};
+                                     {100, 6, false, 0, "--extras 8000"}, {100, 6, false, 0, "--extras 8000", "--all"},
+                                     // Dead pawns each named only by the one before: the closure's
+                                     // time by the chain's length (the build before took the square).
+                                     {10, 6, false, 0, "--chain 10000", "--dead"},
+                                     {10, 6, false, 0, "--chain 100000", "--dead", false}};
     double previous_seconds = 0;
+    std::string previous_layout;
     std::string held_ratio;
     std::printf("| case | file MB | out MB | sorrel s | MB/s | cp s | sorrel / cp | peak MB | index MB/s | "
                 "literal / sorrel |%s\n",
@@ -198,8 +206,7 @@ int main(int argc, char** argv) {
         // One run first, untimed: the output's size, and the file in the page cache for all.
         std::vector<std::string> program = {sorrel};
         if (!c.option.empty()) program.push_back(c.option);
-        // The build before must know the case's option.
-        const bool against = !baseline.empty() && (c.option.empty() || c.option == "--mothballed");
+        const bool against = !baseline.empty() && c.against;
         unlink(out.c_str());
         Spawn(program, path + "\n");
         double out_mb = FileMb(out);
@@ -233,13 +240,14 @@ int main(int argc, char** argv) {
                     out_mb, fast.seconds, mb / fast.seconds, copy.seconds, fast.seconds / copy.seconds, fast.peak_mb,
                     IndexRate(path), literal_cell.c_str(), baseline_cells.c_str());
         std::fflush(stdout);
-        if (c.caravan > 0 || !c.option.empty()) {
+        if ((c.caravan > 0 || !c.option.empty()) && previous_seconds > 0 && previous_layout == c.layout) {
             char line[160];
             std::snprintf(line, sizeof line, "%s / without: %.2f (%.3f s against %.3f s)\n", c.Name().c_str(),
                           fast.seconds / previous_seconds, fast.seconds, previous_seconds);
             held_ratio += line;
         }
         previous_seconds = fast.seconds;
+        previous_layout = c.layout;
     }
     std::printf("\n%s", held_ratio.c_str());
     return 0;

@@ -1,7 +1,7 @@
 // gen_save: writes a sample save.
 //   gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]
 //                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]
-//                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N]
+//                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N] [--chain N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +17,7 @@ namespace {
 int Usage() {
     std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n"
                "                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]\n"
-               "                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N]\n"
+               "                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N] [--chain N]\n"
                "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n",
                stderr);
     return 2;
@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
             else if (flag == "--quest") o.quest = static_cast<int32_t>(n);
             else if (flag == "--mothballed") o.mothballed = static_cast<int32_t>(n);
             else if (flag == "--extras") o.extras = static_cast<int32_t>(n);
+            else if (flag == "--chain") o.chain = static_cast<int32_t>(n);
             else return Usage();
         } else {
             return Usage();

@@ -496,10 +496,19 @@ std::string GenerateSave(const SampleOptions& o) {
         for (int32_t i = 0; i < mothballed; ++i) WritePawn(w, aside, o, pawns + i, padding, false);
         w.Line(4, "</pawnsMothballed>");
     }
-    if (o.extras > 0) {
+    if (o.extras > 0 || o.chain > 0) {
         std::mt19937_64 aside(o.seed * 137 + 5);  // the living pawns are the same with or without these
         w.Line(4, "<pawnsDead>");
         for (int32_t i = 0; i < o.extras; ++i) WritePawn(w, aside, o, dead + i, 0, false);
+        for (int32_t i = 0; i < o.chain; ++i) {
+            w.Line(5, "<li>");
+            w.Line(6, "<def>Human</def>");
+            w.Line(6, "<id>" + PawnId(dead + o.extras + i) + "</id>");
+            if (i + 1 < o.chain)
+                w.Line(6, "<social><directRelations><li><otherPawn>Thing_" + PawnId(dead + o.extras + i + 1) +
+                              "</otherPawn></li></directRelations></social>");
+            w.Line(5, "</li>");
+        }
         w.Line(4, "</pawnsDead>");
     } else {
         w.Line(4, "<pawnsDead />");
@@ -507,6 +516,7 @@ std::string GenerateSave(const SampleOptions& o) {
     if (mothballed == 0) w.Line(4, "<pawnsForcefullyKeptAsWorldPawns />");
     w.Line(3, "</worldPawns>");
     WriteWorldObjects(w, held.caravan, held.pods);
+    if (o.chain > 0) w.Line(3, "<storyWatcher><lastDeath>Thing_" + PawnId(dead + o.extras) + "</lastDeath></storyWatcher>");
     w.Line(2, "</world>");
     if (o.extras > 0) {
         std::mt19937_64 aside(o.seed * 139 + 7);

@@ -50,6 +50,9 @@ struct SampleOptions {
     // names a battle, a battle's entry and a dead pawn, reservations name every fiftieth
     // filth and the letter stack every second letter.
     int32_t extras = 0;
+    // Dead world pawns after those, each named only by the one before (a relation), the
+    // first by the world: what nothing but that chain keeps.
+    int32_t chain = 0;
 };
 
 std::string GenerateSave(const SampleOptions& options);
