@@ -1,10 +1,17 @@
-// The index, built by one sink of the tokenizer's events as the save streams past.
+// The index: the rules that read the save's structure as it streams past. A reader names to
+// them the tags down to the level they ask for (NamedLevel, from the root), every "id" start
+// tag where they ask for those (WantsIds), the text after a named tag where they want it,
+// and every leaf text that may be a reference where they want those (WantsReferences).
 #include "cleaner/save_index.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <unordered_map>
 
+#include "cleaner/byte_reader.h"
+#include "cleaner/places.h"
+#include "cleaner/texts.h"
 #include "cleaner/tokenizer.h"
 
 namespace cleaner {
@@ -13,277 +20,79 @@ namespace {
 
 constexpr char kReference[] = "Thing_";
 constexpr size_t kReferenceLength = sizeof kReference - 1;
-
-// By length, the first bytes of the names the index looks for (0: none).
-constexpr char kFirstBytes[32][2] = {
-    {}, {}, {'i', 'I'}, {}, {}, {'l'}, {'l'}, {}, {}, {}, {'p'}, {}, {'w', 'q'}, {}, {'f', 'k'}, {'p'}, {}, {}, {}, {}, {}, {}, {}, {},
-    {}, {}, {}, {}, {}, {}, {}, {'p'}};
-
-// The places of the items the options may remove, from the root; a node's items are its
-// children of `item` name.
-struct PathNode {
-    std::string_view name;
-    int parent;
-    std::string_view item;
-    Extra kind;
-};
-constexpr PathNode kPaths[] = {
-    {"", -1, "", Extra::kLog},  // the document
-    {"savegame", 0, "", Extra::kLog},
-    {"game", 1, "", Extra::kLog},
-    {"maps", 2, "", Extra::kLog},
-    {"li", 3, "", Extra::kLog},  // a map
-    {"things", 4, "thing", Extra::kFilth},
-    {"taleManager", 2, "", Extra::kLog},
-    {"tales", 6, "li", Extra::kTale},
-    {"playLog", 2, "", Extra::kLog},
-    {"entries", 8, "li", Extra::kLog},
-    {"battleLog", 2, "", Extra::kLog},
-    {"battles", 10, "li", Extra::kLog},  // kBattles
-    {"rawEntries", 10, "li", Extra::kLog},
-    {"history", 2, "", Extra::kLog},
-    {"archive", 13, "", Extra::kLog},
-    {"archivables", 14, "li", Extra::kLog},  // kArchivables
-    {"world", 2, "", Extra::kLog},
-    {"worldPawns", 16, "", Extra::kLog},
-    {"pawnsDead", 17, "li", Extra::kDead},
-};
-
-constexpr uint8_t kTales = 7, kBattles = 11, kArchivables = 15;  // nodes of kPaths
+constexpr int kEveryLevel = INT_MAX;
+constexpr uint8_t kFactionsRow = 8, kWorldObjectsRow = 9, kQuestsRow = 10, kNoRow = 0xFF;
 
 // The elements inside an extra item whose text is a name it answers to.
 enum IdName : uint8_t { kIdOfThing, kIdOfArchived, kLoadId, kLogId };
 
-// A character reference's code point as UTF-8.
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The text as an XML reader gives it: the five entities and character references replaced;
-// anything else stays as it stands.
-std::string Decoded(std::string_view text) {
-    static const std::pair<std::string_view, char> kEntities[] = {
-        {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const std::string_view rest = text.substr(i + 1);
-        bool replaced = false;
-        if (text[i] == '&') {
-            for (const auto& [name, c] : kEntities) {
-                if (rest.substr(0, name.size()) == name) {
-                    out += c;
-                    i += name.size();
-                    replaced = true;
-                    break;
-                }
-            }
-            const size_t semicolon = rest.find(';');
-            if (!replaced && rest.size() > 1 && rest[0] == '#' && semicolon != std::string_view::npos && semicolon < 10) {
-                const bool hex = rest[1] == 'x';
-                uint32_t code = 0;
-                bool digits = semicolon > (hex ? 2u : 1u);
-                for (size_t k = hex ? 2 : 1; k < semicolon && digits; ++k) {
-                    const char d = rest[k];
-                    const int v = d >= '0' && d <= '9' ? d - '0' : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                                  : hex && d >= 'A' && d <= 'F'                    ? d - 'A' + 10
-                                                                                    : -1;
-                    digits = v >= 0 && code < 0x110000;
-                    code = code * (hex ? 16 : 10) + static_cast<uint32_t>(v < 0 ? 0 : v);
-                }
-                if (digits && code < 0x110000) {
-                    AppendUtf8(out, code);
-                    i += semicolon + 1;
-                    replaced = true;
-                }
-            }
-        }
-        if (!replaced) out += text[i];
-    }
-    return out;
-}
-
-// The value of the attribute `name` among a start tag's attributes, decoded, as an XML reader
-// reads it: pairs of a name, "=" and a quoted value, blanks between; false where it is not
-// there whole (the tag's attributes cut before it, or spelled as no reader takes them).
-bool AttributeValue(std::string_view attributes, std::string_view name, std::string* value) {
-    size_t k = 0;
-    const auto blanks = [&] {
-        while (k < attributes.size() && IsMarkupSpace(static_cast<uint8_t>(attributes[k]))) ++k;
-    };
-    for (;;) {
-        blanks();
-        const size_t begin = k;
-        while (k < attributes.size() && attributes[k] != '=' && !IsMarkupSpace(static_cast<uint8_t>(attributes[k]))) ++k;
-        const std::string_view found = attributes.substr(begin, k - begin);
-        blanks();
-        if (found.empty() || k == attributes.size() || attributes[k] != '=') return false;
-        ++k;
-        blanks();
-        if (k == attributes.size() || (attributes[k] != '"' && attributes[k] != '\'')) return false;
-        const size_t close = attributes.find(attributes[k], k + 1);
-        if (close == std::string_view::npos) return false;
-        if (found == name) {
-            *value = Decoded(attributes.substr(k + 1, close - k - 1));
-            return true;
-        }
-        k = close + 1;
-    }
-}
-
-// The class named by a start tag's attributes is filth: after its last dot "Filth",
-// "LiquidFuel", or beginning "Filth_". A class not read whole is none.
-bool IsFilth(std::string_view attributes) {
-    std::string value;
-    if (!AttributeValue(attributes, "Class", &value)) return false;
-    std::string_view name = value;
-    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
-    return name == "Filth" || name == "LiquidFuel" || name.substr(0, 6) == "Filth_";
-}
-
-constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
-                                                "ArchivedDialog_"};
-
-bool MayBeReference(uint8_t first) {
-    return first == 'T' || first == 'L' || first == 'B' || first == 'M' || first == 'A';
-}
-
-// How a text (as it stands, not yet decoded) may begin: with a reference form, with part of
-// one (what it holds so far could go on to be one), or otherwise. A character reference cut
-// by the text's end so far is left for later.
-enum class Start : uint8_t { kNone, kPart, kForm };
-Start StartOf(std::string_view raw) {
-    const size_t amp = raw.rfind('&');
-    if (amp != std::string_view::npos && raw.find(';', amp) == std::string_view::npos) raw = raw.substr(0, amp);
-    std::string text = raw.find('&') == std::string_view::npos ? std::string(raw) : Decoded(raw);
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    const std::string_view rest = first == std::string::npos ? std::string_view() : std::string_view(text).substr(first);
-    Start start = rest.empty() ? Start::kPart : Start::kNone;
-    for (std::string_view form : kReferenceForms) {
-        if (rest.substr(0, form.size()) == form) return Start::kForm;
-        if (!rest.empty() && form.substr(0, rest.size()) == rest) start = Start::kPart;
-    }
-    return start;
-}
-
-bool IsReferenceForm(std::string_view text) {
-    if (text.empty() || !MayBeReference(static_cast<uint8_t>(text[0]))) return false;
-    for (std::string_view form : kReferenceForms)
-        if (text.size() > form.size() && text.substr(0, form.size()) == form) return true;
-    return false;
-}
-
-// What an open element is to the index.
-enum class Role : uint8_t {
-    kOther,
-    kFactions,    // the faction section
-    kLeader,      // a "leader" element inside it
-    kReferences,  // a region whose texts are references that hold pawns
-    kList,        // one of the lists of world pawns
-    kItem,        // a top-level item of a list
-    kOwnId,       // an item's first "id" child
-    kId,          // any other "id" element inside an item of the living list
-    kPath,        // on the way from the root to a list of extra items
-    kExtraItem,   // an item the options may remove
-    kExtraId,     // an element inside it whose text it answers to
-};
-
-// An open element the index cares about. The elements it does not care about are only
-// counted, in the frame they stand in.
+// An open element the index cares about; the others have no frame.
 struct Frame {
     Role role;
-    uint8_t node;     // kPath, kExtraItem: its node (of its list); kExtraId: its IdName
-    ItemList* list;   // kList, kItem: the list
-    int64_t begin;    // the start tag's offset
-    bool plain;       // the start tag is spelled exactly "<" + name + ">"
-    bool id_seen;     // kItem: an "id" child has opened
-    uint32_t nested;  // elements of no concern open inside it
+    uint8_t node;    // its row of kPlaces (kNoRow for a kidnapped list); kExtraId: its IdName
+    int level;       // from the root: the document 0, the root element 1
+    ItemList* list;  // kList, kItem: the list
+    int64_t begin;   // the start tag's offset
+    bool plain;      // the start tag is spelled exactly "<" + name + ">"
+    bool id_seen;    // kItem: an "id" child has opened
 };
+
+// A region ends only at its own end tag.
+bool ClosedByName(Role role) {
+    return role == Role::kPlace || role == Role::kFactions || role == Role::kReferences || role == Role::kList ||
+           role == Role::kExtraList;
+}
 
 class Indexer {
 public:
     Indexer(SaveIndex& index, bool extras) : index_(index), extras_(extras) {
-        stack_.push_back(Frame{extras ? Role::kPath : Role::kOther, 0, nullptr, 0, false, false, 0});
+        stack_.push_back(Frame{Role::kPlace, 0, 0, nullptr, 0, false, false});
     }
 
-    // Most tags are of no concern: counted in the frame they open in, and out again.
-    void Tag(const cleaner::Tag& tag) {
-        const bool text = text_parts_ > 0;
-        if (text) TakeText();
-        if (extras_ && text && leaf_ && tag.kind == Tag::kEnd && after_start_ && IsReferenceForm(text_))
-            index_.references.push_back({ReferenceName(text_), static_cast<int32_t>(text_at_)});
-        after_start_ = tag.kind == Tag::kStart;
+    int NamedLevel() const { return named_level_; }
+    bool WantsIds() const { return unmarked_ > 0 && living_items_ > 0; }
+    bool WantsReferences() const { return extras_ || references_depth_ > 0; }
+    bool WantsText() const { return wants_text_; }
+
+    // A tag of the element at `level` (an end tag's: the element it ends).
+    void Tag(const cleaner::Tag& tag, int level) {
+        if (text_parts_ > 0) TakeText();
         Root(tag);
-        Frame& top = stack_.back();
         if (tag.kind == Tag::kEnd) {
-            if (top.nested > 0) {
-                --top.nested;
-                leaf_ = false;
-            } else if (stack_.size() > 1) {
-                Close(tag);
-            }
-        } else if (const Role role = RoleOf(tag, top); role == Role::kOther) {
-            top.nested += tag.kind == Tag::kStart;
+            End(tag, level);
+        } else if (const Role role = RoleOf(tag, stack_.back(), level); role == Role::kOther) {
             leaf_ = false;
         } else {
-            Open(tag, role);
+            Open(tag, role, level);
             if (tag.kind == Tag::kEmpty) Close(tag);
         }
-        whole_text_ = WantsTextHere();
-        skipping_ = false;
+        const int depth = tag.kind == Tag::kStart ? level : level - 1;
+        const Frame& top = stack_.back();
+        named_level_ = NamedLevelIn(top);
+        wants_text_ = top.level == depth && WantsTextIn(top);
     }
-    // Where extras are asked for, every text passes: its blank end for the whitespace before
-    // an item, and those that may be references; in the regions of held pawns, those that may
-    // be references; the rest only where wanted whole.
-    bool WantsText() const { return whole_text_ || extras_ || references_depth_ > 0; }
+
     void Text(int64_t at, const uint8_t* bytes, size_t n) {
-        // Only a text right inside a list of extra items stands before one of them.
-        if (extras_ && stack_.back().role == Role::kPath && stack_.back().nested == 0) Space(at, bytes, n);
-        if (skipping_) return;  // the text since the last tag is none the index keeps
-        if (!whole_text_ && text_.empty()) {
-            // A reference may follow blanks, and begin with a character reference.
-            size_t k = 0;
-            while (k < n && IsMarkupSpace(bytes[k])) ++k;
-            if (k == n) return;
-            if (!MayBeReference(bytes[k]) && bytes[k] != '&') {
-                skipping_ = true;  // and its other parts, after markup inside it
-                return;
-            }
-            at += static_cast<int64_t>(k), bytes += k, n -= k;
-        }
+        // Right inside a list of extra items, a text is the whitespace before the next of them.
+        if (stack_.back().role == Role::kExtraList) return Space(at, bytes, n);
         if (text_parts_++ == 0) {
-            text_at_ = at;
             text_.clear();
             text_joined_ = true;
-            text_checked_ = kFirstCheck;
         } else if (at != text_end_) {
             text_joined_ = false;  // markup stood between the parts
         }
         text_end_ = at + static_cast<int64_t>(n);
         text_.append(reinterpret_cast<const char*>(bytes), n);
-        // A text kept only as a possible reference is let go as soon as it cannot be one.
-        if (!whole_text_ && text_.size() >= text_checked_) {
-            const Start start = StartOf(text_);
-            if (start == Start::kNone) {
-                skipping_ = true;
-                text_parts_ = 0;
-                text_.clear();
-            }
-            text_checked_ = start == Start::kForm ? SIZE_MAX : 2 * text_checked_;
-        }
+    }
+
+    // A leaf text from `at` (its first byte that is no blank), as it stands: a reference the
+    // options' rule reads, and in a region of held pawns a pawn held.
+    void ReferenceText(int64_t at, std::string_view raw) {
+        const std::string decoded = raw.find('&') == std::string_view::npos ? std::string() : Decoded(raw);
+        const std::string_view text = Trimmed(decoded.empty() ? raw : std::string_view(decoded));
+        if (extras_ && IsReferenceForm(text)) index_.references.push_back({ReferenceName(text), static_cast<int32_t>(at)});
+        if (references_depth_ > 0 && IsReference(text) && text.size() > kReferenceLength)
+            index_.held.push_back(index_.Keep(text.substr(kReferenceLength)));
     }
 
     // The save ends before the end tag of its root element, by name: cut short.
@@ -302,106 +111,147 @@ private:
         at_root_end_ = tag.kind == Tag::kEnd && tag.name == root_ && tag.long_name == root_long_;
     }
 
-    // What the element opening now is, inside `top` (its parent, when nothing of no concern
-    // stands between).
-    Role RoleOf(const cleaner::Tag& tag, const Frame& top) {
-        const std::string_view name = tag.long_name ? std::string_view() : tag.name;
-        const bool child = top.nested == 0;
-        if (child && top.role == Role::kList) return Role::kItem;
-        if (child && top.role == Role::kPath) {
-            const PathNode& node = kPaths[top.node];
-            if (!node.item.empty() && name == node.item && (node.kind != Extra::kFilth || IsFilth(tag.attributes))) {
-                pending_ = top.node;
-                return Role::kExtraItem;
-            }
-            for (size_t i = top.node + 1u; i < std::size(kPaths); ++i) {
-                if (kPaths[i].parent == top.node && kPaths[i].name == name) {
-                    pending_ = static_cast<uint8_t>(i);
-                    return Role::kPath;
-                }
-            }
-        }
-        // Nearly every name is of no concern: told by its length and first byte at once,
-        // without a branch for each length that the processor could not foresee.
-        if (name.empty() || name.size() >= std::size(kFirstBytes)) return Role::kOther;
-        const char* first = kFirstBytes[name.size()];
-        if ((name[0] ^ first[0]) != 0 && (name[0] ^ first[1]) != 0) return Role::kOther;
-        // A list or a section spelled inside an item the options may remove is part of it.
-        if (extra_open_ && name.size() > 6) return Role::kOther;
-        switch (name.size()) {
-            case 2:
-                if (extra_open_ && (name == "id" || name == "ID")) return pending_ = name == "id" ? kIdOfThing : kIdOfArchived, Role::kExtraId;
-                if (name != "id" || open_items_ == 0) return Role::kOther;
-                if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever)
-                    return Role::kOwnId;
-                return living_items_ > 0 ? Role::kId : Role::kOther;
-            case 5: return extra_open_ && name == "logID" ? (pending_ = kLogId, Role::kExtraId) : Role::kOther;
-            case 6:
-                if (extra_open_ && name == "loadID") return pending_ = kLoadId, Role::kExtraId;
-                return factions_depth_ > 0 && name == "leader" ? Role::kLeader : Role::kOther;
-            case 10: return name == "pawnsAlive" && !index_.living.open.Present() ? Role::kList : Role::kOther;
-            case 12:
-                if (name == "worldObjects" && !world_objects_) return Role::kReferences;
-                return name == "questManager" && !quests_ ? Role::kReferences : Role::kOther;
-            case 14:
-                if (name == "factionManager" && !index_.factions.Present()) return Role::kFactions;
-                return factions_depth_ > 0 && name == "kidnappedPawns" ? Role::kReferences : Role::kOther;
-            case 15:
-                return name == "pawnsMothballed" && index_.living.open.Present() && !index_.mothballed.open.Present()
-                           ? Role::kList
-                           : Role::kOther;
-            case 31:
-                return name == "pawnsForcefullyKeptAsWorldPawns" && !index_.living.open.Present() &&
-                               !index_.kept_forever.open.Present()
-                           ? Role::kList
-                           : Role::kOther;
-            default: return Role::kOther;
+    // Tags down to this level are named inside `top`: a place's children; the children of a
+    // list and of an item until its own id; everything inside the faction section, the
+    // elements whose texts are wanted and the extra items; only its own end tag inside a
+    // region of held pawns, whose references come as leaf texts.
+    int NamedLevelIn(const Frame& top) const {
+        switch (top.role) {
+            case Role::kPlace:
+            case Role::kList:
+            case Role::kExtraList: return top.level + 1;
+            case Role::kItem:
+                if (top.list == &index_.kept_forever) return kEveryLevel;
+                return top.id_seen ? top.level : top.level + 1;
+            case Role::kReferences: return factions_depth_ > 0 ? kEveryLevel : top.level;
+            default: return kEveryLevel;
         }
     }
 
-    void Open(const cleaner::Tag& tag, Role role) {
+    bool WantsTextIn(const Frame& top) const {
+        switch (top.role) {
+            case Role::kLeader:
+            case Role::kOwnId:
+            case Role::kExtraId:
+            case Role::kExtraList: return true;
+            case Role::kId: return unmarked_ > 0;
+            case Role::kItem: return top.list == &index_.kept_forever;
+            default: return false;
+        }
+    }
+
+    // The place in the table of `row`'s child named `name`, when it may open now.
+    uint8_t PlaceOf(uint8_t row, std::string_view name) const {
+        for (uint8_t i = row + 1; i < std::size(kPlaces); ++i) {
+            const Place& place = kPlaces[i];
+            if (place.parent != row || place.name != name || (place.extra && !extras_)) continue;
+            switch (i) {
+                case kKeptForever: return !index_.living.open.Present() && !index_.kept_forever.open.Present() ? i : kNoRow;
+                case kLiving: return !index_.living.open.Present() ? i : kNoRow;
+                case kMothballed: return index_.living.open.Present() && !index_.mothballed.open.Present() ? i : kNoRow;
+                case kFactionsRow: return !index_.factions.Present() ? i : kNoRow;
+                case kWorldObjectsRow: return !world_objects_ ? i : kNoRow;
+                case kQuestsRow: return !quests_ ? i : kNoRow;
+                default: return i;
+            }
+        }
+        return kNoRow;
+    }
+
+    // What the element opening now at `level` is, inside `top`.
+    Role RoleOf(const cleaner::Tag& tag, const Frame& top, int level) {
+        const std::string_view name = tag.long_name ? std::string_view() : tag.name;
+        const bool child = top.level == level - 1;
+        if (child && top.role == Role::kList) return Role::kItem;
+        if (child && top.role == Role::kExtraList) {
+            const Place& list = kPlaces[top.node];
+            if (name != list.item || (list.kind == Extra::kFilth && !IsFilth(tag.attributes))) return Role::kOther;
+            pending_ = top.node;
+            return Role::kExtraItem;
+        }
+        if (child && top.role == Role::kPlace) {
+            pending_ = PlaceOf(top.node, name);
+            if (pending_ != kNoRow) return kPlaces[pending_].role;
+        }
+        if (factions_depth_ > 0 && name == "leader") return Role::kLeader;
+        if (factions_depth_ > 0 && name == "kidnappedPawns") return pending_ = kNoRow, Role::kReferences;
+        if (extra_open_) {
+            if (name == "id" || name == "ID") return pending_ = name == "id" ? kIdOfThing : kIdOfArchived, Role::kExtraId;
+            if (name == "logID") return pending_ = kLogId, Role::kExtraId;
+            if (name == "loadID") return pending_ = kLoadId, Role::kExtraId;
+        }
+        if (name != "id" || open_items_ == 0) return Role::kOther;
+        if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever) return Role::kOwnId;
+        return living_items_ > 0 ? Role::kId : Role::kOther;
+    }
+
+    void Open(const cleaner::Tag& tag, Role role, int level) {
         const auto plain = tag.end - tag.begin == static_cast<int64_t>(tag.name.size()) + 2;
-        Frame frame{role, pending_, nullptr, tag.begin, plain, false, 0};
+        Frame frame{role, pending_, level, nullptr, tag.begin, plain, false};
+        Frame& top = stack_.back();
         switch (role) {
             case Role::kExtraItem: {
                 const int64_t space = space_to_ == tag.begin ? space_from_ : tag.begin;
                 index_.extras.push_back({static_cast<int32_t>(space), static_cast<int32_t>(tag.begin), -1,
-                                         kPaths[pending_].kind, static_cast<uint32_t>(index_.extra_names.size()), 0});
+                                         kPlaces[pending_].kind, static_cast<uint32_t>(index_.extra_names.size()), 0});
                 extra_open_ = true;
                 extra_list_ = pending_;
                 own_names_ = 0;
                 break;
             }
             case Role::kExtraId:
-                if (stack_.back().role == Role::kExtraItem && stack_.back().nested == 0) own_names_ |= 1u << pending_;
+                if (top.role == Role::kExtraItem && top.level == level - 1) own_names_ |= 1u << pending_;
                 break;
             case Role::kFactions:
                 index_.factions.begin = tag.begin;
                 ++factions_depth_;
                 break;
             case Role::kReferences:
-                world_objects_ = world_objects_ || tag.name == "worldObjects";
-                quests_ = quests_ || tag.name == "questManager";
+                world_objects_ = world_objects_ || pending_ == kWorldObjectsRow;
+                quests_ = quests_ || pending_ == kQuestsRow;
                 ++references_depth_;
                 break;
             case Role::kList:
-                frame.list = tag.name == "pawnsAlive" ? &index_.living
-                             : tag.name == "pawnsMothballed" ? &index_.mothballed
-                                                             : &index_.kept_forever;
+                frame.list = pending_ == kLiving ? &index_.living : pending_ == kMothballed ? &index_.mothballed : &index_.kept_forever;
                 frame.list->open = {tag.begin, tag.end};
                 if (frame.list == &index_.living) StartMarkers();
                 break;
             case Role::kItem:
-                frame.list = stack_.back().list;
+                frame.list = top.list;
                 frame.list->items.push_back(Item{static_cast<int32_t>(tag.begin), -1, 0, 0, false});
                 living_items_ += frame.list == &index_.living;
                 ++open_items_;
                 break;
-            case Role::kOwnId: stack_.back().id_seen = true; break;
+            case Role::kOwnId: top.id_seen = true; break;
             default: break;
         }
         stack_.push_back(frame);
         leaf_ = false;
+    }
+
+    // An end tag of the element at `level`: the frames above it were left open (their own end
+    // tags missing); a region closes only at its own end tag, and is left open by another.
+    void End(const cleaner::Tag& tag, int level) {
+        if (level <= 0) return void(leaf_ = false);  // outside the root
+        while (stack_.back().level > level) LeftOpen();
+        const Frame& top = stack_.back();
+        if (top.level < level) return void(leaf_ = false);  // an element of no concern
+        const std::string_view name = top.node == kNoRow ? "kidnappedPawns" : kPlaces[top.node].name;
+        if (ClosedByName(top.role) && (tag.long_name || tag.name != name)) LeftOpen();
+        else Close(tag);
+    }
+
+    // A region whose end tag is missing or misspelt: a list or a section never closed is none.
+    void LeftOpen() {
+        const Frame frame = stack_.back();
+        stack_.pop_back();
+        leaf_ = false;
+        if (frame.role == Role::kFactions) {
+            --factions_depth_;
+            index_.leaders.clear();
+        } else if (frame.role == Role::kReferences) {
+            --references_depth_;
+        }
     }
 
     void Close(const cleaner::Tag& tag) {
@@ -479,7 +329,8 @@ private:
     }
 
     // The text just before the tag now read stood in the element open now: it is that
-    // element's whole text when the tag closes it (and no child came between).
+    // element's whole text when the tag closes it (and no child came between), read as a
+    // reader reads it and without the blanks at either end.
     void TakeText() {
         text_parts_ = 0;
         leaf_ = true;
@@ -487,18 +338,10 @@ private:
             text_ = Decoded(text_);
             text_joined_ = false;  // spelled otherwise than as it reads
         }
-        // Blanks around an id or a reference are none of it.
-        const size_t first = text_.find_first_not_of(" \t\r\n");
-        const size_t last = text_.find_last_not_of(" \t\r\n");
-        if (first == std::string::npos) {
-            text_joined_ = text_joined_ && text_.empty();
-            text_.clear();
-        } else if (first > 0 || last + 1 < text_.size()) {
+        if (const std::string_view trimmed = Trimmed(text_); trimmed.size() != text_.size()) {
             text_joined_ = false;
-            text_ = text_.substr(first, last + 1 - first);
+            text_ = std::string(trimmed);
         }
-        if (references_depth_ > 0 && leaf_ && IsReference(text_) && text_.size() > kReferenceLength)
-            index_.held.push_back(index_.Keep(std::string_view(text_).substr(kReferenceLength)));
     }
 
     static bool IsReference(std::string_view text) { return text.substr(0, kReferenceLength) == kReference; }
@@ -531,37 +374,23 @@ private:
         --unmarked_;
     }
 
-    bool WantsTextHere() const {
-        if (stack_.back().nested > 0) return false;
-        switch (stack_.back().role) {
-            case Role::kLeader:
-            case Role::kOwnId:
-            case Role::kExtraId: return true;
-            case Role::kId: return unmarked_ > 0;
-            case Role::kItem: return stack_.back().list == &index_.kept_forever;
-            default: return false;
-        }
-    }
-
     SaveIndex& index_;
     const bool extras_;
     std::vector<Frame> stack_;
-    uint8_t pending_ = 0;  // RoleOf's node, kind or IdName for the frame it opens
-    bool extra_open_ = false, after_start_ = false;
-    uint8_t extra_list_ = 0;  // the node of the open extra item's list
+    int named_level_ = 1;
+    bool wants_text_ = false;
+    uint8_t pending_ = 0;  // RoleOf's row or IdName for the frame it opens
+    bool extra_open_ = false;
+    uint8_t extra_list_ = 0;  // the row of the open extra item's list
     unsigned own_names_ = 0;  // of the open extra item: the IdNames of its own children
-    int64_t text_at_ = 0, space_from_ = -1, space_to_ = -1;
+    int64_t space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;
     std::string root_;  // the root element's name
     bool root_long_ = false, at_root_end_ = false;
-    bool whole_text_ = false;  // the text after the last tag is wanted whatever it holds
-    bool skipping_ = false;    // the text since the last tag is none the index keeps
-    std::string text_;         // that text as it stands, of any length
+    std::string text_;  // the text since the last tag, as it stands, of any length
     int64_t text_end_ = 0;
     size_t text_parts_ = 0;
-    static constexpr size_t kFirstCheck = 16;
-    size_t text_checked_ = kFirstCheck;  // a possible reference is looked at again at this length
     bool text_joined_ = true, leaf_ = false;
     std::unordered_map<std::string, std::vector<size_t>> wanted_;
     size_t unmarked_ = 0;
@@ -596,7 +425,8 @@ IdRef SaveIndex::Keep(std::string_view id) {
 bool IndexSave(SaveSource& source, SaveIndex* index, bool extras) {
     index->size = source.Size();
     Indexer indexer(*index, extras);
-    Tokenizer<Indexer> tokenizer(indexer);
+    ByteReader<Indexer> reader(indexer);
+    Tokenizer<ByteReader<Indexer>> tokenizer(reader);
     int64_t at = 0;
     for (std::span<const uint8_t> chunk;;) {
         if (!source.Next(&chunk)) return false;

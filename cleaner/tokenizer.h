@@ -28,9 +28,9 @@
 #include <emmintrin.h>
 #endif
 
-namespace cleaner {
+#include "cleaner/texts.h"
 
-inline bool IsMarkupSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+namespace cleaner {
 
 struct Tag {
     enum Kind : uint8_t { kStart, kEnd, kEmpty };

@@ -14,7 +14,7 @@ mkdir -p "$build/seeds" "$build/corpus"
 "$build/gen_save" "$build/seeds/held.rws" --pawns 4 --leaders 1 --caravan 1 --kidnapped 1 --quest 1 --ref-swallowed
 "$build/gen_save" "$build/seeds/odd.rws" --pawns 4 --leaders 2 --odd-spellings --mothballed 2 --seed 3
 "$build/gen_save" "$build/seeds/extras.rws" --pawns 3 --leaders 1 --extras 8 --compact
-printf '<savegame><factionManager><leader>Thing_A</leader></factionManager><pawnsAlive><li Class="x"/><id>A</id></li></pawnsAlive></savegame>' \
+printf '<savegame><game><world><factionManager><leader>Thing_A</leader></factionManager><worldPawns><pawnsAlive><li Class="x"/><id>A</id></li></pawnsAlive></worldPawns></world></game></savegame>' \
   > "$build/seeds/tiny.rws"
 cd "$build"
 exec ./tests/fuzz/clean_fuzz -max_total_time="$seconds" -timeout=10 -max_len=16384 -print_final_stats=1 \

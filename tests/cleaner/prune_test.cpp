@@ -155,7 +155,7 @@ TEST_F(Prune, TellsWhatItTakesAndWhatItCannot) {
         {Save({}, e, caravan), no_leaders, ""},
         {"<savegame><factionManager></factionManager>" + list + "</savegame>", no_leaders, ""},
         {"", no_leaders, ""},  // that box comes first even without a list
-        {"<savegame>" + leader + Entry("A") + "</pawnsAlive></savegame>", no_list, ""},
+        {"<savegame><game><world>" + leader + Entry("A") + "</pawnsAlive></world></game></savegame>", no_list, ""},
         // A save that ends inside its document is cut short, whatever else it lacks.
         {leader + "<pawnsAlive>" + Entry("A"), cut_short, "", false},
         {leader + "</pawnsAlive>" + Entry("A") + "<pawnsAlive>", cut_short, "", false},

@@ -38,20 +38,21 @@ inline std::string Factions(const std::vector<std::string>& leaders, const std::
     return s + "\t\t\t</factionManager>\r\n";
 }
 
-constexpr char kHead[] = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<savegame>\r\n";
+constexpr char kHead[] = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<savegame>\r\n\t<game>\r\n";
+constexpr char kWorld[] = "\t\t<world>\r\n";
 constexpr char kListOpen[] = "\t\t\t<worldPawns>\r\n\t\t\t\t<pawnsAlive>\r\n";
 constexpr char kListClose[] = "\t\t\t\t</pawnsAlive>\r\n\t\t\t\t<pawnsDead />\r\n\t\t\t</worldPawns>\r\n";
-constexpr char kEnd[] = "</savegame>\r\n";
+constexpr char kEnd[] = "\t\t</world>\r\n\t</game>\r\n</savegame>\r\n";
 
-// What a save holds besides its factions and its list: `before` stands before the faction
-// section, `factions` inside its first faction, `after` after the list.
+// What a save holds besides its factions and its list: `before` stands in the game before its
+// world, `factions` inside the first faction, `after` in the world after the list.
 struct Around {
     std::string before, factions, after;
 };
 
 inline std::string Save(const std::vector<std::string>& leaders, const std::vector<std::string>& entries,
                         const Around& around = {}) {
-    std::string s = kHead + around.before + Factions(leaders, around.factions) + kListOpen;
+    std::string s = kHead + around.before + kWorld + Factions(leaders, around.factions) + kListOpen;
     for (const std::string& e : entries) s += e;
     return s + kListClose + around.after + kEnd;
 }
@@ -59,7 +60,7 @@ inline std::string Save(const std::vector<std::string>& leaders, const std::vect
 // What the cleaner writes for that save when it keeps `pieces`.
 inline std::string Cleaned(const std::vector<std::string>& leaders, const std::vector<std::string>& pieces,
                            const Around& around = {}) {
-    std::string s = kHead + around.before + Factions(leaders, around.factions) +
+    std::string s = kHead + around.before + kWorld + Factions(leaders, around.factions) +
                     "\t\t\t<worldPawns>\r\n\t\t\t\t<pawnsAlive>\r";
     for (const std::string& p : pieces) s += kSep + p;
     return s + kListEnd + (kListClose + 5) + around.after + kEnd;
@@ -69,7 +70,8 @@ inline std::string Cleaned(const std::vector<std::string>& leaders, const std::v
 // item behind kSep, then a line break and four tabs before the closing tag.
 inline std::string Rewritten(const std::vector<std::string>& leaders, const std::vector<std::string>& items,
                              const Around& around = {}) {
-    std::string s = kHead + around.before + Factions(leaders, around.factions) + "\t\t\t<worldPawns>\r\n\t\t\t\t<pawnsAlive>";
+    std::string s = kHead + around.before + kWorld + Factions(leaders, around.factions) +
+                    "\t\t\t<worldPawns>\r\n\t\t\t\t<pawnsAlive>";
     for (const std::string& item : items) s += kSep + item;
     return s + "\r\n" + kListClose + around.after + kEnd;
 }

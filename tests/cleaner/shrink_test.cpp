@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "cleaner/assemble.h"
 #include "cleaner/clean.h"
 #include "tests/cleaner/in_memory.h"
 #include "tests/cleaner/xml_judge.h"
@@ -138,8 +139,7 @@ TEST(Shrink, RemovesWhatNothingKeptNames) {
 namespace {
 
 // A list or a section spelled inside an item the options may remove is part of that item:
-// with each option the output is XML. Where lists still overlap (a mothballed list inside a
-// living pawn), nothing is written: error 01.
+// with each option the output is XML. Pieces that would overlap are never written.
 TEST(Shrink, ARegionSpelledInsideAnItem) {
     const std::string region[] = {"<pawnsAlive><li><def>Human</def><id>L</id></li></pawnsAlive>",
                                   "<factionManager><li><leader>Thing_L</leader></li></factionManager>",
@@ -157,13 +157,13 @@ TEST(Shrink, ARegionSpelledInsideAnItem) {
             }
         }
     }
-    std::string save = Save("", "", "", "");
-    save.insert(save.find("<id>R</id>"), "<pawnsMothballed><li><id>M</id></li></pawnsMothballed>");
-    cleaner::CleanOptions mothballed;
-    mothballed.mothballed = true;
-    const cleaner::Pruned pruned = inmemory::Clean(save, mothballed);
-    EXPECT_EQ(pruned.halt, cleaner::Halt::kLost);
-    EXPECT_TRUE(pruned.pieces.empty());
+    // The assembly takes splices only in file order, each after the one before, inside the file.
+    const std::vector<cleaner::Splice> wrong[] = {{{5, 9, {}}, {7, 12, {}}}, {{5, 9, {}}, {2, 3, {}}}, {{5, 30, {}}}};
+    for (const std::vector<cleaner::Splice>& splices : wrong) {
+        std::vector<cleaner::Piece> pieces = {cleaner::Stretch(0, 1)};
+        EXPECT_FALSE(cleaner::OutputPieces(20, splices, &pieces));
+        EXPECT_TRUE(pieces.empty());
+    }
 }
 
 }  // namespace

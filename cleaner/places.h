@@ -1,0 +1,69 @@
+// The places of the save the index reads, by their path from the root, in one table: a
+// region is found at its place and nowhere else (the same name spelled inside a tale or a
+// mod's component is text of what holds it), and ends only at its own end tag.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "cleaner/save_index.h"
+
+namespace cleaner {
+
+// What an open element is to the index.
+enum class Role : uint8_t {
+    kPlace,       // on the way from the root to the places below
+    kFactions,    // the faction section: its "leader" references and kidnapped lists, anywhere in it
+    kLeader,      // a "leader" element inside it
+    kReferences,  // a region whose texts that are references "Thing_" + id hold pawns
+    kList,        // one of the lists of world pawns
+    kItem,        // a top-level item of a list
+    kOwnId,       // an item's first "id" child
+    kId,          // any other "id" element inside an item of the living list
+    kExtraList,   // a list of the items the options may remove
+    kExtraItem,   // an item the options may remove
+    kExtraId,     // an element inside it whose text it answers to
+    kOther,       // of no concern: no frame
+};
+
+struct Place {
+    std::string_view name;
+    int8_t parent;          // its row in the table
+    Role role;
+    bool extra;             // looked for only where the extra options are asked for
+    std::string_view item;  // kExtraList: the name of its items
+    Extra kind;             // kExtraList: what its items are
+};
+
+// Rows are found by their parent's row and their name; the first three lists keep their order.
+constexpr Place kPlaces[] = {
+    {"", -1, Role::kPlace, false, "", Extra::kLog},  // the document
+    {"savegame", 0, Role::kPlace, false, "", Extra::kLog},
+    {"game", 1, Role::kPlace, false, "", Extra::kLog},
+    {"world", 2, Role::kPlace, false, "", Extra::kLog},
+    {"worldPawns", 3, Role::kPlace, false, "", Extra::kLog},
+    {"pawnsForcefullyKeptAsWorldPawns", 4, Role::kList, false, "", Extra::kLog},  // kKeptForever
+    {"pawnsAlive", 4, Role::kList, false, "", Extra::kLog},                       // kLiving
+    {"pawnsMothballed", 4, Role::kList, false, "", Extra::kLog},                  // kMothballed
+    {"factionManager", 3, Role::kFactions, false, "", Extra::kLog},
+    {"worldObjects", 3, Role::kReferences, false, "", Extra::kLog},
+    {"questManager", 2, Role::kReferences, false, "", Extra::kLog},
+    {"pawnsDead", 4, Role::kExtraList, true, "li", Extra::kDead},
+    {"maps", 2, Role::kPlace, true, "", Extra::kLog},
+    {"li", 12, Role::kPlace, true, "", Extra::kLog},  // a map
+    {"things", 13, Role::kExtraList, true, "thing", Extra::kFilth},
+    {"taleManager", 2, Role::kPlace, true, "", Extra::kLog},
+    {"tales", 15, Role::kExtraList, true, "li", Extra::kTale},  // kTales
+    {"playLog", 2, Role::kPlace, true, "", Extra::kLog},
+    {"entries", 17, Role::kExtraList, true, "li", Extra::kLog},
+    {"battleLog", 2, Role::kPlace, true, "", Extra::kLog},
+    {"battles", 19, Role::kExtraList, true, "li", Extra::kLog},  // kBattles
+    {"rawEntries", 19, Role::kExtraList, true, "li", Extra::kLog},
+    {"history", 2, Role::kPlace, true, "", Extra::kLog},
+    {"archive", 22, Role::kPlace, true, "", Extra::kLog},
+    {"archivables", 23, Role::kExtraList, true, "li", Extra::kLog},  // kArchivables
+};
+
+constexpr uint8_t kKeptForever = 5, kLiving = 6, kMothballed = 7, kTales = 16, kBattles = 20, kArchivables = 24;
+
+}  // namespace cleaner

@@ -1,0 +1,44 @@
+// Texts and attributes of the save as an XML reader reads them, and the references they
+// may be.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace cleaner {
+
+inline bool IsMarkupSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The text as an XML reader gives it: the five entities and character references replaced;
+// anything else stays as it stands.
+std::string Decoded(std::string_view text);
+
+// The text without the XML blanks at either end.
+std::string_view Trimmed(std::string_view text);
+
+// The value of the attribute `name` among a start tag's attributes, decoded, as an XML reader
+// reads it: pairs of a name, "=" and a quoted value, blanks between; false where it is not
+// there whole (the tag's attributes cut before it, or spelled as no reader takes them).
+bool AttributeValue(std::string_view attributes, std::string_view name, std::string* value);
+
+// The class named by a start tag's attributes is filth: after its last dot "Filth",
+// "LiquidFuel", or beginning "Filth_". A class not read whole is none.
+bool IsFilth(std::string_view attributes);
+
+// A reference may begin (after blanks) with this byte: a letter of a form, or "&".
+inline bool MayBeginReference(uint8_t c) {
+    return c == 'T' || c == 'L' || c == 'B' || c == 'M' || c == 'A' || c == '&';
+}
+
+// How a text (as it stands, not yet decoded) may begin: with a reference form, with part of
+// one (what it holds so far could go on to be one), or otherwise. A character reference cut
+// by the text's end so far is left for later.
+enum class Start : uint8_t { kNone, kPart, kForm };
+Start StartOf(std::string_view raw);
+
+// The text (decoded, trimmed) is a reference: "Thing_", "Tale_", "LogEntry_", "Battle_",
+// "Letter_", "Message_" or "ArchivedDialog_" and an id.
+bool IsReferenceForm(std::string_view text);
+
+}  // namespace cleaner
