@@ -172,6 +172,40 @@ TEST_F(Prune, TellsWhatItTakesAndWhatItCannot) {
     }
 }
 
+// A region is the element at its place from the root, closed by its own end tag: one whose
+// end tag is missing or misspelt is none (its box, nothing written); the same name spelled
+// elsewhere (inside a tale, a mod's component) is text of what holds it.
+TEST_F(Prune, RegionsByTheirPlace) {
+    const std::vector<std::string> e = {Entry("Human0"), Entry("Human1"), Entry("Human2")};
+    const std::vector<std::string> leader = {"Thing_Human1"};
+    const std::string whole = Save(leader, e), no_leaders = "[错误] 错误信息：未找到帮派首领信息\n",
+                      no_list = "[错误] 错误信息：未找到世界人物列表\n";
+    const auto with = [&whole](const std::string& from, const std::string& to) {
+        std::string s = whole;
+        return s.replace(s.find(from), from.size(), to);
+    };
+    const std::string copy = "<pawnsAlive>" + Entry("Human1") + "</pawnsAlive><factionManager><li><leader>Thing_Human0</leader>"
+                             "</li></factionManager>";
+    const Around tale{"<taleManager><tales><li>" + copy + "</li></tales></taleManager>\r\n", "", ""};
+    const Around mod{"", "", "<modComponent>" + copy + "</modComponent>\r\n"};
+    const std::pair<std::string, std::string> rows[] = {
+        {with("</pawnsAlive>", ""), no_list},
+        {with("</pawnsAlive>", "</pawnsAliv>"), no_list},
+        {with("</factionManager>", ""), no_leaders},
+        {with("</factionManager>", "</factionManagr>"), no_leaders},
+        {with("<factionManager>", "<factionManagr>"), no_leaders},
+        {Save(leader, e, tale), Cleaned(leader, {Taken(e[1])}, tale)},
+        {Save(leader, e, mod), Cleaned(leader, {Taken(e[1])}, mod)},
+    };
+    for (const auto& [save, expected] : rows) {
+        ShownBoxes().clear();
+        const std::string out = CleanedBy(save, false);
+        const bool halts = expected.find("[错误]") == 0;
+        EXPECT_EQ(halts ? ShownBoxes() : out, expected) << save.substr(0, 400);
+        EXPECT_EQ(out.empty(), halts);
+    }
+}
+
 TEST(EntryEnd, EndsOnEveryInput) {
     struct Row {
         const char* what;

@@ -113,6 +113,7 @@ TEST(Shrink, RemovesWhatNothingKeptNames) {
         {"filth", "", "", "<thing Class=\"Filth&amp;\"><id>Door1</id></thing>", "", "F"},
         {"filth", "", "", "<thing\tClass = 'Verse.Filth_Blood' ><id>Filth_Blood1</id></thing>", "", "F X"},
         {"filth", "", "", "<thing note='a>b' Class=\"&#70;il&#x74;h\"><id>Filth_Blood1</id></thing>", "", "F X"},
+        {"filth", "", "", "<thing note=\"\" Class='Filth'><id>Filth_Blood1</id></thing>", "", "F X"},
     };
     for (const Row& row : rows) {
         const std::string save = Save(row.leader, row.removed, row.things, row.map);
