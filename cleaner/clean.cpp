@@ -112,7 +112,7 @@ class FileSource : public SaveSource {
 public:
     explicit FileSource(runtime::SaveFile& file) : file_(file) {}
     int64_t Size() const override { return file_.size(); }
-    bool Next(std::span<const uint8_t>* chunk) override { return file_.Next(chunk); }
+    bool Next(std::span<const uint8_t>* chunk, size_t keep) override { return file_.Next(chunk, keep); }
     bool ReadAt(int64_t offset, uint8_t* out, size_t n) override { return file_.ReadAt(offset, out, n); }
 
 private:

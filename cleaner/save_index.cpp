@@ -9,10 +9,11 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "cleaner/byte_reader.h"
+#include "cleaner/events.h"
 #include "cleaner/places.h"
 #include "cleaner/texts.h"
 #include "cleaner/tokenizer.h"
+#include "cleaner/walk.h"
 
 namespace cleaner {
 
@@ -422,26 +423,36 @@ IdRef SaveIndex::Keep(std::string_view id) {
     return ref;
 }
 
-bool IndexSave(SaveSource& source, SaveIndex* index, bool extras) {
+bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading reading) {
     index->size = source.Size();
     Indexer indexer(*index, extras);
-    ByteReader<Indexer> reader(indexer);
-    Tokenizer<ByteReader<Indexer>> tokenizer(reader);
-    int64_t at = 0;
+    Walk<Indexer> walk(indexer);
+    Events<Indexer> events(indexer);  // the byte path alone
+    Tokenizer<Events<Indexer>> tokenizer(events);
+    int64_t read = 0, walked = 0;
+    size_t keep = 0;
     for (std::span<const uint8_t> chunk;;) {
-        if (!source.Next(&chunk)) return false;
-        if (chunk.empty()) break;
-        tokenizer.Feed(chunk.data(), chunk.size());
-        // A NUL ends the list's text for the cuts (a save holds none): looked for in the list only.
-        const int64_t end = at + static_cast<int64_t>(chunk.size());
+        if (!source.Next(&chunk, keep)) return false;
+        const size_t fresh = chunk.size() - keep;
+        const int64_t at = read - static_cast<int64_t>(keep);
+        read += static_cast<int64_t>(fresh);
+        if (reading == Reading::kBytes) {
+            tokenizer.Feed(chunk.data(), chunk.size());
+        } else {
+            keep = walk.Feed(chunk.data(), chunk.size(), at, fresh == 0);
+        }
+        // A NUL ends the list's text for the cuts (a save holds none): looked for in the list
+        // only, in what the reading has passed.
+        const int64_t end = at + static_cast<int64_t>(chunk.size() - keep);
         const ItemList& living = index->living;
-        const int64_t from = std::max(at, living.open.begin);
+        const int64_t from = std::max(walked, living.open.begin);
         const int64_t to = living.close.end >= 0 ? std::min(end, living.close.end) : end;
         if (living.open.Present() && index->first_nul_in_living < 0 && from < to) {
             const void* nul = std::memchr(chunk.data() + (from - at), 0, static_cast<size_t>(to - from));
             if (nul != nullptr) index->first_nul_in_living = at + (static_cast<const uint8_t*>(nul) - chunk.data());
         }
-        at = end;
+        walked = end;
+        if (fresh == 0) break;
     }
     index->cut_short = indexer.CutShort();
     index->markers.resize(index->leaders.size(), -1);  // leaders named after the list have none there
@@ -450,12 +461,13 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras) {
         index->extra_names.resize(index->extras.back().names_at);
         index->extras.pop_back();
     }
-    return at == index->size;
+    return read == index->size;
 }
 
-bool MemorySource::Next(std::span<const uint8_t>* chunk) {
+bool MemorySource::Next(std::span<const uint8_t>* chunk, size_t keep) {
     const size_t n = std::min(chunk_, bytes_.size() - at_);
-    *chunk = bytes_.subspan(at_, n);
+    keep = std::min({keep, at_, kLongestKeep});
+    *chunk = bytes_.subspan(at_ - keep, keep + n);
     at_ += n;
     return true;
 }

@@ -111,8 +111,13 @@ private:
     std::string arena_;
 };
 
+// How the save's structure is read: in two stages (64 bytes at a time through their masks,
+// the byte tokenizer where those cannot tell), or by the byte tokenizer alone (the judge of
+// the two stages in the tests).
+enum class Reading : uint8_t { kTwoStages, kBytes };
+
 // The index of the save `source` holds, read front to back once, with the extra items and
 // the references where `extras`. False when a read failed.
-bool IndexSave(SaveSource& source, SaveIndex* index, bool extras = false);
+bool IndexSave(SaveSource& source, SaveIndex* index, bool extras = false, Reading reading = Reading::kTwoStages);
 
 }  // namespace cleaner

@@ -13,8 +13,11 @@ class SaveSource {
 public:
     virtual ~SaveSource() = default;
     virtual int64_t Size() const = 0;
-    // The next chunk, empty at the end; false when the read failed or came up short.
-    virtual bool Next(std::span<const uint8_t>* chunk) = 0;
+    // The next chunk, empty at the end; false when the read failed or came up short. With
+    // `keep`, the chunk begins with the last `keep` bytes of the one before (at most
+    // kLongestKeep), then the bytes that follow them: none at the end.
+    static constexpr size_t kLongestKeep = 4096;
+    virtual bool Next(std::span<const uint8_t>* chunk, size_t keep = 0) = 0;
     // The `n` bytes at `offset` into `out`; false when they cannot all be read.
     virtual bool ReadAt(int64_t offset, uint8_t* out, size_t n) = 0;
 };
@@ -25,7 +28,7 @@ public:
     explicit MemorySource(std::span<const uint8_t> bytes, size_t chunk = 256 * 1024) : bytes_(bytes), chunk_(chunk) {}
 
     int64_t Size() const override { return static_cast<int64_t>(bytes_.size()); }
-    bool Next(std::span<const uint8_t>* chunk) override;
+    bool Next(std::span<const uint8_t>* chunk, size_t keep = 0) override;
     bool ReadAt(int64_t offset, uint8_t* out, size_t n) override;
 
 private:

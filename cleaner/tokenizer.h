@@ -18,6 +18,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -51,8 +52,9 @@ public:
 
     explicit Tokenizer(Sink& sink) : sink_(sink) {}
 
-    // The next `n` bytes of the file.
-    void Feed(const uint8_t* data, size_t n) {
+    // The next `n` bytes of the file. Stops, in text, right before the first "<" at or after
+    // file offset `stop`, and returns how many bytes it read (all where there is none).
+    size_t Feed(const uint8_t* data, size_t n, int64_t stop = INT64_MAX) {
         const uint8_t* p = data;
         const uint8_t* end = data + n;
         while (p < end && state_ != kText) p = Step(p, end, data);  // markup a chunk before left open
@@ -60,6 +62,10 @@ public:
             const uint8_t* lt = FindLt(p, end);
             if (wants_text_ && lt > p) sink_.Text(At(p, data), p, static_cast<size_t>(lt - p));
             if (lt == end) break;
+            if (At(lt, data) >= stop) {
+                offset_ += lt - data;
+                return static_cast<size_t>(lt - data);
+            }
             tag_begin_ = At(lt, data);
             p = WholeTag(lt, end, data);
             if (p == nullptr) {  // anything but a plain tag whole in this chunk
@@ -68,6 +74,13 @@ public:
             }
         }
         offset_ += static_cast<int64_t>(n);
+        return n;
+    }
+
+    // Reading goes on at file offset `at`, in text, which is wanted as `wants_text` says.
+    void Resume(int64_t at, bool wants_text) {
+        offset_ = at;
+        wants_text_ = wants_text;
     }
 
     // The file ended outside all markup.

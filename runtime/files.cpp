@@ -122,17 +122,26 @@ SaveFile::~SaveFile() {
     if (file_ != nullptr) platform::slots.CloseHandle(file_);
 }
 
-bool SaveFile::Next(std::span<const uint8_t>* chunk) {
+bool SaveFile::Next(std::span<const uint8_t>* chunk, size_t keep) {
     const int64_t left = size_ - read_;
-    *chunk = {};
-    if (left <= 0) return true;
-    if (buffer_.size() != save_chunk) buffer_.assign(save_chunk, 0);
-    const auto n = static_cast<uint32_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer_.size())));
-    if (position_ != read_ && !platform::slots.SetFilePointerEx(file_, read_, nullptr, platform::kFileBegin)) return false;
-    if (!ReadAll(file_, buffer_.data(), n)) return false;
+    keep = std::min({keep, filled_, kLongestKeep});
+    if (buffer_.size() != save_chunk + kLongestKeep) {  // the first chunk, or another size asked for
+        std::vector<uint8_t> resized(save_chunk + kLongestKeep);
+        std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(filled_ - keep),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(filled_), resized.begin());
+        buffer_.swap(resized);
+    } else {
+        std::memmove(buffer_.data(), buffer_.data() + filled_ - keep, keep);
+    }
+    const auto n = static_cast<uint32_t>(std::min<int64_t>(left, static_cast<int64_t>(save_chunk)));
+    if (n > 0) {
+        if (position_ != read_ && !platform::slots.SetFilePointerEx(file_, read_, nullptr, platform::kFileBegin)) return false;
+        if (!ReadAll(file_, buffer_.data() + keep, n)) return false;
+    }
     read_ += n;
     position_ = read_;
-    *chunk = {buffer_.data(), n};
+    filled_ = keep + n;
+    *chunk = {buffer_.data(), filled_};
     return true;
 }
 

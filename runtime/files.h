@@ -38,8 +38,10 @@ public:
     int64_t size() const { return size_; }
     platform::FileHandle handle() const { return file_; }
     // The next chunk of the file, empty at its end; false when the read failed or the file
-    // ended before its size.
-    bool Next(std::span<const uint8_t>* chunk);
+    // ended before its size. With `keep`, the chunk begins with the last `keep` bytes of the
+    // one before (at most kLongestKeep), then what follows them: none at the end.
+    static constexpr size_t kLongestKeep = 4096;
+    bool Next(std::span<const uint8_t>* chunk, size_t keep = 0);
     // The `n` bytes at `offset` into `out`; false when they cannot all be read.
     bool ReadAt(int64_t offset, uint8_t* out, size_t n);
     // False once anything was written to the file or it was shortened since it was opened.
@@ -50,6 +52,7 @@ private:
     platform::FileStamp stamp_{};
     int64_t size_ = 0, read_ = 0, position_ = 0;
     std::vector<uint8_t> buffer_;
+    size_t filled_ = 0;  // bytes of the buffer the last chunk holds
 };
 // How many bytes a chunk holds: small enough for the processor's cache (tests set others).
 extern size_t save_chunk;

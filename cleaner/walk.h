@@ -1,0 +1,222 @@
+// Stage 2: the walk over the save's blocks of 64 bytes. A plain block (stage 1) is read from
+// its masks: a "<" followed by "/" is an end tag, a ">" preceded by "/" ends an empty-element
+// tag, every other "<" opens a start tag. Where no tag of the block stands at a level the rules
+// look at, nor an "id" start tag where they want those, nor a text that may be a reference
+// where they want those, the block is passed over by its counts alone; otherwise its tags are
+// taken bit by bit and named only where the rules look. Every other block goes through the
+// byte tokenizer, from the block's first tag until it stands in text again at or past the
+// block's end; stage 1 goes on from there. Both give the rules the same events (events.h).
+//
+// A block is read with its next bytes in the buffer beside it (kLookAhead), so that the tag
+// it ends inside of is read in place: a block is walked only where that tag ends in the next
+// block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "cleaner/events.h"
+#include "cleaner/marks.h"
+#include "cleaner/tokenizer.h"
+
+namespace cleaner {
+
+template <class Rules>
+class Walk {
+public:
+    static constexpr size_t kBlock = 64;
+    static constexpr size_t kLookAhead = 192;  // what a block's reading may look at past its start
+
+    explicit Walk(Rules& rules) : rules_(rules), events_(rules), tokenizer_(events_) {}
+
+    // `data[0, n)` is the save from file offset `at`, its first bytes those kept from the call
+    // before. Returns how many of its last bytes must come again at the front of the next
+    // call: none when `last` (the save ends there).
+    size_t Feed(const uint8_t* data, size_t n, int64_t at, bool last) {
+        const uint8_t* p = data + (pos_ - at);
+        const uint8_t* const end = data + n;
+        for (;;) {
+            if (bytes_) {
+                const size_t read = tokenizer_.Feed(p, static_cast<size_t>(end - p), stop_);
+                p += read;
+                pos_ += static_cast<int64_t>(read);
+                if (p == end) return 0;
+                bytes_ = false;  // in text, at a "<": stage 1 goes on from here
+                carry_ = {};
+                have_next_ = false;
+                continue;
+            }
+            if (static_cast<size_t>(end - p) < kLookAhead) {
+                if (!last) return static_cast<size_t>(end - p);
+                // The save's last bytes, after the tail of a tag the last block read already.
+                if (carry_.in_tag) {
+                    const uint8_t* gt = static_cast<const uint8_t*>(std::memchr(p, '>', static_cast<size_t>(end - p))) + 1;
+                    pos_ += gt - p;
+                    p = gt;
+                    carry_ = {};
+                }
+                BytePath(INT64_MAX);
+                continue;
+            }
+            p = Block(p);
+        }
+    }
+
+    const Tokenizer<Events<Rules>>& tokenizer() const { return tokenizer_; }
+
+private:
+    // The byte path from where the walk stands (in text), to the first "<" at or after `stop`.
+    void BytePath(int64_t stop) {
+        tokenizer_.Resume(pos_, events_.WantsText());
+        bytes_ = true;
+        stop_ = stop;
+    }
+
+    int64_t At(const uint8_t* p, const uint8_t* block) const { return pos_ + (p - block); }
+
+    // One block from `p`, which stands in text or in the tag the block before ended inside of
+    // (read there already); returns where the next begins.
+    const uint8_t* Block(const uint8_t* p) {
+        Marks m;
+        uint64_t faults;
+        Carry carry = carry_;
+        if (have_next_) {
+            m = next_, faults = next_faults_, carry = next_carry_;
+        } else {
+            m = Mark(p);
+            faults = Faults(p, m, &carry);
+        }
+        // Where the block ends inside a tag, that tag must end, plain, in the next block.
+        have_next_ = carry.in_tag;
+        int tail_gt = -1;  // in the next block
+        if (have_next_) {
+            next_ = Mark(p + kBlock);
+            next_carry_ = carry;
+            next_faults_ = Faults(p + kBlock, next_, &next_carry_);
+            tail_gt = next_.gt != 0 ? __builtin_ctzll(next_.gt) : -1;
+        }
+        // The bytes before its first ">" are the tail of the tag the block before ended in.
+        const int from = carry_.in_tag ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
+        const bool plain = faults == 0 && (tail_gt < 0 ? !have_next_ : (next_faults_ & marks::Below(tail_gt + 1)) == 0);
+        if (!plain) {
+            // The byte path from the block's first tag: the text before it is read there too.
+            have_next_ = false;
+            const int64_t end = pos_ + static_cast<int64_t>(kBlock);
+            pos_ += from;
+            BytePath(end);
+            return p + from;
+        }
+        const uint64_t closing = m.gt & ~marks::Below(from);  // the ">" of the block's own tags
+        // A text the last tag of the block before left open runs to the block's first "<".
+        if (events_.TextOpen()) Deliver(p + from, p + (m.lt != 0 ? __builtin_ctzll(m.lt) : 64), p);
+        if (m.lt != 0) {
+            const int ends = __builtin_popcountll(m.end_tags);
+            const bool pass = !events_.Pending() && events_.depth() - ends >= rules_.NamedLevel() && !IdsIn(p, m) &&
+                              !ReferencesIn(p, m, from);
+            if (pass) Pass(p, m, closing, tail_gt);
+            else Tags(p, m, closing, tail_gt);
+        }
+        carry_ = carry;
+        pos_ += static_cast<int64_t>(kBlock);
+        return p + kBlock;
+    }
+
+    // The tags of the block by their counts: the depth they leave.
+    void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) {
+        const uint64_t empty_ends = closing & ((m.slash << 1) | (carry_.slash ? 1 : 0));
+        const bool tail_empty = tail_gt >= 0 && !LastIsEnd(m) && p[kBlock + tail_gt - 1] == '/';
+        const int ends = __builtin_popcountll(m.end_tags);
+        const int empties = __builtin_popcountll(empty_ends) + (tail_empty ? 1 : 0);
+        const int starts = __builtin_popcountll(m.lt) - ends - empties;
+        // The block's last tag is a start tag: a text after it may be a reference.
+        bool last_start = false;
+        if (m.lt != 0) {
+            const int last = 63 - __builtin_clzll(m.lt);
+            const uint64_t its_gt = closing & ~marks::Below(last);
+            last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
+        }
+        events_.Passed(starts - ends, last_start);
+    }
+
+    bool LastIsEnd(const Marks& m) const { return m.lt != 0 && ((m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1); }
+
+    // The tags of the block one by one.
+    void Tags(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) {
+        for (uint64_t tags = m.lt; tags != 0; tags &= tags - 1) {
+            const int i = __builtin_ctzll(tags);
+            const int g = closing != 0 ? __builtin_ctzll(closing) : static_cast<int>(kBlock) + tail_gt;
+            closing &= closing - 1;
+            const uint8_t* lt = p + i;
+            const uint8_t* gt = p + g;
+            const Tag::Kind kind = (m.end_tags >> i) & 1 ? Tag::kEnd : gt[-1] == '/' ? Tag::kEmpty : Tag::kStart;
+            events_.Before(kind);
+            const int level = events_.Level(kind);
+            const bool named = level <= rules_.NamedLevel() || (kind != Tag::kEnd && IsIdTag(lt) && rules_.WantsIds());
+            if (named) rules_.Tag(Read(lt, gt, kind, p), level);
+            events_.After(kind, named);
+            if (!events_.TextOpen() || g + 1 >= static_cast<int>(kBlock)) continue;
+            const uint64_t after = m.lt & ~marks::Below(g + 1);
+            Deliver(gt + 1, p + (after != 0 ? __builtin_ctzll(after) : 64), p);
+        }
+    }
+
+    // The text [from, to) of the block at `p`.
+    void Deliver(const uint8_t* from, const uint8_t* to, const uint8_t* p) {
+        if (to > from) events_.Text(At(from, p), from, static_cast<size_t>(to - from));
+    }
+
+    // The tag from `lt` to `gt` as the tokenizer gives it.
+    cleaner::Tag Read(const uint8_t* lt, const uint8_t* gt, Tag::Kind kind, const uint8_t* p) const {
+        const uint8_t* name = lt + (kind == Tag::kEnd ? 2 : 1);
+        const uint8_t* q = name;
+        while (q < gt && !IsMarkupSpace(*q) && (kind == Tag::kEnd || *q != '/')) ++q;
+        const size_t n = static_cast<size_t>(q - name);
+        constexpr size_t kNameLimit = Tokenizer<Events<Rules>>::kNameLimit;
+        cleaner::Tag tag{At(lt, p), At(gt + 1, p), std::string_view(reinterpret_cast<const char*>(name), std::min(n, kNameLimit)),
+                         kind, n > kNameLimit};
+        if (kind != Tag::kEnd && q < gt && IsMarkupSpace(*q)) {
+            const uint8_t* last = kind == Tag::kEmpty ? gt - 1 : gt;
+            tag.attributes = std::string_view(reinterpret_cast<const char*>(q + 1), static_cast<size_t>(last - q - 1));
+        }
+        return tag;
+    }
+
+    static bool IsIdTag(const uint8_t* lt) {
+        return lt[1] == 'i' && lt[2] == 'd' && (lt[3] == '>' || lt[3] == '/' || IsMarkupSpace(lt[3]));
+    }
+
+    // An "id" start tag stands in the block, where the rules want those.
+    bool IdsIn(const uint8_t* p, const Marks& m) const {
+        if (m.lt == 0 || !rules_.WantsIds()) return false;
+        return (m.lt & ~m.end_tags & marks::Equal(p + 1, 'i') & marks::Equal(p + 2, 'd')) != 0;
+    }
+
+    // A text that may be a reference begins in the block, where the rules want those: its
+    // first byte that is no blank (any byte up to " " taken for one) after a ">" and blanks.
+    // One begun in the block before is waiting as the events' pending text.
+    bool ReferencesIn(const uint8_t* p, const Marks& m, int from) const {
+        if (!rules_.WantsReferences()) return false;
+        const uint64_t blanks = marks::AtMostSpace(p);
+        const uint64_t after_gt = (m.gt << 1) & ~marks::Below(from);
+        const uint64_t run_ends = blanks + (after_gt & blanks);
+        for (uint64_t starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1)
+            if (MayBeginReference(p[__builtin_ctzll(starts)])) return true;
+        return false;
+    }
+
+    Rules& rules_;
+    Events<Rules> events_;
+    Tokenizer<Events<Rules>> tokenizer_;
+    int64_t pos_ = 0;      // the file offset where the walk stands
+    bool bytes_ = false;   // the byte path reads on, to `stop_`
+    int64_t stop_ = 0;
+    Carry carry_;          // what the block before carried
+    bool have_next_ = false;  // the next block's marks are known (it begins in a tag)
+    Marks next_;
+    uint64_t next_faults_ = 0;
+    Carry next_carry_;
+};
+
+}  // namespace cleaner
