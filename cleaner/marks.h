@@ -16,12 +16,16 @@
 namespace cleaner {
 
 // What a block carries over to the next: whether it ends inside a tag (and whether that tag
-// is an end tag), inside a quoted value of either kind, and whether its last byte is "=" or
-// "/".
+// is an end tag), inside a quoted value of either kind, and whether its last byte is "=", "/"
+// or "<".
+// One word of bits, read and written whole (a struct of flags written one by one and read
+// back at once stalls the processor).
 struct Carry {
-    bool in_tag = false, end_tag = false;
-    bool in_double = false, in_single = false;
-    bool equals = false, slash = false;
+    enum Bit : uint32_t { kInTag = 1, kEndTag = 2, kInDouble = 4, kInSingle = 8, kEquals = 16, kSlash = 32, kLt = 64 };
+    uint32_t bits = 0;
+    bool in_tag() const { return bits & kInTag; }
+    bool end_tag() const { return bits & kEndTag; }
+    bool slash() const { return bits & kSlash; }
 };
 
 struct Marks {
@@ -33,54 +37,87 @@ struct Marks {
 
 namespace marks {
 
+// The 64 bytes of a block, held for their compares. (Every step over the four lanes is
+// written out: the compiler keeps a loop over them, spilling the lanes to memory.)
+struct Bytes {
 #if defined(__SSE2__)
-inline uint64_t Equal(const uint8_t* p, uint8_t c) {
-    const __m128i b = _mm_set1_epi8(static_cast<char>(c));
-    uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, b)))) << (16 * k);
-    }
-    return m;
+    __m128i v0, v1, v2, v3;
+    explicit Bytes(const uint8_t* p)
+        : v0(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+          v1(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))),
+          v2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))),
+          v3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48))) {}
+#else
+    const uint8_t* p;
+    explicit Bytes(const uint8_t* bytes) : p(bytes) {}
+#endif
+};
+
+#if defined(__SSE2__)
+inline uint64_t Join(__m128i a, __m128i b, __m128i c, __m128i d) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(a))) |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(b))) << 16 |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(c))) << 32 |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(d))) << 48;
+}
+inline __m128i Is(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
+// The bytes equal to `c`, or to `c` or `d`, ...
+inline uint64_t Equal(const Bytes& b, char c) { return Join(Is(b.v0, c), Is(b.v1, c), Is(b.v2, c), Is(b.v3, c)); }
+inline uint64_t Equal(const Bytes& b, char c, char d, char e, char f) {
+    const auto any = [=](__m128i v) { return _mm_or_si128(_mm_or_si128(Is(v, c), Is(v, d)), _mm_or_si128(Is(v, e), Is(v, f))); };
+    return Join(any(b.v0), any(b.v1), any(b.v2), any(b.v3));
 }
 // Bytes equal to `c` once `set` is or-ed into them: one compare for a few characters.
-inline uint64_t EqualOr(const uint8_t* p, uint8_t set, uint8_t c) {
-    const __m128i b = _mm_set1_epi8(static_cast<char>(c)), s = _mm_set1_epi8(static_cast<char>(set));
-    uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)), s);
-        m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, b)))) << (16 * k);
-    }
-    return m;
+inline __m128i IsOr(__m128i v, char set, char c) { return Is(_mm_or_si128(v, _mm_set1_epi8(set)), c); }
+inline uint64_t EqualOr(const Bytes& b, char set, char c) {
+    return Join(IsOr(b.v0, set, c), IsOr(b.v1, set, c), IsOr(b.v2, set, c), IsOr(b.v3, set, c));
+}
+// Whether the block holds a byte equal to `c` once `set` is or-ed into it: one mask, no bits.
+inline bool AnyOr(const Bytes& b, char set, char c) {
+    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(IsOr(b.v0, set, c), IsOr(b.v1, set, c)),
+                                          _mm_or_si128(IsOr(b.v2, set, c), IsOr(b.v3, set, c)))) != 0;
+}
+// Whether "<id" stands anywhere in the 64 bytes from `p` (read to p[65]).
+inline bool HoldsIdTag(const uint8_t* p) {
+    const Bytes lt(p), i(p + 1), d(p + 2);
+    const auto at = [](__m128i a, __m128i b, __m128i c) { return _mm_and_si128(_mm_and_si128(Is(a, '<'), Is(b, 'i')), Is(c, 'd')); };
+    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(at(lt.v0, i.v0, d.v0), at(lt.v1, i.v1, d.v1)),
+                                          _mm_or_si128(at(lt.v2, i.v2, d.v2), at(lt.v3, i.v3, d.v3)))) != 0;
 }
 // Bytes up to " " (the XML blanks among them).
-inline uint64_t AtMostSpace(const uint8_t* p) {
+inline uint64_t AtMostSpace(const Bytes& b) {
     const __m128i space = _mm_set1_epi8(' ');
-    uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, space), space))))
-             << (16 * k);
-    }
-    return m;
+    const auto le = [space](__m128i v) { return _mm_cmpeq_epi8(_mm_max_epu8(v, space), space); };
+    return Join(le(b.v0), le(b.v1), le(b.v2), le(b.v3));
 }
 #else
-inline uint64_t Equal(const uint8_t* p, uint8_t c) {
+inline uint64_t Equal(const Bytes& b, char c) {
     uint64_t m = 0;
-    for (int i = 0; i < 64; ++i) m |= static_cast<uint64_t>(p[i] == c) << i;
+    for (int i = 0; i < 64; ++i) m |= static_cast<uint64_t>(b.p[i] == static_cast<uint8_t>(c)) << i;
     return m;
 }
-inline uint64_t EqualOr(const uint8_t* p, uint8_t set, uint8_t c) {
+inline uint64_t Equal(const Bytes& b, char c, char d, char e, char f) {
+    return Equal(b, c) | Equal(b, d) | Equal(b, e) | Equal(b, f);
+}
+inline uint64_t EqualOr(const Bytes& b, char set, char c) {
     uint64_t m = 0;
-    for (int i = 0; i < 64; ++i) m |= static_cast<uint64_t>((p[i] | set) == c) << i;
+    for (int i = 0; i < 64; ++i) m |= static_cast<uint64_t>((b.p[i] | static_cast<uint8_t>(set)) == static_cast<uint8_t>(c)) << i;
     return m;
 }
-inline uint64_t AtMostSpace(const uint8_t* p) {
+inline bool AnyOr(const Bytes& b, char set, char c) { return EqualOr(b, set, c) != 0; }
+inline bool HoldsIdTag(const uint8_t* p) {
+    for (int i = 0; i < 64; ++i)
+        if (p[i] == '<' && p[i + 1] == 'i' && p[i + 2] == 'd') return true;
+    return false;
+}
+inline uint64_t AtMostSpace(const Bytes& b) {
     uint64_t m = 0;
-    for (int i = 0; i < 64; ++i) m |= static_cast<uint64_t>(p[i] <= ' ') << i;
+    for (int i = 0; i < 64; ++i) m |= static_cast<uint64_t>(b.p[i] <= ' ') << i;
     return m;
 }
 #endif
+
+inline bool IsMarkupAfterLt(uint8_t c) { return (c | 0x1E) == 0x3F && c != '/'; }
 
 // Bit i: an odd number of bits at or below i.
 inline uint64_t PrefixXor(uint64_t x) {
@@ -95,23 +132,34 @@ inline uint64_t PrefixXor(uint64_t x) {
 
 inline uint64_t Below(int i) { return i >= 64 ? ~uint64_t{0} : (uint64_t{1} << i) - 1; }
 
+// The bits set, counted in place: the processors the program runs on may lack POPCNT, and
+// the compiler's own count is then a call.
+inline int Count(uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
 }  // namespace marks
 
 // The marks of the 64 bytes from `p`; p[64] is read too (what follows the block's last "<").
 inline Marks Mark(const uint8_t* p) {
+    const marks::Bytes b(p);
     Marks m;
-    m.lt = marks::Equal(p, '<');
-    m.gt = marks::Equal(p, '>');
-    m.slash = marks::Equal(p, '/');
-    m.end_tags = m.lt & marks::Equal(p + 1, '/');
+    m.lt = marks::Equal(b, '<');
+    m.gt = marks::Equal(b, '>');
+    m.slash = marks::Equal(b, '/');
+    m.end_tags = m.lt & ((m.slash >> 1) | uint64_t{p[64] == '/'} << 63);
     // "!" (21) and "?" (3F) are the bytes that read 3F with 1E or-ed in, among a few others
-    // (digits and signs) that cannot begin a tag's name either, "/" (2F) apart.
-    m.markup = m.lt & marks::EqualOr(p + 1, 0x1E, 0x3F) & ~(m.end_tags);
-    // '"' (22) and '\'' (27) read 27 with 05 or-ed in, as do "#" and "&" (then looked at alone).
-    if (marks::EqualOr(p, 0x05, 0x27) != 0) {
-        m.dq = marks::Equal(p, '"');
-        m.sq = marks::Equal(p, '\'');
-        if ((m.dq | m.sq) != 0) m.eq = marks::Equal(p, '=');
+    // (digits and signs) that cannot begin a tag's name either; "/" (2F) apart.
+    const uint64_t markup = marks::EqualOr(b, 0x1E, 0x3F) & ~m.slash;
+    m.markup = m.lt & ((markup >> 1) | uint64_t{marks::IsMarkupAfterLt(p[64])} << 63);
+    // '"' (22) and '\'' (27) read 27 with 05 or-ed in, as do "#" and "&".
+    if (marks::AnyOr(b, 0x05, 0x27)) {
+        m.dq = marks::Equal(b, '"');
+        m.sq = marks::Equal(b, '\'');
+        if ((m.dq | m.sq) != 0) m.eq = marks::Equal(b, '=');
     }
     return m;
 }
@@ -141,38 +189,44 @@ inline bool InNameAt(const uint8_t* p) {
 // a ">" inside a quoted value, a "/" inside a tag elsewhere than after its "<" or before its
 // ">", and the ">" of an end tag that ends in "/>".
 inline uint64_t Faults(const uint8_t* p, const Marks& m, Carry* carry) {
-    const uint64_t in = marks::PrefixXor(m.lt | m.gt) ^ (carry->in_tag ? ~uint64_t{0} : 0);  // a tag's "<" to its ">"
+    const uint32_t was = carry->bits;
+    uint32_t bits = 0;
+    const uint64_t in = marks::PrefixXor(m.lt | m.gt) ^ (was & Carry::kInTag ? ~uint64_t{0} : 0);  // a tag's "<" to its ">"
     uint64_t faults = (m.lt & ~in) | (m.gt & in) | m.markup;
     uint64_t valued = 0;  // inside quoted values
-    if ((m.dq | m.sq) != 0 || carry->in_double || carry->in_single) {
+    if ((m.dq | m.sq) != 0 || (was & (Carry::kInDouble | Carry::kInSingle)) != 0) {
         // The names of start tags: from the byte after "<" to the first blank, ">" or "/".
-        const uint64_t blanks = marks::Equal(p, ' ') | marks::Equal(p, '\t') | marks::Equal(p, '\r') | marks::Equal(p, '\n');
+        const uint64_t blanks = marks::Equal(marks::Bytes(p), ' ', '\t', '\r', '\n');
         const uint64_t name_bytes = ~(blanks | m.gt | m.slash | m.lt);
-        const bool in_name = carry->in_tag && !carry->end_tag && marks::InNameAt(p);
+        const bool in_name = (was & (Carry::kInTag | Carry::kEndTag)) == Carry::kInTag && marks::InNameAt(p);
         const uint64_t starts = ((m.lt << 1) | (in_name ? 1 : 0)) & name_bytes;
         faults |= (m.dq | m.sq) & name_bytes & ~(name_bytes + starts);
-        for (auto [quotes, open] : {std::pair{m.dq & in, &carry->in_double}, std::pair{m.sq & in, &carry->in_single}}) {
-            const uint64_t inside = marks::PrefixXor(quotes) ^ (*open ? ~uint64_t{0} : 0);  // an opening quote and after it
-            const uint64_t after_equals = (m.eq << 1) | (carry->equals ? 1 : 0);
+        const uint64_t after_equals = (m.eq << 1) | (was & Carry::kEquals ? 1 : 0);
+        for (auto [quotes, open] : {std::pair{m.dq & in, Carry::kInDouble}, std::pair{m.sq & in, Carry::kInSingle}}) {
+            const uint64_t inside = marks::PrefixXor(quotes) ^ (was & open ? ~uint64_t{0} : 0);  // an opening quote and after it
             faults |= (quotes & inside & ~after_equals) | (m.gt & inside);
             valued |= inside;
-            *open = (inside >> 63) & 1;
+            if (inside >> 63) bits |= open;
         }
     }
     // A "/" inside a tag but in a value is right after its "<" or right before its ">" (the
     // tokenizer passes over any other).
     const uint64_t before_gt = (m.gt >> 1) | (uint64_t{p[64] == '>'} << 63);
-    faults |= m.slash & in & ~valued & ~(m.lt << 1) & ~before_gt;
+    faults |= m.slash & in & ~valued & ~((m.lt << 1) | (was & Carry::kLt ? 1 : 0)) & ~before_gt;
     // An end tag ended by "/>".
-    for (uint64_t closing = m.gt & ((m.slash << 1) | (carry->slash ? 1 : 0)); closing != 0; closing &= closing - 1) {
+    for (uint64_t closing = m.gt & ((m.slash << 1) | (was & Carry::kSlash ? 1 : 0)); closing != 0; closing &= closing - 1) {
         const uint64_t opened = m.lt & marks::Below(__builtin_ctzll(closing));
-        const bool end = opened != 0 ? (m.end_tags >> (63 - __builtin_clzll(opened))) & 1 : carry->end_tag;
+        const bool end = opened != 0 ? (m.end_tags >> (63 - __builtin_clzll(opened))) & 1 : (was & Carry::kEndTag) != 0;
         if (end) faults |= closing & (~closing + 1);
     }
-    carry->in_tag = (in >> 63) & 1;
-    if (carry->in_tag && m.lt != 0) carry->end_tag = (m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1;
-    carry->equals = p[63] == '=';
-    carry->slash = p[63] == '/';
+    if (in >> 63) {
+        bits |= Carry::kInTag;
+        const bool end = m.lt != 0 ? (m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1 : (was & Carry::kEndTag) != 0;
+        if (end) bits |= Carry::kEndTag;
+    }
+    const uint8_t last = p[63];
+    bits |= last == '=' ? Carry::kEquals : last == '/' ? Carry::kSlash : last == '<' ? Carry::kLt : uint32_t{0};
+    carry->bits = bits;
     return faults;
 }
 

@@ -23,6 +23,9 @@
 
 namespace cleaner {
 
+inline long stats[8];
+template <class Rules>
+class Walk;
 template <class Rules>
 class Walk {
 public:
@@ -51,7 +54,7 @@ public:
             if (static_cast<size_t>(end - p) < kLookAhead) {
                 if (!last) return static_cast<size_t>(end - p);
                 // The save's last bytes, after the tail of a tag the last block read already.
-                if (carry_.in_tag) {
+                if (carry_.in_tag()) {
                     const uint8_t* gt = static_cast<const uint8_t*>(std::memchr(p, '>', static_cast<size_t>(end - p))) + 1;
                     pos_ += gt - p;
                     p = gt;
@@ -89,7 +92,7 @@ private:
             faults = Faults(p, m, &carry);
         }
         // Where the block ends inside a tag, that tag must end, plain, in the next block.
-        have_next_ = carry.in_tag;
+        have_next_ = carry.in_tag();
         int tail_gt = -1;  // in the next block
         if (have_next_) {
             next_ = Mark(p + kBlock);
@@ -98,9 +101,11 @@ private:
             tail_gt = next_.gt != 0 ? __builtin_ctzll(next_.gt) : -1;
         }
         // The bytes before its first ">" are the tail of the tag the block before ended in.
-        const int from = carry_.in_tag ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
+        const int from = carry_.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
         const bool plain = faults == 0 && (tail_gt < 0 ? !have_next_ : (next_faults_ & marks::Below(tail_gt + 1)) == 0);
+        ++stats[0];
         if (!plain) {
+            ++stats[1];
             // The byte path from the block's first tag: the text before it is read there too.
             have_next_ = false;
             const int64_t end = pos_ + static_cast<int64_t>(kBlock);
@@ -112,10 +117,12 @@ private:
         // A text the last tag of the block before left open runs to the block's first "<".
         if (events_.TextOpen()) Deliver(p + from, p + (m.lt != 0 ? __builtin_ctzll(m.lt) : 64), p);
         if (m.lt != 0) {
-            const int ends = __builtin_popcountll(m.end_tags);
+            const int ends = marks::Count(m.end_tags);
             const bool pass = !events_.Pending() && events_.depth() - ends >= rules_.NamedLevel() && !IdsIn(p, m) &&
                               !ReferencesIn(p, m, from);
-            if (pass) Pass(p, m, closing, tail_gt);
+            ++stats[pass ? 2 : 3];
+            if (!pass) { stats[4] += events_.Pending(); stats[5] += events_.depth() - ends >= rules_.NamedLevel() ? 0 : 1; stats[6] += IdsIn(p, m); }
+            if (pass) Pass(p, m, closing, tail_gt, ends);
             else Tags(p, m, closing, tail_gt);
         }
         carry_ = carry;
@@ -124,15 +131,15 @@ private:
     }
 
     // The tags of the block by their counts: the depth they leave.
-    void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) {
-        const uint64_t empty_ends = closing & ((m.slash << 1) | (carry_.slash ? 1 : 0));
+    void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int ends) {
+        const uint64_t empty_ends = closing & ((m.slash << 1) | (carry_.slash() ? 1 : 0));
         const bool tail_empty = tail_gt >= 0 && !LastIsEnd(m) && p[kBlock + tail_gt - 1] == '/';
-        const int ends = __builtin_popcountll(m.end_tags);
-        const int empties = __builtin_popcountll(empty_ends) + (tail_empty ? 1 : 0);
-        const int starts = __builtin_popcountll(m.lt) - ends - empties;
-        // The block's last tag is a start tag: a text after it may be a reference.
+        const int empties = marks::Count(empty_ends) + (tail_empty ? 1 : 0);
+        const int starts = marks::Count(m.lt) - ends - empties;
+        // Where references are wanted, a text after the block's last tag may be one when that
+        // tag is a start tag.
         bool last_start = false;
-        if (m.lt != 0) {
+        if (rules_.WantsReferences()) {
             const int last = 63 - __builtin_clzll(m.lt);
             const uint64_t its_gt = closing & ~marks::Below(last);
             last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
@@ -187,10 +194,10 @@ private:
         return lt[1] == 'i' && lt[2] == 'd' && (lt[3] == '>' || lt[3] == '/' || IsMarkupSpace(lt[3]));
     }
 
-    // An "id" start tag stands in the block, where the rules want those.
+    // An "id" start tag stands in the block, where the rules want those (perhaps: "<id" is
+    // looked for, the tags then read one by one).
     bool IdsIn(const uint8_t* p, const Marks& m) const {
-        if (m.lt == 0 || !rules_.WantsIds()) return false;
-        return (m.lt & ~m.end_tags & marks::Equal(p + 1, 'i') & marks::Equal(p + 2, 'd')) != 0;
+        return m.lt != 0 && rules_.WantsIds() && marks::HoldsIdTag(p);
     }
 
     // A text that may be a reference begins in the block, where the rules want those: its
@@ -198,7 +205,7 @@ private:
     // One begun in the block before is waiting as the events' pending text.
     bool ReferencesIn(const uint8_t* p, const Marks& m, int from) const {
         if (!rules_.WantsReferences()) return false;
-        const uint64_t blanks = marks::AtMostSpace(p);
+        const uint64_t blanks = marks::AtMostSpace(marks::Bytes(p));
         const uint64_t after_gt = (m.gt << 1) & ~marks::Below(from);
         const uint64_t run_ends = blanks + (after_gt & blanks);
         for (uint64_t starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1)
