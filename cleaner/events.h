@@ -1,7 +1,7 @@
 // What both stages give the rules, in the same terms: each tag with its level from the root
 // (an end tag's: the element it ends), named to the rules down to the level they ask for
-// (NamedLevel) and, where they ask for those (WantsIds), wherever it is when it is an "id"
-// start tag; the text after a named tag where they want it (WantsText); and a leaf text (from
+// (NamedLevel) and, wherever it stands, a start tag of a name they ask for (WantsIds); the
+// text after a named tag where they want it (WantsText); and a leaf text (from
 // a start tag to the end tag right after it) that may be a reference where they want those
 // (WantsReferences), its parts joined, once its end tag shows it is one. The tokenizer feeds
 // this as its sink; the walk calls the same steps for the tags it reads from the masks, and
@@ -28,7 +28,7 @@ public:
         Before(tag.kind);
         const int level = Level(tag.kind);
         const bool named = level <= rules_.NamedLevel() ||
-                           (tag.kind != Tag::kEnd && !tag.long_name && tag.name == "id" && rules_.WantsIds());
+                           (tag.kind != Tag::kEnd && !tag.long_name && IsWanted(tag.name, rules_.WantsIds()));
         if (named) rules_.Tag(tag, level);
         After(tag.kind, named);
     }

@@ -77,10 +77,15 @@ inline bool AnyOr(const Bytes& b, char set, char c) {
     return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(IsOr(b.v0, set, c), IsOr(b.v1, set, c)),
                                           _mm_or_si128(IsOr(b.v2, set, c), IsOr(b.v3, set, c)))) != 0;
 }
-// Whether "<id" stands anywhere in the 64 bytes from `p` (read to p[65]).
-inline bool HoldsIdTag(const uint8_t* p) {
+// Whether a "<" followed by one of `first` and then one of `second` stands in the 64 bytes
+// from `p` (read to p[65]).
+template <char A, char B, char C, char D, char E, char F>
+inline bool HoldsTagStart(const uint8_t* p) {
     const Bytes lt(p), i(p + 1), d(p + 2);
-    const auto at = [](__m128i a, __m128i b, __m128i c) { return _mm_and_si128(_mm_and_si128(Is(a, '<'), Is(b, 'i')), Is(c, 'd')); };
+    const auto two = [](__m128i v, char x, char y) { return _mm_or_si128(Is(v, x), Is(v, y)); };
+    const auto at = [&](__m128i a, __m128i b, __m128i c) {
+        return _mm_and_si128(_mm_and_si128(Is(a, '<'), _mm_or_si128(two(b, A, B), Is(b, C))), _mm_or_si128(two(c, D, E), Is(c, F)));
+    };
     return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(at(lt.v0, i.v0, d.v0), at(lt.v1, i.v1, d.v1)),
                                           _mm_or_si128(at(lt.v2, i.v2, d.v2), at(lt.v3, i.v3, d.v3)))) != 0;
 }
@@ -105,9 +110,11 @@ inline uint64_t EqualOr(const Bytes& b, char set, char c) {
     return m;
 }
 inline bool AnyOr(const Bytes& b, char set, char c) { return EqualOr(b, set, c) != 0; }
-inline bool HoldsIdTag(const uint8_t* p) {
+template <char A, char B, char C, char D, char E, char F>
+inline bool HoldsTagStart(const uint8_t* p) {
     for (int i = 0; i < 64; ++i)
-        if (p[i] == '<' && p[i + 1] == 'i' && p[i + 2] == 'd') return true;
+        if (p[i] == '<' && (p[i + 1] == A || p[i + 1] == B || p[i + 1] == C) && (p[i + 2] == D || p[i + 2] == E || p[i + 2] == F))
+            return true;
     return false;
 }
 inline uint64_t AtMostSpace(const Bytes& b) {

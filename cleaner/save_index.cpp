@@ -1,6 +1,6 @@
 // The index: the rules that read the save's structure as it streams past. A reader names to
-// them the tags down to the level they ask for (NamedLevel, from the root), every "id" start
-// tag where they ask for those (WantsIds), the text after a named tag where they want it,
+// them the tags down to the level they ask for (NamedLevel, from the root), the start tags of
+// the names they ask for wherever these stand (WantsIds), the text after a named tag where they want it,
 // and every leaf text that may be a reference where they want those (WantsReferences).
 #include "cleaner/save_index.h"
 
@@ -51,7 +51,7 @@ public:
     }
 
     int NamedLevel() const { return named_level_; }
-    bool WantsIds() const { return unmarked_ > 0 && living_items_ > 0; }
+    Ids WantsIds() const { return extra_open_ ? Ids::kExtraIds : unmarked_ > 0 && living_items_ > 0 ? Ids::kId : Ids::kNone; }
     bool WantsReferences() const { return extras_ || references_depth_ > 0; }
     bool WantsText() const { return wants_text_; }
 
@@ -113,9 +113,10 @@ private:
     }
 
     // Tags down to this level are named inside `top`: a place's children; the children of a
-    // list and of an item until its own id; everything inside the faction section, the
-    // elements whose texts are wanted and the extra items; only its own end tag inside a
-    // region of held pawns, whose references come as leaf texts.
+    // list and of an item until its own id; everything inside the faction section and the
+    // elements whose texts are wanted; only its own end tag inside a region of held pawns,
+    // whose references come as leaf texts, and inside an extra item, whose names come as
+    // the elements asked for wherever they stand.
     int NamedLevelIn(const Frame& top) const {
         switch (top.role) {
             case Role::kPlace:
@@ -125,6 +126,7 @@ private:
                 if (top.list == &index_.kept_forever) return kEveryLevel;
                 return top.id_seen ? top.level : top.level + 1;
             case Role::kReferences: return factions_depth_ > 0 ? kEveryLevel : top.level;
+            case Role::kExtraItem: return top.level;
             default: return kEveryLevel;
         }
     }

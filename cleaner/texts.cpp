@@ -1,6 +1,7 @@
 // Texts and attributes as an XML reader reads them.
 #include "cleaner/texts.h"
 
+#include <cstring>
 #include <utility>
 
 namespace cleaner {
@@ -131,6 +132,18 @@ bool IsReferenceForm(std::string_view text) {
     return false;
 }
 
+
+bool MayStartReference(const uint8_t* p) {
+    if (!MayBeginReference(*p)) return false;
+    size_t n = 0;
+    while (n < 15 && p[n] != '<') {
+        if (p[n] == '&') return true;
+        ++n;
+    }
+    for (std::string_view form : kReferenceForms)
+        if (std::memcmp(p, form.data(), std::min(n, form.size())) == 0) return true;
+    return false;
+}
 
 std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t\r\n");

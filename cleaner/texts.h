@@ -26,6 +26,15 @@ bool AttributeValue(std::string_view attributes, std::string_view name, std::str
 // "LiquidFuel", or beginning "Filth_". A class not read whole is none.
 bool IsFilth(std::string_view attributes);
 
+// The elements the rules ask for wherever they stand, by name: none; "id" (the leaders'
+// markers in the living list); or the names an extra item answers to by ("id", "ID", "logID",
+// "loadID").
+enum class Ids : uint8_t { kNone, kId, kExtraIds };
+inline bool IsWanted(std::string_view name, Ids ids) {
+    if (ids == Ids::kNone) return false;
+    return name == "id" || (ids == Ids::kExtraIds && (name == "ID" || name == "logID" || name == "loadID"));
+}
+
 // A reference may begin (after blanks) with this byte: a letter of a form, or "&".
 inline bool MayBeginReference(uint8_t c) {
     return c == 'T' || c == 'L' || c == 'B' || c == 'M' || c == 'A' || c == '&';
@@ -40,5 +49,10 @@ Start StartOf(std::string_view raw);
 // The text (decoded, trimmed) is a reference: "Thing_", "Tale_", "LogEntry_", "Battle_",
 // "Letter_", "Message_" or "ArchivedDialog_" and an id.
 bool IsReferenceForm(std::string_view text);
+
+// The raw text from `p` (its first byte that is no blank) may be a reference: it begins with
+// a form, or with part of one up to its first "<" (markup may come there, and the text go on
+// after it), or an entity comes first (judged once decoded). Reads to p[15].
+bool MayStartReference(const uint8_t* p);
 
 }  // namespace cleaner

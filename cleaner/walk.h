@@ -23,9 +23,6 @@
 
 namespace cleaner {
 
-inline long stats[8];
-template <class Rules>
-class Walk;
 template <class Rules>
 class Walk {
 public:
@@ -103,9 +100,7 @@ private:
         // The bytes before its first ">" are the tail of the tag the block before ended in.
         const int from = carry_.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
         const bool plain = faults == 0 && (tail_gt < 0 ? !have_next_ : (next_faults_ & marks::Below(tail_gt + 1)) == 0);
-        ++stats[0];
         if (!plain) {
-            ++stats[1];
             // The byte path from the block's first tag: the text before it is read there too.
             have_next_ = false;
             const int64_t end = pos_ + static_cast<int64_t>(kBlock);
@@ -120,8 +115,6 @@ private:
             const int ends = marks::Count(m.end_tags);
             const bool pass = !events_.Pending() && events_.depth() - ends >= rules_.NamedLevel() && !IdsIn(p, m) &&
                               !ReferencesIn(p, m, from);
-            ++stats[pass ? 2 : 3];
-            if (!pass) { stats[4] += events_.Pending(); stats[5] += events_.depth() - ends >= rules_.NamedLevel() ? 0 : 1; stats[6] += IdsIn(p, m); }
             if (pass) Pass(p, m, closing, tail_gt, ends);
             else Tags(p, m, closing, tail_gt);
         }
@@ -142,7 +135,14 @@ private:
         if (rules_.WantsReferences()) {
             const int last = 63 - __builtin_clzll(m.lt);
             const uint64_t its_gt = closing & ~marks::Below(last);
+            const int g = its_gt != 0 ? __builtin_ctzll(its_gt) : static_cast<int>(kBlock) + tail_gt;
             last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
+            // The text after it is none where it begins, in the block, otherwise than a reference.
+            if (last_start && g + 1 < static_cast<int>(kBlock)) {
+                const uint8_t* q = p + g + 1;
+                while (q < p + kBlock && IsMarkupSpace(*q)) ++q;
+                if (q < p + kBlock) last_start = *q != '<' && MayStartReference(q);
+            }
         }
         events_.Passed(starts - ends, last_start);
     }
@@ -160,7 +160,7 @@ private:
             const Tag::Kind kind = (m.end_tags >> i) & 1 ? Tag::kEnd : gt[-1] == '/' ? Tag::kEmpty : Tag::kStart;
             events_.Before(kind);
             const int level = events_.Level(kind);
-            const bool named = level <= rules_.NamedLevel() || (kind != Tag::kEnd && IsIdTag(lt) && rules_.WantsIds());
+            const bool named = level <= rules_.NamedLevel() || (kind != Tag::kEnd && IsWantedTag(lt, rules_.WantsIds()));
             if (named) rules_.Tag(Read(lt, gt, kind, p), level);
             events_.After(kind, named);
             if (!events_.TextOpen() || g + 1 >= static_cast<int>(kBlock)) continue;
@@ -190,14 +190,23 @@ private:
         return tag;
     }
 
-    static bool IsIdTag(const uint8_t* lt) {
-        return lt[1] == 'i' && lt[2] == 'd' && (lt[3] == '>' || lt[3] == '/' || IsMarkupSpace(lt[3]));
+    // The start tag at `lt` is of a name the rules ask for wherever it stands.
+    static bool IsWantedTag(const uint8_t* lt, Ids ids) {
+        if (ids == Ids::kNone) return false;
+        size_t n = 1;
+        while (n < 8 && lt[n] != '>' && lt[n] != '/' && !IsMarkupSpace(lt[n])) ++n;
+        return IsWanted(std::string_view(reinterpret_cast<const char*>(lt + 1), n - 1), ids);
     }
 
-    // An "id" start tag stands in the block, where the rules want those (perhaps: "<id" is
-    // looked for, the tags then read one by one).
+    // A start tag of a name the rules ask for may stand in the block ("<id", or also "<ID" and
+    // "<lo" for logID and loadID, is looked for; the tags are then read one by one).
     bool IdsIn(const uint8_t* p, const Marks& m) const {
-        return m.lt != 0 && rules_.WantsIds() && marks::HoldsIdTag(p);
+        switch (m.lt != 0 ? rules_.WantsIds() : Ids::kNone) {
+            case Ids::kNone: return false;
+            case Ids::kId: return marks::HoldsTagStart<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+            case Ids::kExtraIds: return marks::HoldsTagStart<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+        }
+        return false;
     }
 
     // A text that may be a reference begins in the block, where the rules want those: its
@@ -209,7 +218,7 @@ private:
         const uint64_t after_gt = (m.gt << 1) & ~marks::Below(from);
         const uint64_t run_ends = blanks + (after_gt & blanks);
         for (uint64_t starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1)
-            if (MayBeginReference(p[__builtin_ctzll(starts)])) return true;
+            if (MayStartReference(p + __builtin_ctzll(starts))) return true;
         return false;
     }
 

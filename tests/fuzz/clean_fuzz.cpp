@@ -1,8 +1,9 @@
 // libFuzzer target: the whole cleaning of one input in memory, without and with the
 // mothballed list cleaned and with every extra kind removed, plus the scans for an entry's start and end at a start taken from
 // the input. Boxes are swallowed; nothing may crash, hang or trip a sanitizer; the cleaning
-// reads the input alike in chunks of any size (the same halt, notices and output); and where
-// the input is XML, libxml2 finds every output sound.
+// reads the input alike in chunks of any size (the same halt, notices and output); the index
+// read in two stages is the byte tokenizer's, whatever the input; and where the input is XML,
+// libxml2 finds every output sound.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 #include "cleaner/entry_cuts.h"
 #include "platform/platform.h"
 #include "tests/cleaner/in_memory.h"
+#include "tests/cleaner/index_dump.h"
 #include "tests/cleaner/xml_judge.h"
 
 namespace {
@@ -35,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const size_t chunk = size > 0 ? 1 + data[0] % 13 : 1;
     const bool xml = judge::WellFormed(input);
+    for (bool with_extras : {false, true}) {
+        if (indexdump::Indexed(input, chunk, with_extras, cleaner::Reading::kTwoStages) !=
+            indexdump::Indexed(input, 256 << 10, with_extras, cleaner::Reading::kBytes))
+            __builtin_trap();
+    }
     for (bool mothballed : {false, true}) {
         cleaner::CleanOptions options;
         options.mothballed = mothballed;

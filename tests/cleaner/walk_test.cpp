@@ -1,0 +1,179 @@
+// The two stages against the byte tokenizer alone: the same events for the rules, whatever
+// the chunks and wherever the blocks of 64 bytes fall; and the same index of every save.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "cleaner/marks.h"
+#include "cleaner/walk.h"
+#include "tests/cleaner/index_dump.h"
+#include "tools/sample_save.h"
+
+namespace {
+
+// Rules that always ask the same, and write down what they are given: tags with their
+// levels, texts (parts joined where they follow each other), leaf texts that may be references.
+struct Recorder {
+    int named = INT_MAX;
+    cleaner::Ids ids = cleaner::Ids::kNone;
+    bool references = false;
+    std::string events;
+    int64_t text_end = -1;
+
+    int NamedLevel() const { return named; }
+    cleaner::Ids WantsIds() const { return ids; }
+    bool WantsReferences() const { return references; }
+    bool WantsText() const { return true; }
+    void Tag(const cleaner::Tag& tag, int level) {
+        events += "\n<" + std::string(tag.kind == cleaner::Tag::kEnd ? "/" : "") + std::string(tag.name) +
+                  (tag.long_name ? "+" : "") + "[" + std::string(tag.attributes) + "]" +
+                  (tag.kind == cleaner::Tag::kEmpty ? "/" : "") + ">@" + std::to_string(tag.begin) + "-" +
+                  std::to_string(tag.end) + " " + std::to_string(level);
+        text_end = -1;
+    }
+    void Text(int64_t at, const uint8_t* bytes, size_t n) {
+        if (at != text_end) events += "\n'" + std::to_string(at) + ":";
+        events.append(reinterpret_cast<const char*>(bytes), n);
+        text_end = at + static_cast<int64_t>(n);
+    }
+    void ReferenceText(int64_t at, std::string_view raw) {
+        events += "\nref " + std::to_string(at) + ":" + std::string(raw);
+        text_end = -1;
+    }
+};
+
+// The events of `xml` read by the byte tokenizer alone, or in two stages in chunks of `chunk`
+// bytes as the index reads a save (the walk's last bytes kept for the next chunk).
+std::string Events(const std::string& xml, Recorder rules, bool two_stages, size_t chunk) {
+    const auto* data = reinterpret_cast<const uint8_t*>(xml.data());
+    if (!two_stages) {
+        cleaner::Events<Recorder> events(rules);
+        cleaner::Tokenizer<cleaner::Events<Recorder>> tokenizer(events);
+        tokenizer.Feed(data, xml.size());
+        return rules.events;
+    }
+    cleaner::MemorySource source({data, xml.size()}, chunk);
+    cleaner::Walk<Recorder> walk(rules);
+    size_t keep = 0;
+    for (int64_t read = 0;;) {
+        std::span<const uint8_t> part;
+        source.Next(&part, keep);
+        const size_t fresh = part.size() - keep;
+        const int64_t at = read - static_cast<int64_t>(keep);
+        read += static_cast<int64_t>(fresh);
+        keep = walk.Feed(part.data(), part.size(), at, fresh == 0);
+        if (fresh == 0) return rules.events;
+    }
+}
+
+// Each rule setting the index may be in.
+std::vector<Recorder> Settings() {
+    std::vector<Recorder> all;
+    for (int named : {1, 2, 3, INT_MAX})
+        for (cleaner::Ids ids : {cleaner::Ids::kNone, cleaner::Ids::kId, cleaner::Ids::kExtraIds})
+            for (bool references : {false, true}) {
+                Recorder rules;
+                rules.named = named, rules.ids = ids, rules.references = references;
+                all.push_back(rules);
+            }
+    return all;
+}
+
+// Every snippet, wherever it falls against the blocks (after 0 to 130 blanks), read in chunks
+// of several sizes: the same events. Boundaries fall between "<" and "/", between "/" and
+// ">", inside names, values and texts, right after a "<" that opens a comment.
+TEST(Walk, GivesTheTokenizersEvents) {
+    const std::string snippets[] = {
+        "<a><b/><c>Thing_X</c><d x=\"1\" y='2'>t</d></a>",
+        "<li Class=\"Hediff_Injury\"><def>Cut</def><id>Thing7</id></li><li Class=\"Gene\" />",
+        "<a b='x/y' c=\"1\">Tale_3</a><e\t\r\nf=\"g\"\t/></a >",
+        "<pawn>Thi<!-- c -->ng_X</pawn><pawn> &#84;hing_Y </pawn><pawn>Thing_&#65;</pawn>",
+        "<i><id>A</id><ID>B</ID><logID>7</logID><loadID>8</loadID><idle>x</idle><id/></i>",
+        "<n" + std::string(60, 'n') + " a=\"" + std::string(90, 'v') + "\">" + std::string(200, 'T') + "</n>",
+        "<r>LogEntry_1_2</r><r>Battle_3</r><r>Letter_4</r><r>Message_5</r><r>ArchivedDialog_6</r><r>Melee</r>",
+    };
+    for (const std::string& snippet : snippets) {
+        for (size_t pad = 0; pad <= 130; ++pad) {
+            const std::string xml = "<root>" + std::string(pad, ' ') + snippet + std::string(200, ' ') + snippet + "</root>";
+            for (const Recorder& rules : Settings()) {
+                const std::string expected = Events(xml, rules, false, 0);
+                for (size_t chunk : {size_t{1}, size_t{7}, size_t{200}, size_t{256} << 10})
+                    ASSERT_EQ(Events(xml, rules, true, chunk), expected) << xml << " named " << rules.named << " chunk " << chunk;
+            }
+        }
+    }
+}
+
+// Blocks that are not plain go the byte path, with the same events: one of each kind in the
+// middle of a save's text, wherever it falls.
+TEST(Walk, BlocksNotPlainGoTheBytePath) {
+    const std::string kinds[] = {
+        "<a>x > y</a>",           // ">" in text
+        "<a b=\"x>y\">t</a>",     // ">" in an attribute value
+        "<a>x/>y</a>",            // "/>" in text
+        "<a><!-- <b> --></a>",    // a comment
+        "<a><![CDATA[<b>]]></a>",  // a CDATA section
+        "<?pi <b> ?>",            // a processing instruction
+        "<!DOCTYPE x [<!ENTITY e \"<b>\">]>",  // a declaration
+        "<a b=\"c\" d='e\"'>t</a>",  // a quote inside a value of the other kind
+        "<a/b>t</a>",             // a "/" inside a tag
+        "</a/>",                  // an end tag ended by "/>"
+        // A quote left open at its tag's ">", blocks before the next quote.
+        "<s b=\"Tr /><m>x</m>" + std::string(140, ' ') + "<c d=\"e\">t</c>",
+    };
+    for (const std::string& kind : kinds) {
+        // The kind alone in a block is no plain block.
+        std::string block = kind + std::string(200, ' ');
+        cleaner::Carry carry;
+        const cleaner::Marks m = cleaner::Mark(reinterpret_cast<const uint8_t*>(block.data()));
+        const uint64_t faults = cleaner::Faults(reinterpret_cast<const uint8_t*>(block.data()), m, &carry);
+        EXPECT_NE(faults | (carry.in_tag() ? 1 : 0), 0u) << kind;
+        for (size_t pad = 0; pad <= 70; ++pad) {
+            const std::string xml = "\xEF\xBB\xBF<root>" + std::string(pad, 'x') + "<p>Thing_A</p>" + kind + "<q>Thing_B</q></root>";
+            for (const Recorder& rules : Settings())
+                ASSERT_EQ(Events(xml, rules, true, 256 << 10), Events(xml, rules, false, 0)) << kind << " after " << pad;
+        }
+    }
+}
+
+// The index of every save the tests hold and of generated saves in every layout, with and
+// without the extras, in chunks from one byte up: the same by either reading.
+TEST(Walk, IndexesEverySaveAsTheTokenizerDoes) {
+    std::vector<std::string> saves;
+    for (const char* name : {"FlatLand-B18.rws", "RATS-1.5.rws"}) {
+        std::ifstream in(std::filesystem::path(SORREL_SAVES_DIR) / name, std::ios::binary);
+        if (in) saves.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (uint64_t seed = 1; seed <= 12; ++seed) {
+        std::mt19937_64 rng(seed);
+        tools::SampleOptions o;
+        o.seed = seed;
+        o.pawns = 3 + static_cast<int32_t>(rng() % 5);
+        o.cjk = seed % 2;
+        o.crlf = seed % 3 != 0;
+        o.compact = seed % 4 == 1;
+        o.spaces = seed % 4 == 2;
+        o.empty_items = seed % 3 == 0;
+        o.odd_spellings = seed % 2 == 0;
+        o.mothballed = seed % 3 == 1 ? 3 : 0;
+        o.extras = seed % 2 == 1 ? 12 : 0;
+        o.caravan = static_cast<int32_t>(seed % 3);
+        o.chain = seed == 5 ? 20 : 0;
+        saves.push_back(tools::GenerateSave(o));
+    }
+    for (const std::string& save : saves) {
+        for (bool extras : {false, true}) {
+            const std::string expected = indexdump::Indexed(save, 256 << 10, extras, cleaner::Reading::kBytes);
+            for (size_t chunk : {size_t{1}, size_t{63}, size_t{4096}, size_t{256} << 10})
+                ASSERT_EQ(indexdump::Indexed(save, chunk, extras, cleaner::Reading::kTwoStages), expected)
+                    << save.substr(0, 80) << " chunk " << chunk << " extras " << extras;
+        }
+    }
+}
+
+}  // namespace
