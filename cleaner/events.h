@@ -2,8 +2,8 @@
 // (an end tag's: the element it ends), named to the rules down to the level they ask for
 // (NamedLevel) and, wherever it stands, a start tag of a name they ask for (WantsIds); the
 // text after a named tag where they want it (WantsText); and a leaf text (from
-// a start tag to the end tag right after it) that may be a reference where they want those
-// (WantsReferences), its parts joined, once its end tag shows it is one. The tokenizer feeds
+// a start tag to the end tag right after it) that begins with a reference form where they
+// want those (WantsReferences), its parts joined, once its end tag shows it whole. The tokenizer feeds
 // this as its sink; the walk calls the same steps for the tags it reads from the masks, and
 // either takes over the texts where the other stopped.
 #pragma once
@@ -41,7 +41,8 @@ public:
     // The steps of a tag: before it is named (a leaf text before an end tag is given), its
     // level, and after it (the depth, and what the text after it is for).
     void Before(Tag::Kind kind) {
-        if (kind == Tag::kEnd && candidate_ && !skipping_ && !text_.empty()) rules_.ReferenceText(text_at_, text_);
+        if (kind == Tag::kEnd && candidate_ && !skipping_ && !text_.empty() && StartOf(text_) == Start::kForm)
+            rules_.ReferenceText(text_at_, text_);
     }
     int Level(Tag::Kind kind) const { return kind == Tag::kEnd ? depth_ : depth_ + 1; }
     void After(Tag::Kind kind, bool named) {

@@ -1,6 +1,8 @@
 // Texts and attributes as an XML reader reads them.
 #include "cleaner/texts.h"
 
+#include "cleaner/marks.h"
+
 #include <cstring>
 #include <utility>
 
@@ -114,9 +116,11 @@ constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", 
 Start StartOf(std::string_view raw) {
     const size_t amp = raw.rfind('&');
     if (amp != std::string_view::npos && raw.find(';', amp) == std::string_view::npos) raw = raw.substr(0, amp);
-    std::string text = raw.find('&') == std::string_view::npos ? std::string(raw) : Decoded(raw);
+    const bool entities = raw.find('&') != std::string_view::npos;
+    const std::string decoded = entities ? Decoded(raw) : std::string();
+    const std::string_view text = entities ? std::string_view(decoded) : raw;
     const size_t first = text.find_first_not_of(" \t\r\n");
-    const std::string_view rest = first == std::string::npos ? std::string_view() : std::string_view(text).substr(first);
+    const std::string_view rest = first == std::string_view::npos ? std::string_view() : text.substr(first);
     Start start = rest.empty() ? Start::kPart : Start::kNone;
     for (std::string_view form : kReferenceForms) {
         if (rest.substr(0, form.size()) == form) return Start::kForm;
@@ -143,6 +147,15 @@ bool MayStartReference(const uint8_t* p) {
     for (std::string_view form : kReferenceForms)
         if (std::memcmp(p, form.data(), std::min(n, form.size())) == 0) return true;
     return false;
+}
+
+bool& WideMarks() {
+#if defined(SORREL_WIDE_MARKS)
+    static bool wide = __builtin_cpu_supports("avx2");
+#else
+    static bool wide = false;
+#endif
+    return wide;
 }
 
 std::string_view Trimmed(std::string_view text) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -29,7 +30,7 @@ public:
     static constexpr size_t kBlock = 64;
     static constexpr size_t kLookAhead = 192;  // what a block's reading may look at past its start
 
-    explicit Walk(Rules& rules) : rules_(rules), events_(rules), tokenizer_(events_) {}
+    explicit Walk(Rules& rules) : rules_(rules), events_(rules), tokenizer_(events_), wide_(WideMarks()) {}
 
     // `data[0, n)` is the save from file offset `at`, its first bytes those kept from the call
     // before. Returns how many of its last bytes must come again at the front of the next
@@ -76,26 +77,42 @@ private:
 
     int64_t At(const uint8_t* p, const uint8_t* block) const { return pos_ + (p - block); }
 
+    Marks MarkOf(const uint8_t* p) const {
+#if defined(SORREL_WIDE_MARKS)
+        if (wide_) return wide::Mark(p);
+#endif
+        return Mark(p);
+    }
+    template <char A, char B, char C, char D, char E, char F>
+    bool HoldsTagStart(const uint8_t* p) const {
+#if defined(SORREL_WIDE_MARKS)
+        if (wide_) return wide::HoldsTagStart<A, B, C, D, E, F>(p);
+#endif
+        return marks::HoldsTagStart<A, B, C, D, E, F>(p);
+    }
+
     // One block from `p`, which stands in text or in the tag the block before ended inside of
     // (read there already); returns where the next begins.
     const uint8_t* Block(const uint8_t* p) {
-        Marks m;
         uint64_t faults;
         Carry carry = carry_;
         if (have_next_) {
-            m = next_, faults = next_faults_, carry = next_carry_;
+            current_ ^= 1;  // the next block's marks, read with the block before
+            faults = next_faults_, carry = next_carry_;
         } else {
-            m = Mark(p);
-            faults = Faults(p, m, &carry);
+            marks_[current_] = MarkOf(p);
+            faults = Faults(p, marks_[current_], &carry);
         }
+        const Marks& m = marks_[current_];
         // Where the block ends inside a tag, that tag must end, plain, in the next block.
         have_next_ = carry.in_tag();
         int tail_gt = -1;  // in the next block
         if (have_next_) {
-            next_ = Mark(p + kBlock);
+            Marks& next = marks_[current_ ^ 1];
+            next = MarkOf(p + kBlock);
             next_carry_ = carry;
-            next_faults_ = Faults(p + kBlock, next_, &next_carry_);
-            tail_gt = next_.gt != 0 ? __builtin_ctzll(next_.gt) : -1;
+            next_faults_ = Faults(p + kBlock, next, &next_carry_);
+            tail_gt = next.gt != 0 ? __builtin_ctzll(next.gt) : -1;
         }
         // The bytes before its first ">" are the tail of the tag the block before ended in.
         const int from = carry_.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
@@ -112,10 +129,12 @@ private:
         // A text the last tag of the block before left open runs to the block's first "<".
         if (events_.TextOpen()) Deliver(p + from, p + (m.lt != 0 ? __builtin_ctzll(m.lt) : 64), p);
         if (m.lt != 0) {
-            const int ends = marks::Count(m.end_tags);
-            const bool pass = !events_.Pending() && events_.depth() - ends >= rules_.NamedLevel() && !IdsIn(p, m) &&
-                              !ReferencesIn(p, m, from);
-            if (pass) Pass(p, m, closing, tail_gt, ends);
+            // Tags at levels the rules look at: none where even all the end tags first would
+            // not reach them, else taken from the tags in their order.
+            const int named = rules_.NamedLevel();
+            const bool below = events_.depth() - m.ends >= named || LowestLevel(p, m, closing, tail_gt) > named;
+            const bool pass = below && !events_.Pending() && !IdsIn(p, m) && !ReferencesIn(p, m, from);
+            if (pass) Pass(p, m, closing, tail_gt, from);
             else Tags(p, m, closing, tail_gt);
         }
         carry_ = carry;
@@ -124,11 +143,16 @@ private:
     }
 
     // The tags of the block by their counts: the depth they leave.
-    void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int ends) {
-        const uint64_t empty_ends = closing & ((m.slash << 1) | (carry_.slash() ? 1 : 0));
+    void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int from) {
+        // The "/>" of the block's own tags: its counted ones, one at its first byte, less the
+        // one that ends the tag the block before began, and the one of its own last tag.
+        const uint64_t first = carry_.slash() ? m.gt & 1 : 0;
+        const uint64_t empty_ends = closing & ((m.slash << 1) | first);
         const bool tail_empty = tail_gt >= 0 && !LastIsEnd(m) && p[kBlock + tail_gt - 1] == '/';
-        const int empties = marks::Count(empty_ends) + (tail_empty ? 1 : 0);
-        const int starts = marks::Count(m.lt) - ends - empties;
+        const int before = from > 0 ? static_cast<int>((((m.gt & (m.slash << 1)) | first) >> (from - 1)) & 1) : 0;
+        const int empties = m.empties + static_cast<int>(first) - before + (tail_empty ? 1 : 0);
+        const int starts = m.tags - m.ends - empties;
+        const int ends = m.ends;
         // Where references are wanted, a text after the block's last tag may be one when that
         // tag is a start tag.
         bool last_start = false;
@@ -145,6 +169,22 @@ private:
             }
         }
         events_.Passed(starts - ends, last_start);
+    }
+
+    // The lowest level of the elements the block's tags open or end.
+    int LowestLevel(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) const {
+        int depth = events_.depth(), lowest = depth + 1;
+        for (uint64_t tags = m.lt; tags != 0; tags &= tags - 1) {
+            const int i = __builtin_ctzll(tags);
+            const int g = closing != 0 ? __builtin_ctzll(closing) : static_cast<int>(kBlock) + tail_gt;
+            closing &= closing - 1;
+            if ((m.end_tags >> i) & 1) {
+                lowest = std::min(lowest, depth--);
+            } else if (p[g - 1] != '/') {
+                ++depth;
+            }
+        }
+        return lowest;
     }
 
     bool LastIsEnd(const Marks& m) const { return m.lt != 0 && ((m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1); }
@@ -203,8 +243,8 @@ private:
     bool IdsIn(const uint8_t* p, const Marks& m) const {
         switch (m.lt != 0 ? rules_.WantsIds() : Ids::kNone) {
             case Ids::kNone: return false;
-            case Ids::kId: return marks::HoldsTagStart<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-            case Ids::kExtraIds: return marks::HoldsTagStart<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+            case Ids::kId: return HoldsTagStart<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+            case Ids::kExtraIds: return HoldsTagStart<'i', 'I', 'l', 'd', 'D', 'o'>(p);
         }
         return false;
     }
@@ -230,9 +270,11 @@ private:
     int64_t stop_ = 0;
     Carry carry_;          // what the block before carried
     bool have_next_ = false;  // the next block's marks are known (it begins in a tag)
-    Marks next_;
+    Marks marks_[2];       // the block's, and the next block's where it begins in a tag
+    int current_ = 0;
     uint64_t next_faults_ = 0;
     Carry next_carry_;
+    const bool wide_;  // marks 32 bytes a compare
 };
 
 }  // namespace cleaner
