@@ -39,6 +39,9 @@ struct Marks {
     // Of the block's own bits: its "<", its end tags and its "/>" (that after the block's
     // first byte).
     uint8_t tags = 0, ends = 0, empties = 0;
+    // Found with the block's faults: the ">" that end start tags in "/>" (the first one's too,
+    // when it ends the tag the block before began).
+    uint64_t empty_closers = 0;
 };
 
 namespace marks {
@@ -204,7 +207,7 @@ inline bool InNameAt(const uint8_t* p) {
 // (the tokenizer reads it as part of the name) or one that opens other than right after "=",
 // a ">" inside a quoted value, a "/" inside a tag elsewhere than after its "<" or before its
 // ">", and the ">" of an end tag that ends in "/>".
-[[gnu::always_inline]] inline uint64_t Faults(const uint8_t* p, const Marks& m, Carry* carry) {
+[[gnu::always_inline]] inline uint64_t Faults(const uint8_t* p, Marks& m, Carry* carry) {
     const uint32_t was = carry->bits;
     uint32_t bits = 0;
     const uint64_t in = marks::PrefixXor(m.lt | m.gt) ^ (was & Carry::kInTag ? ~uint64_t{0} : 0);  // a tag's "<" to its ">"
@@ -229,17 +232,17 @@ inline bool InNameAt(const uint8_t* p) {
     // tokenizer passes over any other).
     const uint64_t before_gt = (m.gt >> 1) | (uint64_t{p[64] == '>'} << 63);
     faults |= m.slash & in & ~valued & ~((m.lt << 1) | (was & Carry::kLt ? 1 : 0)) & ~before_gt;
-    // An end tag ended by "/>".
-    for (uint64_t closing = m.gt & ((m.slash << 1) | (was & Carry::kSlash ? 1 : 0)); closing != 0; closing &= closing - 1) {
-        const uint64_t opened = m.lt & marks::Below(__builtin_ctzll(closing));
-        const bool end = opened != 0 ? (m.end_tags >> (63 - __builtin_clzll(opened))) & 1 : (was & Carry::kEndTag) != 0;
-        if (end) faults |= closing & (~closing + 1);
-    }
-    if (in >> 63) {
-        bits |= Carry::kInTag;
-        const bool end = m.lt != 0 ? (m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1 : (was & Carry::kEndTag) != 0;
-        if (end) bits |= Carry::kEndTag;
-    }
+    // The ">" of each end tag: its "<" carried by an addition through the tag's bytes (one
+    // carried in at the first byte for an end tag begun before); the carry out of the block
+    // is an end tag left open.
+    const uint64_t carried = (was & (Carry::kInTag | Carry::kEndTag)) == (Carry::kInTag | Carry::kEndTag) ? 1 : 0;
+    uint64_t ended = 0, sum = 0;
+    const bool out = __builtin_add_overflow(in, m.end_tags, &ended) | __builtin_add_overflow(ended, carried, &sum);
+    const uint64_t end_closers = sum & m.gt;
+    const uint64_t slash_before = (m.slash << 1) | (was & Carry::kSlash ? 1 : 0);
+    faults |= end_closers & slash_before;  // an end tag ended by "/>"
+    m.empty_closers = m.gt & slash_before & ~end_closers;
+    if (in >> 63) bits |= Carry::kInTag | (out ? Carry::kEndTag : 0u);
     const uint8_t last = p[63];
     bits |= (last == '=' ? Carry::kEquals : 0u) | (last == '/' ? Carry::kSlash : 0u) | (last == '<' ? Carry::kLt : 0u);
     carry->bits = bits;

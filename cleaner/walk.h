@@ -103,7 +103,7 @@ private:
             marks_[current_] = MarkOf(p);
             faults = Faults(p, marks_[current_], &carry);
         }
-        const Marks& m = marks_[current_];
+        Marks& m = marks_[current_];
         // Where the block ends inside a tag, that tag must end, plain, in the next block.
         have_next_ = carry.in_tag();
         int tail_gt = -1;  // in the next block
@@ -144,13 +144,13 @@ private:
 
     // The tags of the block by their counts: the depth they leave.
     void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int from) {
-        // The "/>" of the block's own tags: its counted ones, one at its first byte, less the
-        // one that ends the tag the block before began, and the one of its own last tag.
-        const uint64_t first = carry_.slash() ? m.gt & 1 : 0;
-        const uint64_t empty_ends = closing & ((m.slash << 1) | first);
-        const bool tail_empty = tail_gt >= 0 && !LastIsEnd(m) && p[kBlock + tail_gt - 1] == '/';
-        const int before = from > 0 ? static_cast<int>((((m.gt & (m.slash << 1)) | first) >> (from - 1)) & 1) : 0;
-        const int empties = m.empties + static_cast<int>(first) - before + (tail_empty ? 1 : 0);
+        // The "/>" of the block's own tags: less the one that ends the tag the block before
+        // began, with the one of its own last tag (in the next block).
+        const uint64_t empty_ends = m.empty_closers & closing;
+        const bool tail_empty = tail_gt >= 0 && ((marks_[current_ ^ 1].empty_closers >> tail_gt) & 1);
+        const int first = static_cast<int>(m.empty_closers & 1);  // after a "/" that ended the block before
+        const int before = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
+        const int empties = m.empties + first - before + (tail_empty ? 1 : 0);
         const int starts = m.tags - m.ends - empties;
         const int ends = m.ends;
         // Where references are wanted, a text after the block's last tag may be one when that

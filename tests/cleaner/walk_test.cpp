@@ -71,6 +71,19 @@ std::string Events(const std::string& xml, Recorder rules, bool two_stages, size
     }
 }
 
+// The marks of either width the processor can take, each in turn (the walk reads the choice
+// when it begins), then the processor's own again.
+template <class Test>
+void ByEachWidth(Test test) {
+    const bool own = cleaner::WideMarks();
+    for (bool wide : {false, true}) {
+        if (wide && !own) continue;
+        cleaner::WideMarks() = wide;
+        test();
+    }
+    cleaner::WideMarks() = own;
+}
+
 // Each rule setting the index may be in.
 std::vector<Recorder> Settings() {
     std::vector<Recorder> all;
@@ -97,16 +110,18 @@ TEST(Walk, GivesTheTokenizersEvents) {
         "<n" + std::string(60, 'n') + " a=\"" + std::string(90, 'v') + "\">" + std::string(200, 'T') + "</n>",
         "<r>LogEntry_1_2</r><r>Battle_3</r><r>Letter_4</r><r>Message_5</r><r>ArchivedDialog_6</r><r>Melee</r>",
     };
-    for (const std::string& snippet : snippets) {
-        for (size_t pad = 0; pad <= 130; ++pad) {
-            const std::string xml = "<root>" + std::string(pad, ' ') + snippet + std::string(200, ' ') + snippet + "</root>";
-            for (const Recorder& rules : Settings()) {
-                const std::string expected = Events(xml, rules, false, 0);
-                for (size_t chunk : {size_t{1}, size_t{7}, size_t{200}, size_t{256} << 10})
-                    ASSERT_EQ(Events(xml, rules, true, chunk), expected) << xml << " named " << rules.named << " chunk " << chunk;
+    ByEachWidth([&] {
+        for (const std::string& snippet : snippets) {
+            for (size_t pad = 0; pad <= 130; ++pad) {
+                const std::string xml = "<root>" + std::string(pad, ' ') + snippet + std::string(200, ' ') + snippet + "</root>";
+                for (const Recorder& rules : Settings()) {
+                    const std::string expected = Events(xml, rules, false, 0);
+                    for (size_t chunk : {size_t{1}, size_t{7}, size_t{200}, size_t{256} << 10})
+                        ASSERT_EQ(Events(xml, rules, true, chunk), expected) << xml << " named " << rules.named << " chunk " << chunk;
+                }
             }
         }
-    }
+    });
 }
 
 // Blocks that are not plain go the byte path, with the same events: one of each kind in the
@@ -130,7 +145,7 @@ TEST(Walk, BlocksNotPlainGoTheBytePath) {
         // The kind alone in a block is no plain block.
         std::string block = kind + std::string(200, ' ');
         cleaner::Carry carry;
-        const cleaner::Marks m = cleaner::Mark(reinterpret_cast<const uint8_t*>(block.data()));
+        cleaner::Marks m = cleaner::Mark(reinterpret_cast<const uint8_t*>(block.data()));
         const uint64_t faults = cleaner::Faults(reinterpret_cast<const uint8_t*>(block.data()), m, &carry);
         EXPECT_NE(faults | (carry.in_tag() ? 1 : 0), 0u) << kind;
         for (size_t pad = 0; pad <= 70; ++pad) {
@@ -166,14 +181,16 @@ TEST(Walk, IndexesEverySaveAsTheTokenizerDoes) {
         o.chain = seed == 5 ? 20 : 0;
         saves.push_back(tools::GenerateSave(o));
     }
-    for (const std::string& save : saves) {
-        for (bool extras : {false, true}) {
-            const std::string expected = indexdump::Indexed(save, 256 << 10, extras, cleaner::Reading::kBytes);
-            for (size_t chunk : {size_t{1}, size_t{63}, size_t{4096}, size_t{256} << 10})
-                ASSERT_EQ(indexdump::Indexed(save, chunk, extras, cleaner::Reading::kTwoStages), expected)
-                    << save.substr(0, 80) << " chunk " << chunk << " extras " << extras;
+    ByEachWidth([&] {
+        for (const std::string& save : saves) {
+            for (bool extras : {false, true}) {
+                const std::string expected = indexdump::Indexed(save, 256 << 10, extras, cleaner::Reading::kBytes);
+                for (size_t chunk : {size_t{1}, size_t{63}, size_t{4096}, size_t{256} << 10})
+                    ASSERT_EQ(indexdump::Indexed(save, chunk, extras, cleaner::Reading::kTwoStages), expected)
+                        << save.substr(0, 80) << " chunk " << chunk << " extras " << extras;
+            }
         }
-    }
+    });
 }
 
 }  // namespace
