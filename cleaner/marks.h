@@ -159,10 +159,10 @@ inline int Count(uint64_t x) {
 
 }  // namespace marks
 
-// The marks of the 64 bytes from `p`; p[64] is read too (what follows the block's last "<").
-inline Marks Mark(const uint8_t* p) {
+// The marks of the 64 bytes from `p` into `m` (written in place: a copy of what was just
+// written field by field stalls); p[64] is read too (what follows the block's last "<").
+inline void Mark(const uint8_t* p, Marks& m) {
     const marks::Bytes b(p);
-    Marks m;
     m.lt = marks::Equal(b, '<');
     m.gt = marks::Equal(b, '>');
     m.slash = marks::Equal(b, '/');
@@ -174,12 +174,17 @@ inline Marks Mark(const uint8_t* p) {
     m.tags = static_cast<uint8_t>(marks::Count(m.lt));
     m.ends = static_cast<uint8_t>(marks::Count(m.end_tags));
     m.empties = static_cast<uint8_t>(marks::Count(m.gt & (m.slash << 1)));
+    m.dq = m.sq = m.eq = 0;
     // '"' (22) and '\'' (27) read 27 with 05 or-ed in, as do "#" and "&".
     if (marks::AnyOr(b, 0x05, 0x27)) {
         m.dq = marks::Equal(b, '"');
         m.sq = marks::Equal(b, '\'');
         if ((m.dq | m.sq) != 0) m.eq = marks::Equal(b, '=');
     }
+}
+inline Marks Mark(const uint8_t* p) {
+    Marks m;
+    Mark(p, m);
     return m;
 }
 
@@ -268,9 +273,8 @@ namespace wide {
     return _mm256_or_si256(_mm256_or_si256(Is(v, x), Is(v, y)), Is(v, z));
 }
 
-[[gnu::target("avx2,popcnt")]] inline Marks Mark(const uint8_t* p) {
+[[gnu::target("avx2,popcnt")]] inline void Mark(const uint8_t* p, Marks& m) {
     const __m256i a = Load(p), b = Load(p + 32);
-    Marks m;
     m.lt = Join(Is(a, '<'), Is(b, '<'));
     m.gt = Join(Is(a, '>'), Is(b, '>'));
     m.slash = Join(Is(a, '/'), Is(b, '/'));
@@ -280,12 +284,12 @@ namespace wide {
     m.tags = static_cast<uint8_t>(__builtin_popcountll(m.lt));
     m.ends = static_cast<uint8_t>(__builtin_popcountll(m.end_tags));
     m.empties = static_cast<uint8_t>(__builtin_popcountll(m.gt & (m.slash << 1)));
+    m.dq = m.sq = m.eq = 0;
     if (_mm256_movemask_epi8(_mm256_or_si256(IsOr(a, 0x05, 0x27), IsOr(b, 0x05, 0x27))) != 0) {
         m.dq = Join(Is(a, '"'), Is(b, '"'));
         m.sq = Join(Is(a, '\''), Is(b, '\''));
         if ((m.dq | m.sq) != 0) m.eq = Join(Is(a, '='), Is(b, '='));
     }
-    return m;
 }
 
 template <char A, char B, char C, char D, char E, char F>

@@ -77,11 +77,11 @@ private:
 
     int64_t At(const uint8_t* p, const uint8_t* block) const { return pos_ + (p - block); }
 
-    Marks MarkOf(const uint8_t* p) const {
+    void MarkOf(const uint8_t* p, Marks& m) const {
 #if defined(SORREL_WIDE_MARKS)
-        if (wide_) return wide::Mark(p);
+        if (wide_) return wide::Mark(p, m);
 #endif
-        return Mark(p);
+        Mark(p, m);
     }
     template <char A, char B, char C, char D, char E, char F>
     bool HoldsTagStart(const uint8_t* p) const {
@@ -100,7 +100,7 @@ private:
             current_ ^= 1;  // the next block's marks, read with the block before
             faults = next_faults_, carry = next_carry_;
         } else {
-            marks_[current_] = MarkOf(p);
+            MarkOf(p, marks_[current_]);
             faults = Faults(p, marks_[current_], &carry);
         }
         Marks& m = marks_[current_];
@@ -109,7 +109,7 @@ private:
         int tail_gt = -1;  // in the next block
         if (have_next_) {
             Marks& next = marks_[current_ ^ 1];
-            next = MarkOf(p + kBlock);
+            MarkOf(p + kBlock, next);
             next_carry_ = carry;
             next_faults_ = Faults(p + kBlock, next, &next_carry_);
             tail_gt = next.gt != 0 ? __builtin_ctzll(next.gt) : -1;

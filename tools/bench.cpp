@@ -159,7 +159,9 @@ Rates IndexRates(const std::string& path) {
         cleaner::Carry carry;
         for (size_t at = 0; at + 192 < bytes.size(); at += 64) {
 #if defined(SORREL_WIDE_MARKS)
-            cleaner::Marks m = cleaner::WideMarks() ? cleaner::wide::Mark(data + at) : cleaner::Mark(data + at);
+            cleaner::Marks m;
+            if (cleaner::WideMarks()) cleaner::wide::Mark(data + at, m);
+            else cleaner::Mark(data + at, m);
 #else
             cleaner::Marks m = cleaner::Mark(data + at);
 #endif
