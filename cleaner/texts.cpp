@@ -138,14 +138,23 @@ bool IsReferenceForm(std::string_view text) {
 
 
 bool MayStartReference(const uint8_t* p) {
-    if (!MayBeginReference(*p)) return false;
-    size_t n = 0;
-    while (n < 15 && p[n] != '<') {
-        if (p[n] == '&') return true;
-        ++n;
+    // The forms that begin with the text's first byte.
+    std::string_view forms[2];
+    switch (*p) {
+        case 'T': forms[0] = "Thing_", forms[1] = "Tale_"; break;
+        case 'L': forms[0] = "LogEntry_", forms[1] = "Letter_"; break;
+        case 'B': forms[0] = "Battle_"; break;
+        case 'M': forms[0] = "Message_"; break;
+        case 'A': forms[0] = "ArchivedDialog_"; break;
+        case '&': return true;
+        default: return false;
     }
-    for (std::string_view form : kReferenceForms)
-        if (std::memcmp(p, form.data(), std::min(n, form.size())) == 0) return true;
+    for (std::string_view form : forms) {
+        size_t i = 1;
+        while (i < form.size() && p[i] == static_cast<uint8_t>(form[i])) ++i;
+        // The form whole, or the text ends (at markup, or an entity comes) inside it.
+        if (i == form.size() || p[i] == '<' || p[i] == '&') return !form.empty();
+    }
     return false;
 }
 
