@@ -242,7 +242,8 @@ inline bool InNameAt(const uint8_t* p) {
     // is an end tag left open.
     const uint64_t carried = (was & (Carry::kInTag | Carry::kEndTag)) == (Carry::kInTag | Carry::kEndTag) ? 1 : 0;
     uint64_t ended = 0, sum = 0;
-    const bool out = __builtin_add_overflow(in, m.end_tags, &ended) | __builtin_add_overflow(ended, carried, &sum);
+    const bool over = __builtin_add_overflow(in, m.end_tags, &ended);
+    const bool out = __builtin_add_overflow(ended, carried, &sum) || over;
     const uint64_t end_closers = sum & m.gt;
     const uint64_t slash_before = (m.slash << 1) | (was & Carry::kSlash ? 1 : 0);
     faults |= end_closers & slash_before;  // an end tag ended by "/>"
