@@ -29,6 +29,7 @@ struct Carry {
     bool in_tag() const { return bits & kInTag; }
     bool end_tag() const { return bits & kEndTag; }
     bool slash() const { return bits & kSlash; }
+    bool quoted() const { return bits & (kInDouble | kInSingle); }
 };
 
 struct Marks {
@@ -42,6 +43,10 @@ struct Marks {
     // Found with the block's faults: the ">" that end start tags in "/>" (the first one's too,
     // when it ends the tag the block before began).
     uint64_t empty_closers = 0;
+    // The end tags whose tag before (in the block) is a start tag that is not empty, with
+    // nothing but text between: an element opened and closed there, which takes the depth no
+    // lower than it found it.
+    uint64_t paired_ends = 0;
 };
 
 namespace marks {
@@ -87,16 +92,24 @@ inline bool AnyOr(const Bytes& b, char set, char c) {
                                           _mm_or_si128(IsOr(b.v2, set, c), IsOr(b.v3, set, c)))) != 0;
 }
 // Whether a "<" followed by one of `first` and then one of `second` stands in the 64 bytes
-// from `p` (read to p[65]).
+// from `p` (read to p[65]); where, bit by bit.
+template <char A, char B, char C, char D, char E, char F>
+inline __m128i TagStartsIn(__m128i a, __m128i b, __m128i c) {
+    const auto two = [](__m128i v, char x, char y) { return _mm_or_si128(Is(v, x), Is(v, y)); };
+    return _mm_and_si128(_mm_and_si128(Is(a, '<'), _mm_or_si128(two(b, A, B), Is(b, C))), _mm_or_si128(two(c, D, E), Is(c, F)));
+}
 template <char A, char B, char C, char D, char E, char F>
 inline bool HoldsTagStart(const uint8_t* p) {
     const Bytes lt(p), i(p + 1), d(p + 2);
-    const auto two = [](__m128i v, char x, char y) { return _mm_or_si128(Is(v, x), Is(v, y)); };
-    const auto at = [&](__m128i a, __m128i b, __m128i c) {
-        return _mm_and_si128(_mm_and_si128(Is(a, '<'), _mm_or_si128(two(b, A, B), Is(b, C))), _mm_or_si128(two(c, D, E), Is(c, F)));
-    };
+    const auto at = [](__m128i a, __m128i b, __m128i c) { return TagStartsIn<A, B, C, D, E, F>(a, b, c); };
     return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(at(lt.v0, i.v0, d.v0), at(lt.v1, i.v1, d.v1)),
                                           _mm_or_si128(at(lt.v2, i.v2, d.v2), at(lt.v3, i.v3, d.v3)))) != 0;
+}
+template <char A, char B, char C, char D, char E, char F>
+inline uint64_t TagStarts(const uint8_t* p) {
+    const Bytes lt(p), i(p + 1), d(p + 2);
+    const auto at = [](__m128i a, __m128i b, __m128i c) { return TagStartsIn<A, B, C, D, E, F>(a, b, c); };
+    return Join(at(lt.v0, i.v0, d.v0), at(lt.v1, i.v1, d.v1), at(lt.v2, i.v2, d.v2), at(lt.v3, i.v3, d.v3));
 }
 // Bytes up to " " (the XML blanks among them).
 inline uint64_t AtMostSpace(const Bytes& b) {
@@ -120,11 +133,16 @@ inline uint64_t EqualOr(const Bytes& b, char set, char c) {
 }
 inline bool AnyOr(const Bytes& b, char set, char c) { return EqualOr(b, set, c) != 0; }
 template <char A, char B, char C, char D, char E, char F>
-inline bool HoldsTagStart(const uint8_t* p) {
+inline uint64_t TagStarts(const uint8_t* p) {
+    uint64_t m = 0;
     for (int i = 0; i < 64; ++i)
         if (p[i] == '<' && (p[i + 1] == A || p[i + 1] == B || p[i + 1] == C) && (p[i + 2] == D || p[i + 2] == E || p[i + 2] == F))
-            return true;
-    return false;
+            m |= uint64_t{1} << i;
+    return m;
+}
+template <char A, char B, char C, char D, char E, char F>
+inline bool HoldsTagStart(const uint8_t* p) {
+    return TagStarts<A, B, C, D, E, F>(p) != 0;
 }
 inline uint64_t AtMostSpace(const Bytes& b) {
     uint64_t m = 0;
@@ -159,28 +177,65 @@ inline int Count(uint64_t x) {
 
 }  // namespace marks
 
-// The marks of the 64 bytes from `p` into `m` (written in place: a copy of what was just
-// written field by field stalls); p[64] is read too (what follows the block's last "<").
-inline void Mark(const uint8_t* p, Marks& m) {
-    const marks::Bytes b(p);
-    m.lt = marks::Equal(b, '<');
-    m.gt = marks::Equal(b, '>');
-    m.slash = marks::Equal(b, '/');
-    m.end_tags = m.lt & ((m.slash >> 1) | uint64_t{p[64] == '/'} << 63);
-    // "!" (21) and "?" (3F) are the bytes that read 3F with 1E or-ed in, among a few others
-    // (digits and signs) that cannot begin a tag's name either; "/" (2F) apart.
-    const uint64_t markup = marks::EqualOr(b, 0x1E, 0x3F) & ~m.slash;
-    m.markup = m.lt & ((markup >> 1) | uint64_t{marks::IsMarkupAfterLt(p[64])} << 63);
-    m.tags = static_cast<uint8_t>(marks::Count(m.lt));
-    m.ends = static_cast<uint8_t>(marks::Count(m.end_tags));
-    m.empties = static_cast<uint8_t>(marks::Count(m.gt & (m.slash << 1)));
+namespace marks {
+
+// The masks of a block's own bytes, before what follows it is known: "<", ">", "/", the bytes
+// that may open markup after a "<" ("!" and "?" (21, 3F) read 3F with 1E or-ed in, among a
+// few others, digits and signs, that cannot begin a tag's name either; "/" (2F) apart), and
+// whether a quote may stand in it ('"' (22) and '\'' (27) read 27 with 05 or-ed in, as do
+// "#" and "&"): its masks of '"', '\'' and "=" are then taken apart (Quotes).
+struct Raw {
+    uint64_t lt, gt, slash, bang;
+    bool quoted;
+};
+
+inline Raw RawOf(const uint8_t* p) {
+    const Bytes b(p);
+    const uint64_t slash = Equal(b, '/');
+    return Raw{Equal(b, '<'), Equal(b, '>'), slash, EqualOr(b, 0x1E, 0x3F) & ~slash, AnyOr(b, 0x05, 0x27)};
+}
+
+// The masks of '"', '\'' and, where either stands, "=" of the block at `p`.
+inline void Quotes(const uint8_t* p, uint64_t* dq, uint64_t* sq, uint64_t* eq) {
+    const Bytes b(p);
+    *dq = Equal(b, '"');
+    *sq = Equal(b, '\'');
+    *eq = (*dq | *sq) != 0 ? Equal(b, '=') : 0;
+}
+
+// The bits set. The processors the program runs on may lack POPCNT, where the compiler's own
+// count is a call: counted in place there, by the instruction where it is known to be there.
+template <bool kPopcnt>
+inline int CountAs(uint64_t x) {
+    if constexpr (kPopcnt) return __builtin_popcountll(x);
+    return Count(x);
+}
+
+}  // namespace marks
+
+// The marks of a block from the masks of its own bytes and whether the byte after it is "/"
+// and may open markup (bit 0 of the next block's masks).
+// (MasksOf: all but the counts.)
+inline void MasksOf(const marks::Raw& r, uint64_t next_slash, uint64_t next_bang, Marks& m) {
+    m.lt = r.lt, m.gt = r.gt, m.slash = r.slash;
+    m.end_tags = r.lt & ((r.slash >> 1) | next_slash << 63);
+    m.markup = r.lt & ((r.bang >> 1) | next_bang << 63);
     m.dq = m.sq = m.eq = 0;
-    // '"' (22) and '\'' (27) read 27 with 05 or-ed in, as do "#" and "&".
-    if (marks::AnyOr(b, 0x05, 0x27)) {
-        m.dq = marks::Equal(b, '"');
-        m.sq = marks::Equal(b, '\'');
-        if ((m.dq | m.sq) != 0) m.eq = marks::Equal(b, '=');
-    }
+}
+template <bool kPopcnt>
+inline void Complete(const marks::Raw& r, uint64_t next_slash, uint64_t next_bang, Marks& m) {
+    MasksOf(r, next_slash, next_bang, m);
+    m.tags = static_cast<uint8_t>(marks::CountAs<kPopcnt>(r.lt));
+    m.ends = static_cast<uint8_t>(marks::CountAs<kPopcnt>(m.end_tags));
+    m.empties = static_cast<uint8_t>(marks::CountAs<kPopcnt>(r.gt & (r.slash << 1)));
+}
+
+// The marks of the 64 bytes from `p` into `m`; p[64] is read too (what follows the block's
+// last "<").
+inline void Mark(const uint8_t* p, Marks& m) {
+    const marks::Raw r = marks::RawOf(p);
+    Complete<false>(r, uint64_t{p[64] == '/'}, uint64_t{marks::IsMarkupAfterLt(p[64])}, m);
+    if (r.quoted) marks::Quotes(p, &m.dq, &m.sq, &m.eq);
 }
 inline Marks Mark(const uint8_t* p) {
     Marks m;
@@ -212,13 +267,16 @@ inline bool InNameAt(const uint8_t* p) {
 // (the tokenizer reads it as part of the name) or one that opens other than right after "=",
 // a ">" inside a quoted value, a "/" inside a tag elsewhere than after its "<" or before its
 // ">", and the ">" of an end tag that ends in "/>".
-[[gnu::always_inline]] inline uint64_t Faults(const uint8_t* p, Marks& m, Carry* carry) {
+// `next_gt`: the byte after the block is ">". Without `kQuotes`, for a block that holds no
+// quote and does not begin inside a quoted value.
+template <bool kQuotes = true>
+[[gnu::always_inline]] inline uint64_t FaultsWith(const uint8_t* p, Marks& m, Carry* carry, uint64_t next_gt) {
     const uint32_t was = carry->bits;
     uint32_t bits = 0;
     const uint64_t in = marks::PrefixXor(m.lt | m.gt) ^ (was & Carry::kInTag ? ~uint64_t{0} : 0);  // a tag's "<" to its ">"
     uint64_t faults = (m.lt & ~in) | (m.gt & in) | m.markup;
     uint64_t valued = 0;  // inside quoted values
-    if ((m.dq | m.sq) != 0 || (was & (Carry::kInDouble | Carry::kInSingle)) != 0) {
+    if (kQuotes && ((m.dq | m.sq) != 0 || (was & (Carry::kInDouble | Carry::kInSingle)) != 0)) {
         // The names of start tags: from the byte after "<" to the first blank, ">" or "/".
         const uint64_t blanks = marks::Equal(marks::Bytes(p), ' ', '\t', '\r', '\n');
         const uint64_t name_bytes = ~(blanks | m.gt | m.slash | m.lt);
@@ -235,7 +293,7 @@ inline bool InNameAt(const uint8_t* p) {
     }
     // A "/" inside a tag but in a value is right after its "<" or right before its ">" (the
     // tokenizer passes over any other).
-    const uint64_t before_gt = (m.gt >> 1) | (uint64_t{p[64] == '>'} << 63);
+    const uint64_t before_gt = (m.gt >> 1) | (next_gt << 63);
     faults |= m.slash & in & ~valued & ~((m.lt << 1) | (was & Carry::kLt ? 1 : 0)) & ~before_gt;
     // The ">" of each end tag: its "<" carried by an addition through the tag's bytes (one
     // carried in at the first byte for an end tag begun before); the carry out of the block
@@ -248,11 +306,18 @@ inline bool InNameAt(const uint8_t* p) {
     const uint64_t slash_before = (m.slash << 1) | (was & Carry::kSlash ? 1 : 0);
     faults |= end_closers & slash_before;  // an end tag ended by "/>"
     m.empty_closers = m.gt & slash_before & ~end_closers;
+    // From the ">" of such a start tag a carry runs through its text (bits outside tags) to
+    // the next "<". (A tag the block before began is no element opened in the block.)
+    const uint64_t head = was & Carry::kInTag ? m.gt & (~m.gt + 1) : 0;
+    m.paired_ends = m.end_tags & (~in + (m.gt & ~end_closers & ~m.empty_closers & ~head));
     if (in >> 63) bits |= Carry::kInTag | (out ? Carry::kEndTag : 0u);
-    const uint8_t last = p[63];
-    bits |= (last == '=' ? Carry::kEquals : 0u) | (last == '/' ? Carry::kSlash : 0u) | (last == '<' ? Carry::kLt : 0u);
+    bits |= (p[63] == '=' ? Carry::kEquals : 0u) | static_cast<uint32_t>(m.slash >> 63) * Carry::kSlash |
+            static_cast<uint32_t>(m.lt >> 63) * Carry::kLt;
     carry->bits = bits;
     return faults;
+}
+[[gnu::always_inline]] inline uint64_t Faults(const uint8_t* p, Marks& m, Carry* carry) {
+    return FaultsWith(p, m, carry, uint64_t{p[64] == '>'});
 }
 
 // Where the processor has AVX2 (and the system keeps its registers), the marks of a block
@@ -274,23 +339,18 @@ namespace wide {
     return _mm256_or_si256(_mm256_or_si256(Is(v, x), Is(v, y)), Is(v, z));
 }
 
-[[gnu::target("avx2,popcnt")]] inline void Mark(const uint8_t* p, Marks& m) {
+[[gnu::target("avx2")]] inline marks::Raw RawOf(const uint8_t* p) {
     const __m256i a = Load(p), b = Load(p + 32);
-    m.lt = Join(Is(a, '<'), Is(b, '<'));
-    m.gt = Join(Is(a, '>'), Is(b, '>'));
-    m.slash = Join(Is(a, '/'), Is(b, '/'));
-    m.end_tags = m.lt & ((m.slash >> 1) | uint64_t{p[64] == '/'} << 63);
-    const uint64_t markup = Join(IsOr(a, 0x1E, 0x3F), IsOr(b, 0x1E, 0x3F)) & ~m.slash;
-    m.markup = m.lt & ((markup >> 1) | uint64_t{marks::IsMarkupAfterLt(p[64])} << 63);
-    m.tags = static_cast<uint8_t>(__builtin_popcountll(m.lt));
-    m.ends = static_cast<uint8_t>(__builtin_popcountll(m.end_tags));
-    m.empties = static_cast<uint8_t>(__builtin_popcountll(m.gt & (m.slash << 1)));
-    m.dq = m.sq = m.eq = 0;
-    if (_mm256_movemask_epi8(_mm256_or_si256(IsOr(a, 0x05, 0x27), IsOr(b, 0x05, 0x27))) != 0) {
-        m.dq = Join(Is(a, '"'), Is(b, '"'));
-        m.sq = Join(Is(a, '\''), Is(b, '\''));
-        if ((m.dq | m.sq) != 0) m.eq = Join(Is(a, '='), Is(b, '='));
-    }
+    const uint64_t slash = Join(Is(a, '/'), Is(b, '/'));
+    return marks::Raw{Join(Is(a, '<'), Is(b, '<')), Join(Is(a, '>'), Is(b, '>')), slash,
+                      Join(IsOr(a, 0x1E, 0x3F), IsOr(b, 0x1E, 0x3F)) & ~slash,
+                      _mm256_movemask_epi8(_mm256_or_si256(IsOr(a, 0x05, 0x27), IsOr(b, 0x05, 0x27))) != 0};
+}
+
+[[gnu::target("avx2,popcnt")]] inline void Mark(const uint8_t* p, Marks& m) {
+    const marks::Raw r = RawOf(p);
+    Complete<true>(r, uint64_t{p[64] == '/'}, uint64_t{marks::IsMarkupAfterLt(p[64])}, m);
+    if (r.quoted) marks::Quotes(p, &m.dq, &m.sq, &m.eq);
 }
 
 template <char A, char B, char C, char D, char E, char F>
@@ -300,6 +360,10 @@ template <char A, char B, char C, char D, char E, char F>
 template <char A, char B, char C, char D, char E, char F>
 [[gnu::target("avx2")]] inline bool HoldsTagStart(const uint8_t* p) {
     return _mm256_movemask_epi8(_mm256_or_si256(TagStartsAt<A, B, C, D, E, F>(p), TagStartsAt<A, B, C, D, E, F>(p + 32))) != 0;
+}
+template <char A, char B, char C, char D, char E, char F>
+[[gnu::target("avx2")]] inline uint64_t TagStarts(const uint8_t* p) {
+    return Join(TagStartsAt<A, B, C, D, E, F>(p), TagStartsAt<A, B, C, D, E, F>(p + 32));
 }
 
 }  // namespace wide

@@ -54,6 +54,12 @@ public:
     Ids WantsIds() const { return extra_open_ ? Ids::kExtraIds : unmarked_ > 0 && living_items_ > 0 ? Ids::kId : Ids::kNone; }
     bool WantsReferences() const { return extras_ || references_depth_ > 0; }
     bool WantsText() const { return wants_text_; }
+    // An "id" element whose text stands so may be a leader's marker: one spelled otherwise
+    // than it reads (an entity, blanks at either end) may be any.
+    bool MayWantId(std::string_view raw) const {
+        if (raw.empty() || raw.find('&') != std::string_view::npos || Trimmed(raw).size() != raw.size()) return true;
+        return wanted_.count(std::string(raw)) != 0;
+    }
 
     // A tag of the element at `level` (an end tag's: the element it ends).
     void Tag(const cleaner::Tag& tag, int level) {

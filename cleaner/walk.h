@@ -38,6 +38,7 @@ public:
     size_t Feed(const uint8_t* data, size_t n, int64_t at, bool last) {
         const uint8_t* p = data + (pos_ - at);
         const uint8_t* const end = data + n;
+        end_ = end;
         for (;;) {
             if (bytes_) {
                 const size_t read = tokenizer_.Feed(p, static_cast<size_t>(end - p), stop_);
@@ -60,6 +61,10 @@ public:
                 }
                 BytePath(INT64_MAX);
                 continue;
+            }
+            if (Skimmable()) {
+                p = Skim(p);
+                if (static_cast<size_t>(end - p) < kLookAhead) continue;
             }
             p = Block(p);
         }
@@ -89,6 +94,132 @@ private:
         if (wide_) return wide::HoldsTagStart<A, B, C, D, E, F>(p);
 #endif
         return marks::HoldsTagStart<A, B, C, D, E, F>(p);
+    }
+
+    // Blocks the rules want nothing of but their counts (no text open, no reference or name
+    // of an extra item wanted) are passed over in a loop of their own, each block's marks
+    // taken once with the next's: the blocks Block would pass over, the same way. The first
+    // it would not is left to it, with its marks.
+    bool Skimmable() const {
+        return !events_.TextOpen() && !events_.Pending() && !rules_.WantsReferences() && rules_.WantsIds() != Ids::kExtraIds;
+    }
+    const uint8_t* Skim(const uint8_t* p) {
+#if defined(SORREL_WIDE_MARKS)
+        if (wide_) return SkimWide(p);
+#endif
+        return SkimNarrow(p);
+    }
+#if defined(SORREL_WIDE_MARKS)
+    [[gnu::target("avx2,popcnt"), gnu::flatten]] const uint8_t* SkimWide(const uint8_t* p) { return SkimAs<true>(p); }
+#endif
+    [[gnu::flatten]] const uint8_t* SkimNarrow(const uint8_t* p) { return SkimAs<false>(p); }
+
+    template <bool kWide>
+    static marks::Raw RawAs(const uint8_t* p) {
+#if defined(SORREL_WIDE_MARKS)
+        if constexpr (kWide) return wide::RawOf(p);
+#endif
+        return marks::RawOf(p);
+    }
+    template <bool kWide>
+    static uint64_t IdStartsAs(const uint8_t* p) {
+#if defined(SORREL_WIDE_MARKS)
+        if constexpr (kWide) return wide::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+#endif
+        return marks::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+    }
+
+    // Of the tags that begin "<id" in the block at `p` (`at`, bit by bit), none is an "id"
+    // element the rules want: each is of another name, or "<id>", a text and "</id>" read
+    // whole in the buffer, the text one the rules say they do not look for. (Anything else
+    // is left to Block, which names them.)
+    [[gnu::noinline]] bool NoWantedIds(const uint8_t* p, uint64_t at) const {
+        for (; at != 0; at &= at - 1) {
+            const uint8_t* q = p + __builtin_ctzll(at) + 3;  // after "<id"
+            if (*q == '/' || IsMarkupSpace(*q)) return false;
+            if (*q != '>') continue;  // "<idle>": another name
+            const uint8_t* text = q + 1;
+            const auto* lt = static_cast<const uint8_t*>(std::memchr(text, '<', static_cast<size_t>(end_ - text)));
+            if (lt == nullptr || end_ - lt < 5 || std::memcmp(lt, "</id>", 5) != 0) return false;
+            if (rules_.MayWantId(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(lt - text))))
+                return false;
+        }
+        return true;
+    }
+
+    // Each block's masks are taken once, with the first byte of the next block's. A block
+    // that ends inside a tag is passed over only where the next is read too, which tells
+    // whether that tag ends plain; where it does not, the block goes back to Block.
+    //
+    // The depth runs here with an empty-element tag's end counted at its ">" (`depth`, of the
+    // block at `p`); the events count it at its "<", so the two differ by the tag the block
+    // before ended inside of (`head_empty`), where that is one.
+    template <bool kWide>
+    const uint8_t* SkimAs(const uint8_t* p) {
+        const uint8_t* const from_p = p;
+        const int named = rules_.NamedLevel();
+        const bool ids = rules_.WantsIds() == Ids::kId;
+        Carry carry = carry_, back_carry;
+        int depth = 0, back_depth = 0, head_empty = 0, back_head_empty = 0;
+        marks::Raw raw = RawAs<kWide>(p);
+        for (;;) {
+            const marks::Raw next = RawAs<kWide>(p + kBlock);
+            Marks m;
+            MasksOf(raw, next.slash & 1, next.bang & 1, m);
+            Carry out = carry;
+            const uint64_t faults = raw.quoted || carry.quoted() ? QuotedFaults(p, m, &out, next.gt & 1)
+                                                                 : FaultsWith<false>(p, m, &out, next.gt & 1);
+            // The bytes before its first ">" are the tail of the tag the block before ended in.
+            const int from = carry.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
+            const int empty = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
+            if (p == from_p) {
+                depth = events_.depth() + empty;
+            } else if (from == 64 || (faults & marks::Below(from)) != 0) {
+                // The block before ends inside a tag that does not end plain here.
+                p -= kBlock;
+                depth = back_depth, carry = back_carry, head_empty = back_head_empty;
+                break;
+            }
+            head_empty = empty;
+            if (faults != 0 || (out.in_tag() && (next.gt == 0 || static_cast<size_t>(end_ - p) < kLookAhead + kBlock))) break;
+            const int level = depth - empty;  // as the events count it
+            if (m.lt != 0) {
+                const int tail_gt = out.in_tag() ? __builtin_ctzll(next.gt) : -1;
+                // Each end tag but those of elements opened in the block takes the depth one lower.
+                if (level - CountAs<kWide>(m.end_tags & ~m.paired_ends) < named &&
+                    LowestLevel(p, m, m.gt & ~marks::Below(from), tail_gt, level) <= named)
+                    break;
+                if (ids) {
+                    const uint64_t at = IdStartsAs<kWide>(p);
+                    if (at != 0 && !NoWantedIds(p, at)) break;
+                }
+            }
+            back_depth = depth, back_carry = carry, back_head_empty = empty;
+            depth += CountAs<kWide>(m.lt) - 2 * CountAs<kWide>(m.end_tags) - CountAs<kWide>(m.empty_closers);
+            carry = out;
+            raw = next;
+            p += kBlock;
+            head_empty = 0;  // where the block before ends in a tag, the next turn reads this one
+            if (static_cast<size_t>(end_ - p) < kLookAhead) break;
+        }
+        if (p != from_p) {
+            events_.Passed(depth - head_empty - events_.depth(), false);
+            pos_ += p - from_p;
+            carry_ = carry;
+        }
+        have_next_ = false;
+        return p;
+    }
+
+    // The faults of a block that holds a quote or begins inside a quoted value.
+    [[gnu::noinline]] static uint64_t QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, uint64_t next_gt) {
+        marks::Quotes(p, &m.dq, &m.sq, &m.eq);
+        return FaultsWith(p, m, carry, next_gt);
+    }
+
+    template <bool kWide>
+    static int CountAs(uint64_t x) {
+        return marks::CountAs<kWide>(x);
     }
 
     // One block from `p`, which stands in text or in the tag the block before ended inside of
@@ -132,7 +263,8 @@ private:
             // Tags at levels the rules look at: none where even all the end tags first would
             // not reach them, else taken from the tags in their order.
             const int named = rules_.NamedLevel();
-            const bool below = events_.depth() - m.ends >= named || LowestLevel(p, m, closing, tail_gt) > named;
+            const bool below = events_.depth() - marks::Count(m.end_tags & ~m.paired_ends) >= named ||
+                               LowestLevel(p, m, closing, tail_gt, events_.depth()) > named;
             const bool pass = below && !events_.Pending() && !IdsIn(p, m) && !ReferencesIn(p, m, from);
             if (pass) Pass(p, m, closing, tail_gt, from);
             else Tags(p, m, closing, tail_gt);
@@ -172,8 +304,8 @@ private:
     }
 
     // The lowest level of the elements the block's tags open or end.
-    int LowestLevel(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) const {
-        int depth = events_.depth(), lowest = depth + 1;
+    static int LowestLevel(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int depth) {
+        int lowest = depth + 1;
         for (uint64_t tags = m.lt; tags != 0; tags &= tags - 1) {
             const int i = __builtin_ctzll(tags);
             const int g = closing != 0 ? __builtin_ctzll(closing) : static_cast<int>(kBlock) + tail_gt;
@@ -275,6 +407,7 @@ private:
     uint64_t next_faults_ = 0;
     Carry next_carry_;
     const bool wide_;  // marks 32 bytes a compare
+    const uint8_t* end_ = nullptr;  // of the bytes Feed was given
 };
 
 }  // namespace cleaner

@@ -27,6 +27,7 @@ struct Recorder {
 
     int NamedLevel() const { return named; }
     cleaner::Ids WantsIds() const { return ids; }
+    bool MayWantId(std::string_view) const { return true; }
     bool WantsReferences() const { return references; }
     bool WantsText() const { return true; }
     void Tag(const cleaner::Tag& tag, int level) {
