@@ -101,7 +101,7 @@ private:
     // taken once with the next's: the blocks Block would pass over, the same way. The first
     // it would not is left to it, with its marks.
     bool Skimmable() const {
-        return !events_.TextOpen() && !events_.Pending() && !rules_.WantsReferences() && rules_.WantsIds() != Ids::kExtraIds;
+        return !events_.TextOpen();
     }
     const uint8_t* Skim(const uint8_t* p) {
 #if defined(SORREL_WIDE_MARKS)
@@ -120,6 +120,13 @@ private:
         if constexpr (kWide) return wide::RawOf(p);
 #endif
         return marks::RawOf(p);
+    }
+    template <bool kWide>
+    static uint64_t ExtraIdStartsAs(const uint8_t* p) {
+#if defined(SORREL_WIDE_MARKS)
+        if constexpr (kWide) return wide::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+#endif
+        return marks::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
     }
     template <bool kWide>
     static uint64_t IdStartsAs(const uint8_t* p) {
@@ -158,7 +165,9 @@ private:
     const uint8_t* SkimAs(const uint8_t* p) {
         const uint8_t* const from_p = p;
         const int named = rules_.NamedLevel();
-        const bool ids = rules_.WantsIds() == Ids::kId;
+        const Ids ids = rules_.WantsIds();
+        const bool references = rules_.WantsReferences();
+        bool last_start = false;
         Carry carry = carry_, back_carry;
         int depth = 0, back_depth = 0, head_empty = 0, back_head_empty = 0;
         marks::Raw raw = RawAs<kWide>(p);
@@ -189,9 +198,20 @@ private:
                 if (level - CountAs<kWide>(m.end_tags & ~m.paired_ends) < named &&
                     LowestLevel(p, m, m.gt & ~marks::Below(from), tail_gt, level) <= named)
                     break;
-                if (ids) {
+                if (ids == Ids::kId) {
                     const uint64_t at = IdStartsAs<kWide>(p);
                     if (at != 0 && !NoWantedIds(p, at)) break;
+                } else if (ids == Ids::kExtraIds && ExtraIdStartsAs<kWide>(p) != 0) {
+                    break;
+                }
+                if (references) {
+                    if (TextsMayReference(p, m, from)) break;
+                    const bool tail_empty = tail_gt == 0 ? (m.slash >> 63) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
+                    last_start = LastStart(p, m, m.gt & ~marks::Below(from), m.empty_closers & ~marks::Below(from), tail_gt, tail_empty,
+                                           p + 2 * kBlock);
+                    // The text after it runs on into the next block, and the block's tail is
+                    // not yet known to be plain there.
+                    if (last_start && out.in_tag()) break;
                 }
             }
             back_depth = depth, back_carry = carry, back_head_empty = empty;
@@ -200,10 +220,10 @@ private:
             raw = next;
             p += kBlock;
             head_empty = 0;  // where the block before ends in a tag, the next turn reads this one
-            if (static_cast<size_t>(end_ - p) < kLookAhead) break;
+            if (last_start || static_cast<size_t>(end_ - p) < kLookAhead) break;
         }
         if (p != from_p) {
-            events_.Passed(depth - head_empty - events_.depth(), false);
+            events_.Passed(depth - head_empty - events_.depth(), last_start);
             pos_ += p - from_p;
             carry_ = carry;
         }
@@ -285,22 +305,25 @@ private:
         const int empties = m.empties + first - before + (tail_empty ? 1 : 0);
         const int starts = m.tags - m.ends - empties;
         const int ends = m.ends;
-        // Where references are wanted, a text after the block's last tag may be one when that
-        // tag is a start tag.
-        bool last_start = false;
-        if (rules_.WantsReferences()) {
-            const int last = 63 - __builtin_clzll(m.lt);
-            const uint64_t its_gt = closing & ~marks::Below(last);
-            const int g = its_gt != 0 ? __builtin_ctzll(its_gt) : static_cast<int>(kBlock) + tail_gt;
-            last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
-            // The text after it is none where it begins, in the block, otherwise than a reference.
-            if (last_start && g + 1 < static_cast<int>(kBlock)) {
-                const uint8_t* q = p + g + 1;
-                while (q < p + kBlock && IsMarkupSpace(*q)) ++q;
-                if (q < p + kBlock) last_start = *q != '<' && MayStartReference(q);
-            }
-        }
+        const bool last_start = rules_.WantsReferences() && LastStart(p, m, closing, empty_ends, tail_gt, tail_empty, p + kBlock);
         events_.Passed(starts - ends, last_start);
+    }
+
+    // Where references are wanted, a text after the block's last tag may be one when that tag
+    // is a start tag (not empty), and the text does not begin, in the block, otherwise.
+    // The text is read up to `limit` (no further than the next block's end).
+    static bool LastStart(const uint8_t* p, const Marks& m, uint64_t closing, uint64_t empty_ends, int tail_gt, bool tail_empty,
+                          const uint8_t* limit) {
+        const int last = 63 - __builtin_clzll(m.lt);
+        const uint64_t its_gt = closing & ~marks::Below(last);
+        const int g = its_gt != 0 ? __builtin_ctzll(its_gt) : static_cast<int>(kBlock) + tail_gt;
+        bool last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
+        if (last_start && p + g + 1 < limit) {
+            const uint8_t* q = p + g + 1;
+            while (q < limit && IsMarkupSpace(*q)) ++q;
+            if (q < limit) last_start = *q != '<' && MayStartReference(q);
+        }
+        return last_start;
     }
 
     // The lowest level of the elements the block's tags open or end.
@@ -319,7 +342,7 @@ private:
         return lowest;
     }
 
-    bool LastIsEnd(const Marks& m) const { return m.lt != 0 && ((m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1); }
+    static bool LastIsEnd(const Marks& m) { return m.lt != 0 && ((m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1); }
 
     // The tags of the block one by one.
     void Tags(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) {
@@ -385,7 +408,9 @@ private:
     // first byte that is no blank (any byte up to " " taken for one) after a ">" and blanks.
     // One begun in the block before is waiting as the events' pending text.
     bool ReferencesIn(const uint8_t* p, const Marks& m, int from) const {
-        if (!rules_.WantsReferences()) return false;
+        return rules_.WantsReferences() && TextsMayReference(p, m, from);
+    }
+    static bool TextsMayReference(const uint8_t* p, const Marks& m, int from) {
         const uint64_t blanks = marks::AtMostSpace(marks::Bytes(p));
         const uint64_t after_gt = (m.gt << 1) & ~marks::Below(from);
         const uint64_t run_ends = blanks + (after_gt & blanks);
