@@ -164,6 +164,22 @@ inline uint64_t PrefixXor(uint64_t x) {
     return x;
 }
 
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+[[gnu::target("pclmul")]] inline uint64_t ClmulPrefixXor(uint64_t x) {
+    const __m128i product = _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
+    uint64_t low;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&low), product);
+    return low;
+}
+#endif
+template <bool kClmul>
+inline uint64_t PrefixXorAs(uint64_t x) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    if constexpr (kClmul) return ClmulPrefixXor(x);
+#endif
+    return PrefixXor(x);
+}
+
 inline uint64_t Below(int i) { return i >= 64 ? ~uint64_t{0} : (uint64_t{1} << i) - 1; }
 
 // The bits set, counted in place: the processors the program runs on may lack POPCNT, and
@@ -269,11 +285,12 @@ inline bool InNameAt(const uint8_t* p) {
 // ">", and the ">" of an end tag that ends in "/>".
 // `next_gt`: the byte after the block is ">". Without `kQuotes`, for a block that holds no
 // quote and does not begin inside a quoted value.
-template <bool kQuotes = true>
+// With `kClmul`, the prefix XOR is one carry-less multiplication (where the processor has it).
+template <bool kQuotes = true, bool kClmul = false>
 [[gnu::always_inline]] inline uint64_t FaultsWith(const uint8_t* p, Marks& m, Carry* carry, uint64_t next_gt) {
     const uint32_t was = carry->bits;
     uint32_t bits = 0;
-    const uint64_t in = marks::PrefixXor(m.lt | m.gt) ^ (was & Carry::kInTag ? ~uint64_t{0} : 0);  // a tag's "<" to its ">"
+    const uint64_t in = marks::PrefixXorAs<kClmul>(m.lt | m.gt) ^ (was & Carry::kInTag ? ~uint64_t{0} : 0);  // a tag's "<" to its ">"
     uint64_t faults = (m.lt & ~in) | (m.gt & in) | m.markup;
     uint64_t valued = 0;  // inside quoted values
     if (kQuotes && ((m.dq | m.sq) != 0 || (was & (Carry::kInDouble | Carry::kInSingle)) != 0)) {
@@ -285,7 +302,7 @@ template <bool kQuotes = true>
         faults |= (m.dq | m.sq) & name_bytes & ~(name_bytes + starts);
         const uint64_t after_equals = (m.eq << 1) | (was & Carry::kEquals ? 1 : 0);
         for (auto [quotes, open] : {std::pair{m.dq & in, Carry::kInDouble}, std::pair{m.sq & in, Carry::kInSingle}}) {
-            const uint64_t inside = marks::PrefixXor(quotes) ^ (was & open ? ~uint64_t{0} : 0);  // an opening quote and after it
+            const uint64_t inside = marks::PrefixXorAs<kClmul>(quotes) ^ (was & open ? ~uint64_t{0} : 0);  // an opening quote and after it
             faults |= (quotes & inside & ~after_equals) | (m.gt & inside);
             valued |= inside;
             if (inside >> 63) bits |= open;

@@ -475,7 +475,9 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading readin
 bool MemorySource::Next(std::span<const uint8_t>* chunk, size_t keep) {
     const size_t n = std::min(chunk_, bytes_.size() - at_);
     keep = std::min({keep, at_, kLongestKeep});
-    *chunk = bytes_.subspan(at_ - keep, keep + n);
+    buffer_ = std::make_unique<uint8_t[]>(keep + n);
+    std::copy_n(bytes_.data() + at_ - keep, keep + n, buffer_.get());
+    *chunk = {buffer_.get(), keep + n};
     at_ += n;
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace cleaner {
@@ -22,7 +23,8 @@ public:
     virtual bool ReadAt(int64_t offset, uint8_t* out, size_t n) = 0;
 };
 
-// Bytes in memory, handed out `chunk` bytes at a time.
+// Bytes in memory, handed out `chunk` bytes at a time, each chunk in a buffer of its own as a
+// file's is (nothing before or after it can be read there).
 class MemorySource : public SaveSource {
 public:
     explicit MemorySource(std::span<const uint8_t> bytes, size_t chunk = 256 * 1024) : bytes_(bytes), chunk_(chunk) {}
@@ -35,6 +37,7 @@ private:
     std::span<const uint8_t> bytes_;
     size_t chunk_;
     size_t at_ = 0;
+    std::unique_ptr<uint8_t[]> buffer_;
 };
 
 }  // namespace cleaner

@@ -160,7 +160,7 @@ bool MayStartReference(const uint8_t* p) {
 
 bool& WideMarks() {
 #if defined(SORREL_WIDE_MARKS)
-    static bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    static bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("pclmul");
 #else
     static bool wide = false;
 #endif

@@ -51,7 +51,9 @@ public:
                 continue;
             }
             if (static_cast<size_t>(end - p) < kLookAhead) {
-                if (!last) return static_cast<size_t>(end - p);
+                // What is left, and the block before it: a block that begins inside a tag is
+                // read with the 64 bytes before it (the tag's name may begin there).
+                if (!last) return static_cast<size_t>(end - std::max(data, p - kBlock));
                 // The save's last bytes, after the tail of a tag the last block read already.
                 if (carry_.in_tag()) {
                     const uint8_t* gt = static_cast<const uint8_t*>(std::memchr(p, '>', static_cast<size_t>(end - p))) + 1;
@@ -110,7 +112,7 @@ private:
         return SkimNarrow(p);
     }
 #if defined(SORREL_WIDE_MARKS)
-    [[gnu::target("avx2,popcnt"), gnu::flatten]] const uint8_t* SkimWide(const uint8_t* p) { return SkimAs<true>(p); }
+    [[gnu::target("avx2,popcnt,pclmul"), gnu::flatten]] const uint8_t* SkimWide(const uint8_t* p) { return SkimAs<true>(p); }
 #endif
     [[gnu::flatten]] const uint8_t* SkimNarrow(const uint8_t* p) { return SkimAs<false>(p); }
 
@@ -177,7 +179,7 @@ private:
             MasksOf(raw, next.slash & 1, next.bang & 1, m);
             Carry out = carry;
             const uint64_t faults = raw.quoted || carry.quoted() ? QuotedFaults(p, m, &out, next.gt & 1)
-                                                                 : FaultsWith<false>(p, m, &out, next.gt & 1);
+                                                                 : FaultsWith<false, kWide>(p, m, &out, next.gt & 1);
             // The bytes before its first ">" are the tail of the tag the block before ended in.
             const int from = carry.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
             const int empty = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
