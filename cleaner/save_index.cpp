@@ -4,6 +4,18 @@
 // and every leaf text that may be a reference where they want those (WantsReferences).
 #include "cleaner/save_index.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#if !defined(ASAN_POISON_MEMORY_REGION)
+#define ASAN_POISON_MEMORY_REGION(at, n) ((void)(at), (void)(n))
+#define ASAN_UNPOISON_MEMORY_REGION(at, n) ((void)(at), (void)(n))
+#endif
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -472,12 +484,21 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading readin
     return read == index->size;
 }
 
+MemorySource::~MemorySource() { ASAN_UNPOISON_MEMORY_REGION(buffer_.get(), capacity_); }
+
 bool MemorySource::Next(std::span<const uint8_t>* chunk, size_t keep) {
     const size_t n = std::min(chunk_, bytes_.size() - at_);
     keep = std::min({keep, at_, kLongestKeep});
-    buffer_ = std::make_unique<uint8_t[]>(keep + n);
-    std::copy_n(bytes_.data() + at_ - keep, keep + n, buffer_.get());
-    *chunk = {buffer_.get(), keep + n};
+    if (capacity_ < kLongestKeep + chunk_) {
+        capacity_ = kLongestKeep + chunk_;
+        buffer_ = std::make_unique<uint8_t[]>(capacity_);
+    }
+    uint8_t* const begin = buffer_.get() + (kLongestKeep - keep);
+    ASAN_UNPOISON_MEMORY_REGION(buffer_.get(), capacity_);
+    std::copy_n(bytes_.data() + at_ - keep, keep + n, begin);
+    ASAN_POISON_MEMORY_REGION(buffer_.get(), kLongestKeep - keep);
+    ASAN_POISON_MEMORY_REGION(begin + keep + n, capacity_ - (kLongestKeep + n));
+    *chunk = {begin, keep + n};
     at_ += n;
     return true;
 }

@@ -23,11 +23,13 @@ public:
     virtual bool ReadAt(int64_t offset, uint8_t* out, size_t n) = 0;
 };
 
-// Bytes in memory, handed out `chunk` bytes at a time, each chunk in a buffer of its own as a
-// file's is (nothing before or after it can be read there).
+// Bytes in memory, handed out `chunk` bytes at a time into one buffer, as a file's are; where
+// the address sanitizer runs, the buffer's bytes outside the chunk are poisoned, so that a
+// read before or after a chunk shows.
 class MemorySource : public SaveSource {
 public:
     explicit MemorySource(std::span<const uint8_t> bytes, size_t chunk = 256 * 1024) : bytes_(bytes), chunk_(chunk) {}
+    ~MemorySource() override;
 
     int64_t Size() const override { return static_cast<int64_t>(bytes_.size()); }
     bool Next(std::span<const uint8_t>* chunk, size_t keep = 0) override;
@@ -38,6 +40,7 @@ private:
     size_t chunk_;
     size_t at_ = 0;
     std::unique_ptr<uint8_t[]> buffer_;
+    size_t capacity_ = 0;
 };
 
 }  // namespace cleaner
