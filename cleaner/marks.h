@@ -91,19 +91,12 @@ inline bool AnyOr(const Bytes& b, char set, char c) {
     return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(IsOr(b.v0, set, c), IsOr(b.v1, set, c)),
                                           _mm_or_si128(IsOr(b.v2, set, c), IsOr(b.v3, set, c)))) != 0;
 }
-// Whether a "<" followed by one of `first` and then one of `second` stands in the 64 bytes
-// from `p` (read to p[65]); where, bit by bit.
+// Where a "<" followed by one of `first` and then one of `second` stands in the 64 bytes
+// from `p` (read to p[65]), bit by bit.
 template <char A, char B, char C, char D, char E, char F>
 inline __m128i TagStartsIn(__m128i a, __m128i b, __m128i c) {
     const auto two = [](__m128i v, char x, char y) { return _mm_or_si128(Is(v, x), Is(v, y)); };
     return _mm_and_si128(_mm_and_si128(Is(a, '<'), _mm_or_si128(two(b, A, B), Is(b, C))), _mm_or_si128(two(c, D, E), Is(c, F)));
-}
-template <char A, char B, char C, char D, char E, char F>
-inline bool HoldsTagStart(const uint8_t* p) {
-    const Bytes lt(p), i(p + 1), d(p + 2);
-    const auto at = [](__m128i a, __m128i b, __m128i c) { return TagStartsIn<A, B, C, D, E, F>(a, b, c); };
-    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(at(lt.v0, i.v0, d.v0), at(lt.v1, i.v1, d.v1)),
-                                          _mm_or_si128(at(lt.v2, i.v2, d.v2), at(lt.v3, i.v3, d.v3)))) != 0;
 }
 template <char A, char B, char C, char D, char E, char F>
 inline uint64_t TagStarts(const uint8_t* p) {
@@ -139,10 +132,6 @@ inline uint64_t TagStarts(const uint8_t* p) {
         if (p[i] == '<' && (p[i + 1] == A || p[i + 1] == B || p[i + 1] == C) && (p[i + 2] == D || p[i + 2] == E || p[i + 2] == F))
             m |= uint64_t{1} << i;
     return m;
-}
-template <char A, char B, char C, char D, char E, char F>
-inline bool HoldsTagStart(const uint8_t* p) {
-    return TagStarts<A, B, C, D, E, F>(p) != 0;
 }
 inline uint64_t AtMostSpace(const Bytes& b) {
     uint64_t m = 0;
@@ -373,10 +362,6 @@ namespace wide {
 template <char A, char B, char C, char D, char E, char F>
 [[gnu::target("avx2")]] inline __m256i TagStartsAt(const uint8_t* q) {
     return _mm256_and_si256(_mm256_and_si256(Is(Load(q), '<'), IsAny(Load(q + 1), A, B, C)), IsAny(Load(q + 2), D, E, F));
-}
-template <char A, char B, char C, char D, char E, char F>
-[[gnu::target("avx2")]] inline bool HoldsTagStart(const uint8_t* p) {
-    return _mm256_movemask_epi8(_mm256_or_si256(TagStartsAt<A, B, C, D, E, F>(p), TagStartsAt<A, B, C, D, E, F>(p + 32))) != 0;
 }
 template <char A, char B, char C, char D, char E, char F>
 [[gnu::target("avx2")]] inline uint64_t TagStarts(const uint8_t* p) {

@@ -63,7 +63,11 @@ public:
     }
 
     int NamedLevel() const { return named_level_; }
-    Ids WantsIds() const { return extra_open_ ? Ids::kExtraIds : unmarked_ > 0 && living_items_ > 0 ? Ids::kId : Ids::kNone; }
+    Ids WantsIds() const {
+        if (extra_open_) return Ids::kExtraIds;
+        if (unmarked_ > 0 && living_items_ > 0) return Ids::kId;
+        return factions_depth_ > 0 ? Ids::kFactionNames : Ids::kNone;
+    }
     bool WantsReferences() const { return extras_ || references_depth_ > 0; }
     bool WantsText() const { return wants_text_; }
     // An "id" element whose text stands so may be a leader's marker: one spelled otherwise
@@ -131,10 +135,10 @@ private:
     }
 
     // Tags down to this level are named inside `top`: a place's children; the children of a
-    // list and of an item until its own id; everything inside the faction section and the
-    // elements whose texts are wanted; only its own end tag inside a region of held pawns,
-    // whose references come as leaf texts, and inside an extra item, whose names come as
-    // the elements asked for wherever they stand.
+    // list and of an item until its own id; everything inside the elements whose texts are
+    // wanted; only its own end tag inside a region of held pawns, whose references come as
+    // leaf texts, inside the faction section and inside an extra item, whose leaders,
+    // kidnapped lists and names come as the elements asked for wherever they stand.
     int NamedLevelIn(const Frame& top) const {
         switch (top.role) {
             case Role::kPlace:
@@ -144,7 +148,8 @@ private:
                 if (top.list == &index_.kept_forever) return kEveryLevel;
                 return top.id_seen ? top.level : top.level + 1;
             case Role::kReferences: return factions_depth_ > 0 ? kEveryLevel : top.level;
-            case Role::kExtraItem: return top.level;
+            case Role::kExtraItem:
+            case Role::kFactions: return top.level;
             default: return kEveryLevel;
         }
     }

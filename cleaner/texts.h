@@ -2,6 +2,7 @@
 // may be.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,12 +28,19 @@ bool AttributeValue(std::string_view attributes, std::string_view name, std::str
 bool IsFilth(std::string_view attributes);
 
 // The elements the rules ask for wherever they stand, by name: none; "id" (the leaders'
-// markers in the living list); or the names an extra item answers to by ("id", "ID", "logID",
-// "loadID").
-enum class Ids : uint8_t { kNone, kId, kExtraIds };
+// markers in the living list); the names an extra item answers to by ("id", "ID", "logID",
+// "loadID"); or, in the faction section, its leaders and kidnapped lists ("leader",
+// "kidnappedPawns"). None of these names is longer than kLongestWanted.
+enum class Ids : uint8_t { kNone, kId, kExtraIds, kFactionNames };
+constexpr size_t kLongestWanted = 14;
 inline bool IsWanted(std::string_view name, Ids ids) {
-    if (ids == Ids::kNone) return false;
-    return name == "id" || (ids == Ids::kExtraIds && (name == "ID" || name == "logID" || name == "loadID"));
+    switch (ids) {
+        case Ids::kNone: return false;
+        case Ids::kId: return name == "id";
+        case Ids::kExtraIds: return name == "id" || name == "ID" || name == "logID" || name == "loadID";
+        case Ids::kFactionNames: return name == "leader" || name == "kidnappedPawns";
+    }
+    return false;
 }
 
 // A reference may begin (after blanks) with this byte: a letter of a form, or "&".

@@ -90,13 +90,6 @@ private:
 #endif
         Mark(p, m);
     }
-    template <char A, char B, char C, char D, char E, char F>
-    bool HoldsTagStart(const uint8_t* p) const {
-#if defined(SORREL_WIDE_MARKS)
-        if (wide_) return wide::HoldsTagStart<A, B, C, D, E, F>(p);
-#endif
-        return marks::HoldsTagStart<A, B, C, D, E, F>(p);
-    }
 
     // Blocks the rules want nothing of but their counts (no text open, no reference or name
     // of an extra item wanted) are passed over in a loop of their own, each block's marks
@@ -123,21 +116,6 @@ private:
 #endif
         return marks::RawOf(p);
     }
-    template <bool kWide>
-    static uint64_t ExtraIdStartsAs(const uint8_t* p) {
-#if defined(SORREL_WIDE_MARKS)
-        if constexpr (kWide) return wide::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
-#endif
-        return marks::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
-    }
-    template <bool kWide>
-    static uint64_t IdStartsAs(const uint8_t* p) {
-#if defined(SORREL_WIDE_MARKS)
-        if constexpr (kWide) return wide::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-#endif
-        return marks::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-    }
-
     // Of the tags that begin "<id" in the block at `p` (`at`, bit by bit), none is an "id"
     // element the rules want: each is of another name, or "<id>", a text and "</id>" read
     // whole in the buffer, the text one the rules say they do not look for. (Anything else
@@ -200,11 +178,10 @@ private:
                 if (level - CountAs<kWide>(m.end_tags & ~m.paired_ends) < named &&
                     LowestLevel(p, m, m.gt & ~marks::Below(from), tail_gt, level) <= named)
                     break;
-                if (ids == Ids::kId) {
-                    const uint64_t at = IdStartsAs<kWide>(p);
-                    if (at != 0 && !NoWantedIds(p, at)) break;
-                } else if (ids == Ids::kExtraIds && ExtraIdStartsAs<kWide>(p) != 0) {
-                    break;
+                if (ids != Ids::kNone) {
+                    // An "id" the rules do not look for may be passed over; any other name asked for not.
+                    const uint64_t at = NameStartsAs<kWide>(p, ids);
+                    if (at != 0 && (ids == Ids::kId ? !NoWantedIds(p, at) : AnyWanted(p, at, ids))) break;
                 }
                 if (references) {
                     if (TextsMayReference(p, m, from)) break;
@@ -387,24 +364,60 @@ private:
         return tag;
     }
 
-    // The start tag at `lt` is of a name the rules ask for wherever it stands.
+    // The start tag at `lt` is of a name the rules ask for wherever it stands. (Its name is
+    // read to its end or one byte past the longest such name.)
     static bool IsWantedTag(const uint8_t* lt, Ids ids) {
         if (ids == Ids::kNone) return false;
         size_t n = 1;
-        while (n < 8 && lt[n] != '>' && lt[n] != '/' && !IsMarkupSpace(lt[n])) ++n;
+        while (n < kLongestWanted + 2 && lt[n] != '>' && lt[n] != '/' && !IsMarkupSpace(lt[n])) ++n;
         return IsWanted(std::string_view(reinterpret_cast<const char*>(lt + 1), n - 1), ids);
     }
 
-    // A start tag of a name the rules ask for may stand in the block ("<id", or also "<ID" and
-    // "<lo" for logID and loadID, is looked for; the tags are then read one by one).
-    bool IdsIn(const uint8_t* p, const Marks& m) const {
-        switch (m.lt != 0 ? rules_.WantsIds() : Ids::kNone) {
-            case Ids::kNone: return false;
-            case Ids::kId: return HoldsTagStart<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-            case Ids::kExtraIds: return HoldsTagStart<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+    // The "<" that may open a tag of a name the rules ask for, by its first two letters ("<id";
+    // also "<ID" and "<lo" for logID and loadID; "<le" and "<ki" for leader and
+    // kidnappedPawns).
+    template <bool kWide>
+    static uint64_t NameStartsAs(const uint8_t* p, Ids ids) {
+#if defined(SORREL_WIDE_MARKS)
+        if constexpr (kWide) {
+            switch (ids) {
+                case Ids::kNone: return 0;
+                case Ids::kId: return wide::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+                case Ids::kExtraIds: return wide::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+                case Ids::kFactionNames:
+                    return wide::TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | wide::TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
+            }
+            return 0;
         }
+#endif
+        switch (ids) {
+            case Ids::kNone: return 0;
+            case Ids::kId: return marks::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+            case Ids::kExtraIds: return marks::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+            case Ids::kFactionNames:
+                return marks::TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | marks::TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
+        }
+        return 0;
+    }
+    // Of the tags that begin at `at` (bit by bit) in the block at `p`, one is of a name asked for.
+    static bool AnyWanted(const uint8_t* p, uint64_t at, Ids ids) {
+        for (; at != 0; at &= at - 1)
+            if (IsWantedTag(p + __builtin_ctzll(at), ids)) return true;
         return false;
     }
+
+    // A start tag of a name the rules ask for stands in the block.
+    bool IdsIn(const uint8_t* p, const Marks& m) const {
+        const Ids ids = m.lt != 0 ? rules_.WantsIds() : Ids::kNone;
+        if (ids == Ids::kNone) return false;
+#if defined(SORREL_WIDE_MARKS)
+        if (wide_) return AnyWanted(p, WideNameStarts(p, ids), ids);
+#endif
+        return AnyWanted(p, NameStartsAs<false>(p, ids), ids);
+    }
+#if defined(SORREL_WIDE_MARKS)
+    [[gnu::target("avx2")]] static uint64_t WideNameStarts(const uint8_t* p, Ids ids) { return NameStartsAs<true>(p, ids); }
+#endif
 
     // A text that may be a reference begins in the block, where the rules want those: its
     // first byte that is no blank (any byte up to " " taken for one) after a ">" and blanks.

@@ -89,7 +89,7 @@ void ByEachWidth(Test test) {
 std::vector<Recorder> Settings() {
     std::vector<Recorder> all;
     for (int named : {1, 2, 3, INT_MAX})
-        for (cleaner::Ids ids : {cleaner::Ids::kNone, cleaner::Ids::kId, cleaner::Ids::kExtraIds})
+        for (cleaner::Ids ids : {cleaner::Ids::kNone, cleaner::Ids::kId, cleaner::Ids::kExtraIds, cleaner::Ids::kFactionNames})
             for (bool references : {false, true}) {
                 Recorder rules;
                 rules.named = named, rules.ids = ids, rules.references = references;
@@ -108,6 +108,7 @@ TEST(Walk, GivesTheTokenizersEvents) {
         "<a b='x/y' c=\"1\">Tale_3</a><e\t\r\nf=\"g\"\t/></a >",
         "<pawn>Thi<!-- c -->ng_X</pawn><pawn> &#84;hing_Y </pawn><pawn>Thing_&#65;</pawn>",
         "<i><id>A</id><ID>B</ID><logID>7</logID><loadID>8</loadID><idle>x</idle><id/></i>",
+        "<f><li><leader>Thing_L</leader><level>2</level><kidnappedPawns><li>Thing_K</li></kidnappedPawns><kind/></li></f>",
         "<n" + std::string(60, 'n') + " a=\"" + std::string(90, 'v') + "\">" + std::string(200, 'T') + "</n>",
         "<r>LogEntry_1_2</r><r>Battle_3</r><r>Letter_4</r><r>Message_5</r><r>ArchivedDialog_6</r><r>Melee</r>",
     };
