@@ -374,5 +374,11 @@ template <char A, char B, char C, char D, char E, char F>
 // Whether the walk reads blocks 32 bytes a compare: where the processor can, unless a test
 // says otherwise.
 bool& WideMarks();
+// Whether, reading them 16 bytes a compare, it counts their bits by the processor's own
+// instruction (POPCNT): where the processor has it, unless a test says otherwise.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define SORREL_COUNTED_MARKS 1
+#endif
+bool& CountedMarks();
 
 }  // namespace cleaner

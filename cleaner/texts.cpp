@@ -167,6 +167,15 @@ bool& WideMarks() {
     return wide;
 }
 
+bool& CountedMarks() {
+#if defined(SORREL_COUNTED_MARKS)
+    static bool counted = __builtin_cpu_supports("popcnt");
+#else
+    static bool counted = false;
+#endif
+    return counted;
+}
+
 std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) return {};

@@ -30,7 +30,8 @@ public:
     static constexpr size_t kBlock = 64;
     static constexpr size_t kLookAhead = 192;  // what a block's reading may look at past its start
 
-    explicit Walk(Rules& rules) : rules_(rules), events_(rules), tokenizer_(events_), wide_(WideMarks()) {}
+    explicit Walk(Rules& rules)
+        : rules_(rules), events_(rules), tokenizer_(events_), wide_(WideMarks()), counted_(CountedMarks()) {}
 
     // `data[0, n)` is the save from file offset `at`, its first bytes those kept from the call
     // before. Returns how many of its last bytes must come again at the front of the next
@@ -102,12 +103,18 @@ private:
 #if defined(SORREL_WIDE_MARKS)
         if (wide_) return SkimWide(p);
 #endif
+#if defined(SORREL_COUNTED_MARKS)
+        if (counted_) return SkimCounted(p);
+#endif
         return SkimNarrow(p);
     }
 #if defined(SORREL_WIDE_MARKS)
     [[gnu::target("avx2,popcnt,pclmul"), gnu::flatten]] const uint8_t* SkimWide(const uint8_t* p) { return SkimAs<true>(p); }
 #endif
-    [[gnu::flatten]] const uint8_t* SkimNarrow(const uint8_t* p) { return SkimAs<false>(p); }
+#if defined(SORREL_COUNTED_MARKS)
+    [[gnu::target("popcnt"), gnu::flatten]] const uint8_t* SkimCounted(const uint8_t* p) { return SkimAs<false, true>(p); }
+#endif
+    [[gnu::flatten]] const uint8_t* SkimNarrow(const uint8_t* p) { return SkimAs<false, false>(p); }
 
     template <bool kWide>
     static marks::Raw RawAs(const uint8_t* p) {
@@ -141,7 +148,7 @@ private:
     // The depth runs here with an empty-element tag's end counted at its ">" (`depth`, of the
     // block at `p`); the events count it at its "<", so the two differ by the tag the block
     // before ended inside of (`head_empty`), where that is one.
-    template <bool kWide>
+    template <bool kWide, bool kPopcnt = kWide>
     const uint8_t* SkimAs(const uint8_t* p) {
         const uint8_t* const from_p = p;
         const int named = rules_.NamedLevel();
@@ -175,7 +182,7 @@ private:
             if (m.lt != 0) {
                 const int tail_gt = out.in_tag() ? __builtin_ctzll(next.gt) : -1;
                 // Each end tag but those of elements opened in the block takes the depth one lower.
-                if (level - CountAs<kWide>(m.end_tags & ~m.paired_ends) < named &&
+                if (level - CountAs<kPopcnt>(m.end_tags & ~m.paired_ends) < named &&
                     LowestLevel(p, m, m.gt & ~marks::Below(from), tail_gt, level) <= named)
                     break;
                 if (ids != Ids::kNone) {
@@ -194,7 +201,7 @@ private:
                 }
             }
             back_depth = depth, back_carry = carry, back_head_empty = empty;
-            depth += CountAs<kWide>(m.lt) - 2 * CountAs<kWide>(m.end_tags) - CountAs<kWide>(m.empty_closers);
+            depth += CountAs<kPopcnt>(m.lt) - 2 * CountAs<kPopcnt>(m.end_tags) - CountAs<kPopcnt>(m.empty_closers);
             carry = out;
             raw = next;
             p += kBlock;
@@ -216,9 +223,9 @@ private:
         return FaultsWith(p, m, carry, next_gt);
     }
 
-    template <bool kWide>
+    template <bool kPopcnt>
     static int CountAs(uint64_t x) {
-        return marks::CountAs<kWide>(x);
+        return marks::CountAs<kPopcnt>(x);
     }
 
     // One block from `p`, which stands in text or in the tag the block before ended inside of
@@ -446,7 +453,8 @@ private:
     int current_ = 0;
     uint64_t next_faults_ = 0;
     Carry next_carry_;
-    const bool wide_;  // marks 32 bytes a compare
+    const bool wide_;     // marks 32 bytes a compare
+    const bool counted_;  // bits counted by the processor's own instruction
     const uint8_t* end_ = nullptr;  // of the bytes Feed was given
 };
 

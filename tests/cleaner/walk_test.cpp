@@ -72,17 +72,20 @@ std::string Events(const std::string& xml, Recorder rules, bool two_stages, size
     }
 }
 
-// The marks of either width the processor can take, each in turn (the walk reads the choice
-// when it begins), then the processor's own again.
+// The marks of either width the processor can take, the narrow ones with bits counted either
+// way it can, each in turn (the walk reads the choice when it begins), then the processor's
+// own again.
 template <class Test>
 void ByEachWidth(Test test) {
-    const bool own = cleaner::WideMarks();
-    for (bool wide : {false, true}) {
-        if (wide && !own) continue;
-        cleaner::WideMarks() = wide;
+    const bool own = cleaner::WideMarks(), counted = cleaner::CountedMarks();
+    for (int way : {0, 1, 2}) {
+        if ((way == 1 && !counted) || (way == 2 && !own)) continue;
+        cleaner::WideMarks() = way == 2;
+        cleaner::CountedMarks() = way == 1;
         test();
     }
     cleaner::WideMarks() = own;
+    cleaner::CountedMarks() = counted;
 }
 
 // Each rule setting the index may be in.
