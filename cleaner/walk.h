@@ -1,4 +1,4 @@
-// Stage 2: the walk over the save's blocks of 64 bytes. A plain block (stage 1) is read from
+// Stage 2: the walk over the save's blocks (of 64 bytes, or 32: marks.h). A plain block (stage 1) is read from
 // its masks: a "<" followed by "/" is an end tag, a ">" preceded by "/" ends an empty-element
 // tag, every other "<" opens a start tag. Where no tag of the block stands at a level the rules
 // look at, nor an "id" start tag where they want those, nor a text that may be a reference
@@ -27,7 +27,7 @@ namespace cleaner {
 template <class Rules>
 class Walk {
 public:
-    static constexpr size_t kBlock = 64;
+    static constexpr size_t kBlock = kBlockBits;
     static constexpr size_t kLookAhead = 192;  // what a block's reading may look at past its start
 
     explicit Walk(Rules& rules)
@@ -53,7 +53,7 @@ public:
             }
             if (static_cast<size_t>(end - p) < kLookAhead) {
                 // What is left, and the block before it: a block that begins inside a tag is
-                // read with the 64 bytes before it (the tag's name may begin there).
+                // read with the block before it (the tag's name may begin there).
                 if (!last) return static_cast<size_t>(end - std::max(data, p - kBlock));
                 // The save's last bytes, after the tail of a tag the last block read already.
                 if (carry_.in_tag()) {
@@ -127,9 +127,9 @@ private:
     // element the rules want: each is of another name, or "<id>", a text and "</id>" read
     // whole in the buffer, the text one the rules say they do not look for. (Anything else
     // is left to Block, which names them.)
-    [[gnu::noinline]] bool NoWantedIds(const uint8_t* p, uint64_t at) const {
+    [[gnu::noinline]] bool NoWantedIds(const uint8_t* p, Mask at) const {
         for (; at != 0; at &= at - 1) {
-            const uint8_t* q = p + __builtin_ctzll(at) + 3;  // after "<id"
+            const uint8_t* q = p + LowestBit(at) + 3;  // after "<id"
             if (*q == '/' || IsMarkupSpace(*q)) return false;
             if (*q != '>') continue;  // "<idle>": another name
             const uint8_t* text = q + 1;
@@ -163,14 +163,14 @@ private:
             Marks m;
             MasksOf(raw, next.slash & 1, next.bang & 1, m);
             Carry out = carry;
-            const uint64_t faults = raw.quoted || carry.quoted() ? QuotedFaults(p, m, &out, next.gt & 1)
+            const Mask faults = raw.quoted || carry.quoted() ? QuotedFaults(p, m, &out, next.gt & 1)
                                                                  : FaultsWith<false, kWide>(p, m, &out, next.gt & 1);
             // The bytes before its first ">" are the tail of the tag the block before ended in.
-            const int from = carry.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
+            const int from = carry.in_tag() ? (m.gt != 0 ? LowestBit(m.gt) + 1 : kBlockBits) : 0;
             const int empty = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
             if (p == from_p) {
                 depth = events_.depth() + empty;
-            } else if (from == 64 || (faults & marks::Below(from)) != 0) {
+            } else if (from == kBlockBits || (faults & marks::Below(from)) != 0) {
                 // The block before ends inside a tag that does not end plain here.
                 p -= kBlock;
                 depth = back_depth, carry = back_carry, head_empty = back_head_empty;
@@ -180,19 +180,19 @@ private:
             if (faults != 0 || (out.in_tag() && (next.gt == 0 || static_cast<size_t>(end_ - p) < kLookAhead + kBlock))) break;
             const int level = depth - empty;  // as the events count it
             if (m.lt != 0) {
-                const int tail_gt = out.in_tag() ? __builtin_ctzll(next.gt) : -1;
+                const int tail_gt = out.in_tag() ? LowestBit(next.gt) : -1;
                 // Each end tag but those of elements opened in the block takes the depth one lower.
                 if (level - CountAs<kPopcnt>(m.end_tags & ~m.paired_ends) < named &&
                     LowestLevel(p, m, m.gt & ~marks::Below(from), tail_gt, level) <= named)
                     break;
                 if (ids != Ids::kNone) {
                     // An "id" the rules do not look for may be passed over; any other name asked for not.
-                    const uint64_t at = NameStartsAs<kWide>(p, ids);
+                    const Mask at = NameStartsAs<kWide>(p, ids);
                     if (at != 0 && (ids == Ids::kId ? !NoWantedIds(p, at) : AnyWanted(p, at, ids))) break;
                 }
                 if (references) {
                     if (TextsMayReference(p, m, from)) break;
-                    const bool tail_empty = tail_gt == 0 ? (m.slash >> 63) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
+                    const bool tail_empty = tail_gt == 0 ? (m.slash >> kTopBit) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
                     last_start = LastStart(p, m, m.gt & ~marks::Below(from), m.empty_closers & ~marks::Below(from), tail_gt, tail_empty,
                                            p + 2 * kBlock);
                     // The text after it runs on into the next block, and the block's tail is
@@ -218,20 +218,20 @@ private:
     }
 
     // The faults of a block that holds a quote or begins inside a quoted value.
-    [[gnu::noinline]] static uint64_t QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, uint64_t next_gt) {
+    [[gnu::noinline]] static Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
         marks::Quotes(p, &m.dq, &m.sq, &m.eq);
         return FaultsWith(p, m, carry, next_gt);
     }
 
     template <bool kPopcnt>
-    static int CountAs(uint64_t x) {
+    static int CountAs(Mask x) {
         return marks::CountAs<kPopcnt>(x);
     }
 
     // One block from `p`, which stands in text or in the tag the block before ended inside of
     // (read there already); returns where the next begins.
     const uint8_t* Block(const uint8_t* p) {
-        uint64_t faults;
+        Mask faults;
         Carry carry = carry_;
         if (have_next_) {
             current_ ^= 1;  // the next block's marks, read with the block before
@@ -249,10 +249,10 @@ private:
             MarkOf(p + kBlock, next);
             next_carry_ = carry;
             next_faults_ = Faults(p + kBlock, next, &next_carry_);
-            tail_gt = next.gt != 0 ? __builtin_ctzll(next.gt) : -1;
+            tail_gt = next.gt != 0 ? LowestBit(next.gt) : -1;
         }
         // The bytes before its first ">" are the tail of the tag the block before ended in.
-        const int from = carry_.in_tag() ? (m.gt != 0 ? __builtin_ctzll(m.gt) + 1 : 64) : 0;
+        const int from = carry_.in_tag() ? (m.gt != 0 ? LowestBit(m.gt) + 1 : kBlockBits) : 0;
         const bool plain = faults == 0 && (tail_gt < 0 ? !have_next_ : (next_faults_ & marks::Below(tail_gt + 1)) == 0);
         if (!plain) {
             // The byte path from the block's first tag: the text before it is read there too.
@@ -262,9 +262,9 @@ private:
             BytePath(end);
             return p + from;
         }
-        const uint64_t closing = m.gt & ~marks::Below(from);  // the ">" of the block's own tags
+        const Mask closing = m.gt & ~marks::Below(from);  // the ">" of the block's own tags
         // A text the last tag of the block before left open runs to the block's first "<".
-        if (events_.TextOpen()) Deliver(p + from, p + (m.lt != 0 ? __builtin_ctzll(m.lt) : 64), p);
+        if (events_.TextOpen()) Deliver(p + from, p + (m.lt != 0 ? LowestBit(m.lt) : kBlockBits), p);
         if (m.lt != 0) {
             // Tags at levels the rules look at: none where even all the end tags first would
             // not reach them, else taken from the tags in their order.
@@ -281,10 +281,10 @@ private:
     }
 
     // The tags of the block by their counts: the depth they leave.
-    void Pass(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int from) {
+    void Pass(const uint8_t* p, const Marks& m, Mask closing, int tail_gt, int from) {
         // The "/>" of the block's own tags: less the one that ends the tag the block before
         // began, with the one of its own last tag (in the next block).
-        const uint64_t empty_ends = m.empty_closers & closing;
+        const Mask empty_ends = m.empty_closers & closing;
         const bool tail_empty = tail_gt >= 0 && ((marks_[current_ ^ 1].empty_closers >> tail_gt) & 1);
         const int first = static_cast<int>(m.empty_closers & 1);  // after a "/" that ended the block before
         const int before = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
@@ -298,11 +298,11 @@ private:
     // Where references are wanted, a text after the block's last tag may be one when that tag
     // is a start tag (not empty), and the text does not begin, in the block, otherwise.
     // The text is read up to `limit` (no further than the next block's end).
-    static bool LastStart(const uint8_t* p, const Marks& m, uint64_t closing, uint64_t empty_ends, int tail_gt, bool tail_empty,
+    static bool LastStart(const uint8_t* p, const Marks& m, Mask closing, Mask empty_ends, int tail_gt, bool tail_empty,
                           const uint8_t* limit) {
-        const int last = 63 - __builtin_clzll(m.lt);
-        const uint64_t its_gt = closing & ~marks::Below(last);
-        const int g = its_gt != 0 ? __builtin_ctzll(its_gt) : static_cast<int>(kBlock) + tail_gt;
+        const int last = HighestBit(m.lt);
+        const Mask its_gt = closing & ~marks::Below(last);
+        const int g = its_gt != 0 ? LowestBit(its_gt) : static_cast<int>(kBlock) + tail_gt;
         bool last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
         if (last_start && p + g + 1 < limit) {
             const uint8_t* q = p + g + 1;
@@ -313,11 +313,11 @@ private:
     }
 
     // The lowest level of the elements the block's tags open or end.
-    static int LowestLevel(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt, int depth) {
+    static int LowestLevel(const uint8_t* p, const Marks& m, Mask closing, int tail_gt, int depth) {
         int lowest = depth + 1;
-        for (uint64_t tags = m.lt; tags != 0; tags &= tags - 1) {
-            const int i = __builtin_ctzll(tags);
-            const int g = closing != 0 ? __builtin_ctzll(closing) : static_cast<int>(kBlock) + tail_gt;
+        for (Mask tags = m.lt; tags != 0; tags &= tags - 1) {
+            const int i = LowestBit(tags);
+            const int g = closing != 0 ? LowestBit(closing) : static_cast<int>(kBlock) + tail_gt;
             closing &= closing - 1;
             if ((m.end_tags >> i) & 1) {
                 lowest = std::min(lowest, depth--);
@@ -328,13 +328,13 @@ private:
         return lowest;
     }
 
-    static bool LastIsEnd(const Marks& m) { return m.lt != 0 && ((m.end_tags >> (63 - __builtin_clzll(m.lt))) & 1); }
+    static bool LastIsEnd(const Marks& m) { return m.lt != 0 && ((m.end_tags >> (HighestBit(m.lt))) & 1); }
 
     // The tags of the block one by one.
-    void Tags(const uint8_t* p, const Marks& m, uint64_t closing, int tail_gt) {
-        for (uint64_t tags = m.lt; tags != 0; tags &= tags - 1) {
-            const int i = __builtin_ctzll(tags);
-            const int g = closing != 0 ? __builtin_ctzll(closing) : static_cast<int>(kBlock) + tail_gt;
+    void Tags(const uint8_t* p, const Marks& m, Mask closing, int tail_gt) {
+        for (Mask tags = m.lt; tags != 0; tags &= tags - 1) {
+            const int i = LowestBit(tags);
+            const int g = closing != 0 ? LowestBit(closing) : static_cast<int>(kBlock) + tail_gt;
             closing &= closing - 1;
             const uint8_t* lt = p + i;
             const uint8_t* gt = p + g;
@@ -345,8 +345,8 @@ private:
             if (named) rules_.Tag(Read(lt, gt, kind, p), level);
             events_.After(kind, named);
             if (!events_.TextOpen() || g + 1 >= static_cast<int>(kBlock)) continue;
-            const uint64_t after = m.lt & ~marks::Below(g + 1);
-            Deliver(gt + 1, p + (after != 0 ? __builtin_ctzll(after) : 64), p);
+            const Mask after = m.lt & ~marks::Below(g + 1);
+            Deliver(gt + 1, p + (after != 0 ? LowestBit(after) : kBlockBits), p);
         }
     }
 
@@ -384,7 +384,7 @@ private:
     // also "<ID" and "<lo" for logID and loadID; "<le" and "<ki" for leader and
     // kidnappedPawns).
     template <bool kWide>
-    static uint64_t NameStartsAs(const uint8_t* p, Ids ids) {
+    static Mask NameStartsAs(const uint8_t* p, Ids ids) {
 #if defined(SORREL_WIDE_MARKS)
         if constexpr (kWide) {
             switch (ids) {
@@ -407,9 +407,9 @@ private:
         return 0;
     }
     // Of the tags that begin at `at` (bit by bit) in the block at `p`, one is of a name asked for.
-    static bool AnyWanted(const uint8_t* p, uint64_t at, Ids ids) {
+    static bool AnyWanted(const uint8_t* p, Mask at, Ids ids) {
         for (; at != 0; at &= at - 1)
-            if (IsWantedTag(p + __builtin_ctzll(at), ids)) return true;
+            if (IsWantedTag(p + LowestBit(at), ids)) return true;
         return false;
     }
 
@@ -423,7 +423,7 @@ private:
         return AnyWanted(p, NameStartsAs<false>(p, ids), ids);
     }
 #if defined(SORREL_WIDE_MARKS)
-    [[gnu::target("avx2")]] static uint64_t WideNameStarts(const uint8_t* p, Ids ids) { return NameStartsAs<true>(p, ids); }
+    [[gnu::target("avx2")]] static Mask WideNameStarts(const uint8_t* p, Ids ids) { return NameStartsAs<true>(p, ids); }
 #endif
 
     // A text that may be a reference begins in the block, where the rules want those: its
@@ -433,11 +433,11 @@ private:
         return rules_.WantsReferences() && TextsMayReference(p, m, from);
     }
     static bool TextsMayReference(const uint8_t* p, const Marks& m, int from) {
-        const uint64_t blanks = marks::AtMostSpace(marks::Bytes(p));
-        const uint64_t after_gt = (m.gt << 1) & ~marks::Below(from);
-        const uint64_t run_ends = blanks + (after_gt & blanks);
-        for (uint64_t starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1)
-            if (MayStartReference(p + __builtin_ctzll(starts))) return true;
+        const Mask blanks = marks::AtMostSpace(marks::Bytes(p));
+        const Mask after_gt = (m.gt << 1) & ~marks::Below(from);
+        const Mask run_ends = blanks + (after_gt & blanks);
+        for (Mask starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1)
+            if (MayStartReference(p + LowestBit(starts))) return true;
         return false;
     }
 
@@ -451,7 +451,7 @@ private:
     bool have_next_ = false;  // the next block's marks are known (it begins in a tag)
     Marks marks_[2];       // the block's, and the next block's where it begins in a tag
     int current_ = 0;
-    uint64_t next_faults_ = 0;
+    Mask next_faults_ = 0;
     Carry next_carry_;
     const bool wide_;     // marks 32 bytes a compare
     const bool counted_;  // bits counted by the processor's own instruction

@@ -157,7 +157,7 @@ Rates IndexRates(const std::string& path) {
     Rates rates{};
     rates.stage1 = median([&] {
         cleaner::Carry carry;
-        for (size_t at = 0; at + 192 < bytes.size(); at += 64) {
+        for (size_t at = 0; at + 192 < bytes.size(); at += cleaner::kBlockBits) {
 #if defined(SORREL_WIDE_MARKS)
             cleaner::Marks m;
             if (cleaner::WideMarks()) cleaner::wide::Mark(data + at, m);
