@@ -2,7 +2,10 @@
 #include "runtime/files.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -118,35 +121,122 @@ bool SaveFile::Open(ArgList args, ReadFailure* why) {
     return true;
 }
 
+// One read at a time, asked by the thread that reads the chunks and done by this one.
+struct SaveFile::Ahead {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool asked = false, ok = false, stop = false;
+    int64_t at = 0;
+    bool seek = false;
+    uint8_t* into = nullptr;
+    uint32_t n = 0;
+    std::thread thread;
+
+    void Run(platform::FileHandle file) {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return asked || stop; });
+            if (stop) return;
+            const int64_t from = at;
+            const bool seeks = seek;
+            uint8_t* const to = into;
+            const uint32_t size = n;
+            lock.unlock();
+            const bool read = (!seeks || platform::slots.SetFilePointerEx(file, from, nullptr, platform::kFileBegin)) &&
+                              ReadAll(file, to, size);
+            lock.lock();
+            asked = false, ok = read;
+            changed.notify_all();
+        }
+    }
+};
+
+SaveFile::SaveFile() = default;
+
 SaveFile::~SaveFile() {
+    if (ahead_ != nullptr && ahead_->thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(ahead_->mutex);
+            ahead_->stop = true;
+        }
+        ahead_->changed.notify_all();
+        ahead_->thread.join();
+    }
     if (file_ != nullptr) platform::slots.CloseHandle(file_);
 }
 
+platform::FileHandle SaveFile::handle() const {
+    Settle();
+    return file_;
+}
+
+void SaveFile::Settle() const {
+    if (ahead_ == nullptr) return;
+    std::unique_lock<std::mutex> lock(ahead_->mutex);
+    ahead_->changed.wait(lock, [this] { return !ahead_->asked; });
+}
+
+void SaveFile::ReadNext(uint32_t n, bool meanwhile) {
+    std::vector<uint8_t>& into = buffers_[current_ ^ 1];  // the chunk before the one handed out, if any
+    if (into.size() < kLongestKeep + n) into.assign(kLongestKeep + save_chunk, 0);
+    if (ahead_ == nullptr) ahead_ = std::make_unique<Ahead>();
+    Ahead& a = *ahead_;
+    if (meanwhile && !a.thread.joinable()) {
+        try {
+            a.thread = std::thread([this] { ahead_->Run(file_); });
+        } catch (...) {
+            meanwhile = false;  // no thread to be had: read at once, as before there was one
+        }
+    }
+    std::unique_lock<std::mutex> lock(a.mutex);
+    a.at = read_, a.seek = position_ != read_, a.into = into.data() + kLongestKeep, a.n = n;
+    position_ = read_ + n;
+    issued_ = true;
+    if (meanwhile) {
+        a.asked = true;
+        lock.unlock();
+        a.changed.notify_all();
+        return;
+    }
+    lock.unlock();
+    const bool read = (!a.seek || platform::slots.SetFilePointerEx(file_, a.at, nullptr, platform::kFileBegin)) &&
+                      ReadAll(file_, a.into, n);
+    lock.lock();
+    a.ok = read;
+}
+
+bool SaveFile::NextRead(uint32_t* n) {
+    Ahead& a = *ahead_;
+    std::unique_lock<std::mutex> lock(a.mutex);
+    a.changed.wait(lock, [&a] { return !a.asked; });
+    *n = a.n;
+    issued_ = false;
+    return a.ok;
+}
+
 bool SaveFile::Next(std::span<const uint8_t>* chunk, size_t keep) {
-    const int64_t left = size_ - read_;
     keep = std::min({keep, filled_, kLongestKeep});
-    if (buffer_.size() != save_chunk + kLongestKeep) {  // the first chunk, or another size asked for
-        std::vector<uint8_t> resized(save_chunk + kLongestKeep);
-        std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(filled_ - keep),
-                  buffer_.begin() + static_cast<std::ptrdiff_t>(filled_), resized.begin());
-        buffer_.swap(resized);
-    } else {
-        std::memmove(buffer_.data(), buffer_.data() + filled_ - keep, keep);
-    }
-    const auto n = static_cast<uint32_t>(std::min<int64_t>(left, static_cast<int64_t>(save_chunk)));
-    if (n > 0) {
-        if (position_ != read_ && !platform::slots.SetFilePointerEx(file_, read_, nullptr, platform::kFileBegin)) return false;
-        if (!ReadAll(file_, buffer_.data() + keep, n)) return false;
-    }
-    read_ += n;
-    position_ = read_;
+    // The chunk read meanwhile, or (the first, or after the file's end) now.
+    if (!issued_) ReadNext(static_cast<uint32_t>(std::min<int64_t>(size_ - read_, static_cast<int64_t>(save_chunk))), false);
+    uint32_t n = 0;
+    if (!NextRead(&n)) return false;
+    // It begins with the bytes kept from the one before.
+    uint8_t* const into = buffers_[current_ ^ 1].data();
+    if (keep > 0) std::memcpy(into + kLongestKeep - keep, buffers_[current_].data() + begin_ + filled_ - keep, keep);
+    current_ ^= 1;
+    begin_ = kLongestKeep - keep;
     filled_ = keep + n;
-    *chunk = {buffer_.data(), filled_};
+    read_ += n;
+    *chunk = {buffers_[current_].data() + begin_, filled_};
+    // The one after it, meanwhile.
+    const int64_t left = size_ - read_;
+    if (left > 0) ReadNext(static_cast<uint32_t>(std::min<int64_t>(left, static_cast<int64_t>(save_chunk))), true);
     return true;
 }
 
 bool SaveFile::ReadAt(int64_t offset, uint8_t* out, size_t n) {
     if (offset < 0 || offset > size_ || static_cast<int64_t>(n) > size_ - offset) return false;
+    Settle();
     position_ = -1;
     if (!platform::slots.SetFilePointerEx(file_, offset, nullptr, platform::kFileBegin)) return false;
     for (size_t at = 0; at < n; at += kReadChunk) {
@@ -157,6 +247,7 @@ bool SaveFile::ReadAt(int64_t offset, uint8_t* out, size_t n) {
 }
 
 bool SaveFile::Intact() const {
+    Settle();
     platform::FileStamp now{};
     return file_ != nullptr && platform::slots.GetFileStamp(file_, &now) && now == stamp_;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -19,14 +20,16 @@ enum class ReadFailure {
     kMissing,     // nothing stands at the path, or a folder on the way is missing
     kUnreadable,  // it cannot be opened, is no disk file, is too big, or its read failed or came short
 };
-// A save open for reading until it is released: read front to back in chunks into one
-// buffer, and short stretches again by offset. It is opened with read sharing only, so that
-// nobody writes it meanwhile on Windows; where another program holds it open for writing,
-// shared with that writer. Intact() says whether it is still the file that was opened,
-// unchanged.
+// A save open for reading until it is released: read front to back in chunks, and short
+// stretches again by offset. While a chunk is handed out, the next is read into a second
+// buffer by a thread of the file's own, so that the system's copy of the file's bytes goes on
+// beside the caller's work; nothing else reads the file meanwhile. It is opened with read
+// sharing only, so that nobody writes it meanwhile on Windows; where another program holds it
+// open for writing, shared with that writer. Intact() says whether it is still the file that
+// was opened, unchanged.
 class SaveFile {
 public:
-    SaveFile() = default;
+    SaveFile();
     SaveFile(const SaveFile&) = delete;
     SaveFile& operator=(const SaveFile&) = delete;
     ~SaveFile();
@@ -36,7 +39,7 @@ public:
     bool Open(ArgList args, ReadFailure* why = nullptr);
 
     int64_t size() const { return size_; }
-    platform::FileHandle handle() const { return file_; }
+    platform::FileHandle handle() const;
     // The next chunk of the file, empty at its end; false when the read failed or the file
     // ended before its size. With `keep`, the chunk begins with the last `keep` bytes of the
     // one before (at most kLongestKeep), then what follows them: none at the end.
@@ -48,11 +51,22 @@ public:
     bool Intact() const;
 
 private:
+    struct Ahead;  // the thread that reads the next chunk, and what it was asked
+    // The next chunk's `n` bytes into the other buffer, after the room for kept bytes: read
+    // meanwhile, or at once.
+    void ReadNext(uint32_t n, bool meanwhile);
+    bool NextRead(uint32_t* n);  // waits for it; false where it failed
+    void Settle() const;         // waits for a read meanwhile
+
     void* file_ = nullptr;
     platform::FileStamp stamp_{};
     int64_t size_ = 0, read_ = 0, position_ = 0;
-    std::vector<uint8_t> buffer_;
-    size_t filled_ = 0;  // bytes of the buffer the last chunk holds
+    std::vector<uint8_t> buffers_[2];
+    int current_ = 0;     // the buffer of the chunk handed out
+    size_t begin_ = 0;    // where that chunk begins in it
+    size_t filled_ = 0;   // its bytes
+    bool issued_ = false;  // the next chunk's read was asked for
+    std::unique_ptr<Ahead> ahead_;
 };
 // How many bytes a chunk holds: small enough for the processor's cache (tests set others).
 extern size_t save_chunk;

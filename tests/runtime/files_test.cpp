@@ -60,14 +60,16 @@ uint32_t LargestSize(platform::FileHandle, uint32_t* high) {
 }
 int NoStamp(platform::FileHandle, platform::FileStamp*) { return 0; }
 
-// The file's bytes, read in chunks of 7, and why there are none.
+// The file's bytes, read in chunks of 7 (its first byte read again by offset between them,
+// while the next chunk is read), and why there are none.
 std::pair<std::string, ReadFailure> Read(const std::string& path) {
     ReadFailure why = ReadFailure::kNone;
     SaveFile file;
     std::string bytes;
     save_chunk = 7;
     if (file.Open({OfText(path.c_str())}, &why)) {
-        for (std::span<const uint8_t> chunk; file.Next(&chunk) && !chunk.empty();)
+        uint8_t first = 0;
+        for (std::span<const uint8_t> chunk; file.Next(&chunk) && !chunk.empty() && file.ReadAt(0, &first, 1);)
             bytes.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
         if (static_cast<int64_t>(bytes.size()) != file.size()) why = ReadFailure::kUnreadable;
     }
