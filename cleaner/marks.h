@@ -191,7 +191,12 @@ inline bool IsMarkupAfterLt(uint8_t c) { return (c | 0x1E) == 0x3F && c != '/'; 
 
 // Bit i: an odd number of bits at or below i.
 inline Mask PrefixXor(Mask x) {
-    for (int shift = 1; shift < kBlockBits; shift *= 2) x ^= x << shift;
+    x ^= x << 1;
+    x ^= x << 2;
+    x ^= x << 4;
+    x ^= x << 8;
+    x ^= x << 16;
+    if constexpr (kBlockBits == 64) x ^= x << (kBlockBits / 2);
     return x;
 }
 
