@@ -436,8 +436,10 @@ private:
         const Mask blanks = marks::AtMostSpace(marks::Bytes(p));
         const Mask after_gt = (m.gt << 1) & ~marks::Below(from);
         const Mask run_ends = blanks + (after_gt & blanks);
-        for (Mask starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1)
-            if (MayStartReference(p + LowestBit(starts))) return true;
+        for (Mask starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1) {
+            const uint8_t* const text = p + LowestBit(starts);
+            if (MayBeginReference(*text) && MayStartReference(text)) return true;
+        }
         return false;
     }
 
