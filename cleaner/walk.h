@@ -74,10 +74,13 @@ public:
     }
 
     const Tokenizer<Events<Rules>>& tokenizer() const { return tokenizer_; }
+    // How many times the byte path was taken: a block that was not plain, and the save's end.
+    size_t byte_paths() const { return byte_paths_; }
 
 private:
     // The byte path from where the walk stands (in text), to the first "<" at or after `stop`.
     void BytePath(int64_t stop) {
+        ++byte_paths_;
         tokenizer_.Resume(pos_, events_.WantsText());
         bytes_ = true;
         stop_ = stop;
@@ -457,6 +460,7 @@ private:
     Carry next_carry_;
     const bool wide_;     // marks 32 bytes a compare
     const bool counted_;  // bits counted by the processor's own instruction
+    size_t byte_paths_ = 0;
     const uint8_t* end_ = nullptr;  // of the bytes Feed was given
 };
 
