@@ -322,9 +322,10 @@ inline bool InNameAt(const uint8_t* p) {
 // ">", and the ">" of an end tag that ends in "/>".
 // `next_gt`: the byte after the block is ">". Without `kQuotes`, for a block that holds no
 // quote and does not begin inside a quoted value.
-// With `kClmul`, the prefix XOR is one carry-less multiplication (where the processor has it).
+// With `kClmul`, the prefix XOR is one carry-less multiplication (where the processor has it),
+// and the block's blanks come taken already (`blanks_of_p`, wide::Blanks).
 template <bool kQuotes = true, bool kClmul = false>
-[[gnu::always_inline]] inline Mask FaultsWith(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+[[gnu::always_inline]] inline Mask FaultsWith(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt, Mask blanks_of_p = 0) {
     const uint32_t was = carry->bits;
     uint32_t bits = 0;
     const Mask in = marks::PrefixXorAs<kClmul>(m.lt | m.gt) ^ (was & Carry::kInTag ? ~Mask{0} : 0);  // a tag's "<" to its ">"
@@ -332,7 +333,7 @@ template <bool kQuotes = true, bool kClmul = false>
     Mask valued = 0;  // inside quoted values
     if (kQuotes && ((m.dq | m.sq) != 0 || (was & (Carry::kInDouble | Carry::kInSingle)) != 0)) {
         // The names of start tags: from the byte after "<" to the first blank, ">" or "/".
-        const Mask blanks = marks::Equal(marks::Bytes(p), ' ', '\t', '\r', '\n');
+        const Mask blanks = kClmul ? blanks_of_p : marks::Equal(marks::Bytes(p), ' ', '\t', '\r', '\n');
         const Mask name_bytes = ~(blanks | m.gt | m.slash | m.lt);
         const bool in_name = (was & (Carry::kInTag | Carry::kEndTag)) == Carry::kInTag && marks::InNameAt(p);
         const Mask starts = ((m.lt << 1) | (in_name ? 1 : 0)) & name_bytes;
@@ -402,6 +403,31 @@ namespace wide {
     const Mask slash = Lane(Is(a, '/'), 0);
     return marks::Raw{Lane(Is(a, '<'), 0), Lane(Is(a, '>'), 0), slash, Lane(IsOr(a, 0x1E, 0x3F), 0) & ~slash,
                       _mm256_movemask_epi8(IsOr(a, 0x05, 0x27)) != 0};
+#endif
+}
+
+// The masks of '"', '\'' and, where either stands, "=" (marks::Quotes), and of the blanks.
+[[gnu::target("avx2")]] inline void Quotes(const uint8_t* p, Mask* dq, Mask* sq, Mask* eq) {
+#if SORREL_BLOCK_BITS == 64
+    const __m256i a = Load(p), b = Load(p + 32);
+    *dq = Lane(Is(a, '"'), 0) | Lane(Is(b, '"'), 1);
+    *sq = Lane(Is(a, '\''), 0) | Lane(Is(b, '\''), 1);
+    *eq = (*dq | *sq) != 0 ? Lane(Is(a, '='), 0) | Lane(Is(b, '='), 1) : 0;
+#else
+    const __m256i a = Load(p);
+    *dq = Lane(Is(a, '"'), 0);
+    *sq = Lane(Is(a, '\''), 0);
+    *eq = (*dq | *sq) != 0 ? Lane(Is(a, '='), 0) : 0;
+#endif
+}
+[[gnu::target("avx2")]] inline __m256i IsBlank(__m256i v) {
+    return _mm256_or_si256(_mm256_or_si256(Is(v, ' '), Is(v, '\t')), _mm256_or_si256(Is(v, '\r'), Is(v, '\n')));
+}
+[[gnu::target("avx2")]] inline Mask Blanks(const uint8_t* p) {
+#if SORREL_BLOCK_BITS == 64
+    return Lane(IsBlank(Load(p)), 0) | Lane(IsBlank(Load(p + 32)), 1);
+#else
+    return Lane(IsBlank(Load(p)), 0);
 #endif
 }
 

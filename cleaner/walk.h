@@ -166,7 +166,7 @@ private:
             Marks m;
             MasksOf(raw, next.slash & 1, next.bang & 1, m);
             Carry out = carry;
-            const Mask faults = raw.quoted || carry.quoted() ? QuotedFaults(p, m, &out, next.gt & 1)
+            const Mask faults = raw.quoted || carry.quoted() ? QuotedFaultsAs<kWide>(p, m, &out, next.gt & 1)
                                                                  : FaultsWith<false, kWide>(p, m, &out, next.gt & 1);
             // The bytes before its first ">" are the tail of the tag the block before ended in.
             const int from = carry.in_tag() ? (m.gt != 0 ? LowestBit(m.gt) + 1 : kBlockBits) : 0;
@@ -224,6 +224,19 @@ private:
     [[gnu::noinline]] static Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
         marks::Quotes(p, &m.dq, &m.sq, &m.eq);
         return FaultsWith(p, m, carry, next_gt);
+    }
+#if defined(SORREL_WIDE_MARKS)
+    [[gnu::noinline, gnu::target("avx2,pclmul")]] static Mask WideQuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+        wide::Quotes(p, &m.dq, &m.sq, &m.eq);
+        return FaultsWith<true, true>(p, m, carry, next_gt, wide::Blanks(p));
+    }
+#endif
+    template <bool kWide>
+    static Mask QuotedFaultsAs(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+#if defined(SORREL_WIDE_MARKS)
+        if constexpr (kWide) return WideQuotedFaults(p, m, carry, next_gt);
+#endif
+        return QuotedFaults(p, m, carry, next_gt);
     }
 
     template <bool kPopcnt>
