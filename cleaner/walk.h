@@ -1,9 +1,9 @@
-// Stage 2: the walk over the save's blocks (of 64 bytes, or 32: marks.h). A plain block (stage 1) is read from
-// its masks: a "<" followed by "/" is an end tag, a ">" preceded by "/" ends an empty-element
-// tag, every other "<" opens a start tag. Where no tag of the block stands at a level the rules
-// look at, nor an "id" start tag where they want those, nor a text that may be a reference
-// where they want those, the block is passed over by its counts alone; otherwise its tags are
-// taken bit by bit and named only where the rules look. Every other block goes through the
+// Stage 2: the walk over the save's blocks (of 64 bytes, or 32: marks.h). A plain block
+// (stage 1) is read from its masks: a "<" followed by "/" is an end tag, a ">" preceded by
+// "/" ends an empty-element tag, every other "<" opens a start tag. Where no tag of the block
+// stands at a level the rules look at, nor a start tag of a name they ask for, nor a text that
+// may be a reference where they want those, the block is passed over by its counts alone;
+// otherwise its tags are taken bit by bit and named only where the rules look. Every other block goes through the
 // byte tokenizer, from the block's first tag until it stands in text again at or past the
 // block's end; stage 1 goes on from there. Both give the rules the same events (events.h).
 //
@@ -95,10 +95,9 @@ private:
         Mark(p, m);
     }
 
-    // Blocks the rules want nothing of but their counts (no text open, no reference or name
-    // of an extra item wanted) are passed over in a loop of their own, each block's marks
-    // taken once with the next's: the blocks Block would pass over, the same way. The first
-    // it would not is left to it, with its marks.
+    // Where no text is open, the blocks the rules want nothing of but their counts are passed
+    // over in a loop of their own: the blocks Block would pass over, the same way. The first
+    // it would not is left to it.
     bool Skimmable() const {
         return !events_.TextOpen();
     }
@@ -282,8 +281,9 @@ private:
         // A text the last tag of the block before left open runs to the block's first "<".
         if (events_.TextOpen()) Deliver(p + from, p + (m.lt != 0 ? LowestBit(m.lt) : kBlockBits), p);
         if (m.lt != 0) {
-            // Tags at levels the rules look at: none where even all the end tags first would
-            // not reach them, else taken from the tags in their order.
+            // Tags at levels the rules look at: none where even every end tag first (but those
+            // of elements the block opens itself) would not reach them, else taken from the
+            // tags in their order.
             const int named = rules_.NamedLevel();
             const bool below = events_.depth() - marks::Count(m.end_tags & ~m.paired_ends) >= named ||
                                LowestLevel(p, m, closing, tail_gt, events_.depth()) > named;
