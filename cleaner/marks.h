@@ -168,7 +168,8 @@ inline Mask Equal(const Bytes& b, char c, char d, char e, char f) {
 }
 inline Mask EqualOr(const Bytes& b, char set, char c) {
     Mask m = 0;
-    for (int i = 0; i < kBlockBits; ++i) m |= static_cast<Mask>((b.p[i] | static_cast<uint8_t>(set)) == static_cast<uint8_t>(c)) << i;
+    for (int i = 0; i < kBlockBits; ++i)
+        m |= static_cast<Mask>((b.p[i] | static_cast<uint8_t>(set)) == static_cast<uint8_t>(c)) << i;
     return m;
 }
 inline bool AnyOr(const Bytes& b, char set, char c) { return EqualOr(b, set, c) != 0; }
@@ -340,7 +341,8 @@ template <bool kQuotes = true, bool kClmul = false>
         faults |= (m.dq | m.sq) & name_bytes & ~(name_bytes + starts);
         const Mask after_equals = (m.eq << 1) | (was & Carry::kEquals ? 1 : 0);
         for (auto [quotes, open] : {std::pair{m.dq & in, Carry::kInDouble}, std::pair{m.sq & in, Carry::kInSingle}}) {
-            const Mask inside = marks::PrefixXorAs<kClmul>(quotes) ^ (was & open ? ~Mask{0} : 0);  // an opening quote and after it
+            // An opening quote and after it.
+            const Mask inside = marks::PrefixXorAs<kClmul>(quotes) ^ (was & open ? ~Mask{0} : 0);
             faults |= (quotes & inside & ~after_equals) | (m.gt & inside);
             valued |= inside;
             if (inside >> kTopBit) bits |= open;

@@ -194,7 +194,8 @@ private:
                 }
                 if (references) {
                     if (TextsMayReference(p, m, from)) break;
-                    const bool tail_empty = tail_gt == 0 ? (m.slash >> kTopBit) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
+                    const bool tail_empty =
+                        tail_gt == 0 ? (m.slash >> kTopBit) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
                     last_start = LastStart(p, m, m.gt & ~marks::Below(from), m.empty_closers & ~marks::Below(from), tail_gt, tail_empty,
                                            p + 2 * kBlock);
                     // The text after it runs on into the next block, and the block's tail is
@@ -225,7 +226,8 @@ private:
         return FaultsWith(p, m, carry, next_gt);
     }
 #if defined(SORREL_WIDE_MARKS)
-    [[gnu::noinline, gnu::target("avx2,pclmul")]] static Mask WideQuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+    [[gnu::noinline, gnu::target("avx2,pclmul")]] static Mask WideQuotedFaults(const uint8_t* p, Marks& m, Carry* carry,
+                                                                               Mask next_gt) {
         wide::Quotes(p, &m.dq, &m.sq, &m.eq);
         return FaultsWith<true, true>(p, m, carry, next_gt, wide::Blanks(p));
     }
