@@ -401,26 +401,21 @@ private:
     // The "<" that may open a tag of a name the rules ask for, by its first two letters ("<id";
     // also "<ID" and "<lo" for logID and loadID; "<le" and "<ki" for leader and
     // kidnappedPawns).
+    template <bool kWide, char A, char B, char C, char D, char E, char F>
+    static Mask TagStartsAs(const uint8_t* p) {
+#if defined(SORREL_WIDE_MARKS)
+        if constexpr (kWide) return wide::TagStarts<A, B, C, D, E, F>(p);
+#endif
+        return marks::TagStarts<A, B, C, D, E, F>(p);
+    }
     template <bool kWide>
     static Mask NameStartsAs(const uint8_t* p, Ids ids) {
-#if defined(SORREL_WIDE_MARKS)
-        if constexpr (kWide) {
-            switch (ids) {
-                case Ids::kNone: return 0;
-                case Ids::kId: return wide::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-                case Ids::kExtraIds: return wide::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
-                case Ids::kFactionNames:
-                    return wide::TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | wide::TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
-            }
-            return 0;
-        }
-#endif
         switch (ids) {
             case Ids::kNone: return 0;
-            case Ids::kId: return marks::TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-            case Ids::kExtraIds: return marks::TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+            case Ids::kId: return TagStartsAs<kWide, 'i', 'i', 'i', 'd', 'd', 'd'>(p);
+            case Ids::kExtraIds: return TagStartsAs<kWide, 'i', 'I', 'l', 'd', 'D', 'o'>(p);
             case Ids::kFactionNames:
-                return marks::TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | marks::TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
+                return TagStartsAs<kWide, 'l', 'l', 'l', 'e', 'e', 'e'>(p) | TagStartsAs<kWide, 'k', 'k', 'k', 'i', 'i', 'i'>(p);
         }
         return 0;
     }

@@ -48,18 +48,10 @@ struct Recorder {
     }
 };
 
-// The events of `xml` read by the byte tokenizer alone, or in two stages in chunks of `chunk`
-// bytes as the index reads a save (the walk's last bytes kept for the next chunk).
-std::string Events(const std::string& xml, Recorder rules, bool two_stages, size_t chunk) {
-    const auto* data = reinterpret_cast<const uint8_t*>(xml.data());
-    if (!two_stages) {
-        cleaner::Events<Recorder> events(rules);
-        cleaner::Tokenizer<cleaner::Events<Recorder>> tokenizer(events);
-        tokenizer.Feed(data, xml.size());
-        return rules.events;
-    }
-    cleaner::MemorySource source({data, xml.size()}, chunk);
-    cleaner::Walk<Recorder> walk(rules);
+// `xml` through `walk` in chunks of `chunk` bytes, as the index reads a save (the walk's last
+// bytes kept for the next chunk).
+void Walked(const std::string& xml, size_t chunk, cleaner::Walk<Recorder>& walk) {
+    cleaner::MemorySource source({reinterpret_cast<const uint8_t*>(xml.data()), xml.size()}, chunk);
     size_t keep = 0;
     for (int64_t read = 0;;) {
         std::span<const uint8_t> part;
@@ -68,8 +60,22 @@ std::string Events(const std::string& xml, Recorder rules, bool two_stages, size
         const int64_t at = read - static_cast<int64_t>(keep);
         read += static_cast<int64_t>(fresh);
         keep = walk.Feed(part.data(), part.size(), at, fresh == 0);
-        if (fresh == 0) return rules.events;
+        if (fresh == 0) return;
     }
+}
+
+// The events of `xml` read by the byte tokenizer alone, or in two stages in chunks of `chunk`
+// bytes.
+std::string Events(const std::string& xml, Recorder rules, bool two_stages, size_t chunk) {
+    if (!two_stages) {
+        cleaner::Events<Recorder> events(rules);
+        cleaner::Tokenizer<cleaner::Events<Recorder>> tokenizer(events);
+        tokenizer.Feed(reinterpret_cast<const uint8_t*>(xml.data()), xml.size());
+        return rules.events;
+    }
+    cleaner::Walk<Recorder> walk(rules);
+    Walked(xml, chunk, walk);
+    return rules.events;
 }
 
 // The marks of either width the processor can take, the narrow ones with bits counted either
@@ -92,18 +98,9 @@ void ByEachWidth(Test test) {
 size_t BytePaths(const std::string& xml) {
     Recorder rules;
     rules.named = 3;
-    cleaner::MemorySource source({reinterpret_cast<const uint8_t*>(xml.data()), xml.size()});
     cleaner::Walk<Recorder> walk(rules);
-    size_t keep = 0;
-    for (int64_t read = 0;;) {
-        std::span<const uint8_t> part;
-        source.Next(&part, keep);
-        const size_t fresh = part.size() - keep;
-        const int64_t at = read - static_cast<int64_t>(keep);
-        read += static_cast<int64_t>(fresh);
-        keep = walk.Feed(part.data(), part.size(), at, fresh == 0);
-        if (fresh == 0) return walk.byte_paths();
-    }
+    Walked(xml, 256 << 10, walk);
+    return walk.byte_paths();
 }
 
 // Each rule setting the index may be in.
