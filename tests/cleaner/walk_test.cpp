@@ -129,6 +129,8 @@ TEST(Walk, GivesTheTokenizersEvents) {
         "<f><li><leader>Thing_L</leader><level>2</level><kidnappedPawns><li>Thing_K</li></kidnappedPawns><kind/></li></f>",
         "<n" + std::string(60, 'n') + " a=\"" + std::string(90, 'v') + "\">" + std::string(200, 'T') + "</n>",
         "<r>LogEntry_1_2</r><r>Battle_3</r><r>Letter_4</r><r>Message_5</r><r>ArchivedDialog_6</r><r>Melee</r>",
+        // A "/" inside a tag with quoted values; a quote inside a name.
+        "<a x=\"1\" /y z='2'>t</a><long\"name k='v'>u</long\"name>",
     };
     ByEachWidth([&] {
         for (const std::string& snippet : snippets) {
