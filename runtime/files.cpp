@@ -121,7 +121,8 @@ bool SaveFile::Open(ArgList args, ReadFailure* why) {
     return true;
 }
 
-// One read at a time, asked by the thread that reads the chunks and done by this one.
+// The read of the next chunk, one at a time: asked for by the caller of Next and done by a
+// thread of its own (or by the caller, where no thread is to be had).
 struct SaveFile::Ahead {
     std::mutex mutex;
     std::condition_variable changed;
