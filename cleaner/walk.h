@@ -183,9 +183,10 @@ private:
             const int level = depth - empty;  // as the events count it
             if (m.lt != 0) {
                 const int tail_gt = out.in_tag() ? LowestBit(next.gt) : -1;
+                const Mask closing = m.gt & ~marks::Below(from);  // the ">" of the block's own tags
                 // Each end tag but those of elements opened in the block takes the depth one lower.
-                if (level - CountAs<kPopcnt>(m.end_tags & ~m.paired_ends) < named &&
-                    LowestLevel(p, m, m.gt & ~marks::Below(from), tail_gt, level) <= named)
+                if (level - marks::CountAs<kPopcnt>(m.end_tags & ~m.paired_ends) < named &&
+                    LowestLevel(p, m, closing, tail_gt, level) <= named)
                     break;
                 if (ids != Ids::kNone) {
                     // An "id" the rules do not look for may be passed over; any other name asked for not.
@@ -196,15 +197,15 @@ private:
                     if (TextsMayReference(p, m, from)) break;
                     const bool tail_empty =
                         tail_gt == 0 ? (m.slash >> kTopBit) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
-                    last_start = LastStart(p, m, m.gt & ~marks::Below(from), m.empty_closers & ~marks::Below(from), tail_gt, tail_empty,
-                                           p + 2 * kBlock);
+                    last_start = LastStart(p, m, closing, m.empty_closers & closing, tail_gt, tail_empty, p + 2 * kBlock);
                     // The text after it runs on into the next block, and the block's tail is
                     // not yet known to be plain there.
                     if (last_start && out.in_tag()) break;
                 }
             }
             back_depth = depth, back_carry = carry, back_head_empty = empty;
-            depth += CountAs<kPopcnt>(m.lt) - 2 * CountAs<kPopcnt>(m.end_tags) - CountAs<kPopcnt>(m.empty_closers);
+            depth += marks::CountAs<kPopcnt>(m.lt) - 2 * marks::CountAs<kPopcnt>(m.end_tags) -
+                     marks::CountAs<kPopcnt>(m.empty_closers);
             carry = out;
             raw = next;
             p += kBlock;
@@ -238,11 +239,6 @@ private:
         if constexpr (kWide) return WideQuotedFaults(p, m, carry, next_gt);
 #endif
         return QuotedFaults(p, m, carry, next_gt);
-    }
-
-    template <bool kPopcnt>
-    static int CountAs(Mask x) {
-        return marks::CountAs<kPopcnt>(x);
     }
 
     // One block from `p`, which stands in text or in the tag the block before ended inside of

@@ -92,6 +92,11 @@ bool ReadAll(platform::FileHandle file, uint8_t* data, uint32_t size) {
     return true;
 }
 
+// `size` bytes at `at` into `data`, the file's position set there first where `seek`.
+bool ReadChunk(platform::FileHandle file, int64_t at, bool seek, uint8_t* data, uint32_t size) {
+    return (!seek || platform::slots.SetFilePointerEx(file, at, nullptr, platform::kFileBegin)) && ReadAll(file, data, size);
+}
+
 }  // namespace
 
 bool WriteFileBytes(ArgList args) {
@@ -143,8 +148,7 @@ struct SaveFile::Ahead {
             uint8_t* const to = into;
             const uint32_t size = n;
             lock.unlock();
-            const bool read = (!seeks || platform::slots.SetFilePointerEx(file, from, nullptr, platform::kFileBegin)) &&
-                              ReadAll(file, to, size);
+            const bool read = ReadChunk(file, from, seeks, to, size);
             lock.lock();
             asked = false, ok = read;
             changed.notify_all();
@@ -200,8 +204,7 @@ void SaveFile::ReadNext(uint32_t n, bool meanwhile) {
         return;
     }
     lock.unlock();
-    const bool read = (!a.seek || platform::slots.SetFilePointerEx(file_, a.at, nullptr, platform::kFileBegin)) &&
-                      ReadAll(file_, a.into, n);
+    const bool read = ReadChunk(file_, a.at, a.seek, a.into, n);
     lock.lock();
     a.ok = read;
 }
