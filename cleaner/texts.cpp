@@ -1,8 +1,6 @@
 // Texts and attributes as an XML reader reads them.
 #include "cleaner/texts.h"
 
-#include "cleaner/marks.h"
-
 #include <cstring>
 #include <utility>
 
@@ -156,24 +154,6 @@ bool MayStartReference(const uint8_t* p) {
         if (i == form.size() || p[i] == '<' || p[i] == '&') return !form.empty();
     }
     return false;
-}
-
-bool& WideMarks() {
-#if defined(SORREL_WIDE_MARKS)
-    static bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("pclmul");
-#else
-    static bool wide = false;
-#endif
-    return wide;
-}
-
-bool& CountedMarks() {
-#if defined(SORREL_COUNTED_MARKS)
-    static bool counted = __builtin_cpu_supports("popcnt");
-#else
-    static bool counted = false;
-#endif
-    return counted;
 }
 
 std::string_view Trimmed(std::string_view text) {

@@ -31,7 +31,7 @@ public:
     static constexpr size_t kLookAhead = 192;  // what a block's reading may look at past its start
 
     explicit Walk(Rules& rules)
-        : rules_(rules), events_(rules), tokenizer_(events_), wide_(WideMarks()), counted_(CountedMarks()) {}
+        : rules_(rules), events_(rules), tokenizer_(events_), kernel_(ActiveKernel()) {}
 
     // `data[0, n)` is the save from file offset `at`, its first bytes those kept from the call
     // before. Returns how many of its last bytes must come again at the front of the next
@@ -88,13 +88,6 @@ private:
 
     int64_t At(const uint8_t* p, const uint8_t* block) const { return pos_ + (p - block); }
 
-    void MarkOf(const uint8_t* p, Marks& m) const {
-#if defined(SORREL_WIDE_MARKS)
-        if (wide_) return wide::Mark(p, m);
-#endif
-        Mark(p, m);
-    }
-
     // Where no text is open, the blocks the rules want nothing of but their counts are passed
     // over in a loop of their own: the blocks Block would pass over, the same way. The first
     // it would not is left to it.
@@ -102,29 +95,9 @@ private:
         return !events_.TextOpen();
     }
     const uint8_t* Skim(const uint8_t* p) {
-#if defined(SORREL_WIDE_MARKS)
-        if (wide_) return SkimWide(p);
-#endif
-#if defined(SORREL_COUNTED_MARKS)
-        if (counted_) return SkimCounted(p);
-#endif
-        return SkimNarrow(p);
+        return WithKernel(kernel_, [&]<Kernel K>() { return SkimAs<K>(p); });
     }
-#if defined(SORREL_WIDE_MARKS)
-    [[gnu::target("avx2,popcnt,pclmul"), gnu::flatten]] const uint8_t* SkimWide(const uint8_t* p) { return SkimAs<true>(p); }
-#endif
-#if defined(SORREL_COUNTED_MARKS)
-    [[gnu::target("popcnt"), gnu::flatten]] const uint8_t* SkimCounted(const uint8_t* p) { return SkimAs<false, true>(p); }
-#endif
-    [[gnu::flatten]] const uint8_t* SkimNarrow(const uint8_t* p) { return SkimAs<false, false>(p); }
 
-    template <bool kWide>
-    static marks::Raw RawAs(const uint8_t* p) {
-#if defined(SORREL_WIDE_MARKS)
-        if constexpr (kWide) return wide::RawOf(p);
-#endif
-        return marks::RawOf(p);
-    }
     // Of the tags that begin "<id" in the block at `p` (`at`, bit by bit), none is an "id"
     // element the rules want: each is of another name, or "<id>", a text and "</id>" read
     // whole in the buffer, the text one the rules say they do not look for. (Anything else
@@ -150,7 +123,7 @@ private:
     // The depth runs here with an empty-element tag's end counted at its ">" (`depth`, of the
     // block at `p`); the events count it at its "<", so the two differ by the tag the block
     // before ended inside of (`head_empty`), where that is one.
-    template <bool kWide, bool kPopcnt = kWide>
+    template <Kernel K>
     const uint8_t* SkimAs(const uint8_t* p) {
         const uint8_t* const from_p = p;
         const int named = rules_.NamedLevel();
@@ -159,14 +132,14 @@ private:
         bool last_start = false;
         Carry carry = carry_, back_carry;
         int depth = 0, back_depth = 0, head_empty = 0, back_head_empty = 0;
-        marks::Raw raw = RawAs<kWide>(p);
+        marks::Raw raw = marks::Compares<K>::RawOf(p);
         for (;;) {
-            const marks::Raw next = RawAs<kWide>(p + kBlock);
+            const marks::Raw next = marks::Compares<K>::RawOf(p + kBlock);
             Marks m;
             MasksOf(raw, next.slash & 1, next.bang & 1, m);
             Carry out = carry;
-            const Mask faults = raw.quoted || carry.quoted() ? QuotedFaultsAs<kWide>(p, m, &out, next.gt & 1)
-                                                                 : FaultsWith<false, kWide>(p, m, &out, next.gt & 1);
+            const Mask faults = raw.quoted || carry.quoted() ? QuotedFaults<K>(p, m, &out, next.gt & 1)
+                                                             : FaultsWith<K, false>(p, m, &out, next.gt & 1);
             // The bytes before its first ">" are the tail of the tag the block before ended in.
             const int from = carry.in_tag() ? (m.gt != 0 ? LowestBit(m.gt) + 1 : kBlockBits) : 0;
             const int empty = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
@@ -185,16 +158,16 @@ private:
                 const int tail_gt = out.in_tag() ? LowestBit(next.gt) : -1;
                 const Mask closing = m.gt & ~marks::Below(from);  // the ">" of the block's own tags
                 // Each end tag but those of elements opened in the block takes the depth one lower.
-                if (level - marks::CountAs<kPopcnt>(m.end_tags & ~m.paired_ends) < named &&
+                if (level - marks::Count<K>(m.end_tags & ~m.paired_ends) < named &&
                     LowestLevel(p, m, closing, tail_gt, level) <= named)
                     break;
                 if (ids != Ids::kNone) {
                     // An "id" the rules do not look for may be passed over; any other name asked for not.
-                    const Mask at = NameStartsAs<kWide>(p, ids);
+                    const Mask at = NameStarts<K>(p, ids);
                     if (at != 0 && (ids == Ids::kId ? !NoWantedIds(p, at) : AnyWanted(p, at, ids))) break;
                 }
                 if (references) {
-                    if (TextsMayReference(p, m, from)) break;
+                    if (TextsMayReference<K>(p, m, from)) break;
                     const bool tail_empty =
                         tail_gt == 0 ? (m.slash >> kTopBit) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
                     last_start = LastStart(p, m, closing, m.empty_closers & closing, tail_gt, tail_empty, p + 2 * kBlock);
@@ -204,8 +177,7 @@ private:
                 }
             }
             back_depth = depth, back_carry = carry, back_head_empty = empty;
-            depth += marks::CountAs<kPopcnt>(m.lt) - 2 * marks::CountAs<kPopcnt>(m.end_tags) -
-                     marks::CountAs<kPopcnt>(m.empty_closers);
+            depth += marks::Count<K>(m.lt) - 2 * marks::Count<K>(m.end_tags) - marks::Count<K>(m.empty_closers);
             carry = out;
             raw = next;
             p += kBlock;
@@ -221,24 +193,22 @@ private:
         return p;
     }
 
-    // The faults of a block that holds a quote or begins inside a quoted value.
-    [[gnu::noinline]] static Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
-        marks::Quotes(p, &m.dq, &m.sq, &m.eq);
-        return FaultsWith(p, m, carry, next_gt);
+    // The faults of a block that holds a quote or begins inside a quoted value, out of the
+    // loop's way.
+    template <Kernel K>
+    static Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+        if constexpr (K == Kernel::kAvx2) return Avx2QuotedFaults(p, m, carry, next_gt);
+        else return QuotedFaultsOf<K == Kernel::kScalar ? K : Kernel::kSse2>(p, m, carry, next_gt);
     }
-#if defined(SORREL_WIDE_MARKS)
-    [[gnu::noinline, gnu::target("avx2,pclmul")]] static Mask WideQuotedFaults(const uint8_t* p, Marks& m, Carry* carry,
-                                                                               Mask next_gt) {
-        wide::Quotes(p, &m.dq, &m.sq, &m.eq);
-        return FaultsWith<true, true>(p, m, carry, next_gt, wide::Blanks(p));
+    template <Kernel K>
+    [[gnu::noinline]] static Mask QuotedFaultsOf(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+        marks::Compares<K>::Quotes(p, &m.dq, &m.sq, &m.eq);
+        return FaultsWith<K>(p, m, carry, next_gt);
     }
-#endif
-    template <bool kWide>
-    static Mask QuotedFaultsAs(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
-#if defined(SORREL_WIDE_MARKS)
-        if constexpr (kWide) return WideQuotedFaults(p, m, carry, next_gt);
-#endif
-        return QuotedFaults(p, m, carry, next_gt);
+    [[gnu::noinline, SORREL_TARGET("avx2,pclmul")]] static Mask Avx2QuotedFaults(const uint8_t* p, Marks& m, Carry* carry,
+                                                                                Mask next_gt) {
+        marks::Compares<Kernel::kAvx2>::Quotes(p, &m.dq, &m.sq, &m.eq);
+        return FaultsWith<Kernel::kAvx2>(p, m, carry, next_gt);
     }
 
     // One block from `p`, which stands in text or in the tag the block before ended inside of
@@ -250,8 +220,7 @@ private:
             current_ ^= 1;  // the next block's marks, read with the block before
             faults = next_faults_, carry = next_carry_;
         } else {
-            MarkOf(p, marks_[current_]);
-            faults = Faults(p, marks_[current_], &carry);
+            faults = MarkedFaults(kernel_, p, marks_[current_], &carry);
         }
         Marks& m = marks_[current_];
         // Where the block ends inside a tag, that tag must end, plain, in the next block.
@@ -259,9 +228,8 @@ private:
         int tail_gt = -1;  // in the next block
         if (have_next_) {
             Marks& next = marks_[current_ ^ 1];
-            MarkOf(p + kBlock, next);
             next_carry_ = carry;
-            next_faults_ = Faults(p + kBlock, next, &next_carry_);
+            next_faults_ = MarkedFaults(kernel_, p + kBlock, next, &next_carry_);
             tail_gt = next.gt != 0 ? LowestBit(next.gt) : -1;
         }
         // The bytes before its first ">" are the tail of the tag the block before ended in.
@@ -283,7 +251,7 @@ private:
             // of elements the block opens itself) would not reach them, else taken from the
             // tags in their order.
             const int named = rules_.NamedLevel();
-            const bool below = events_.depth() - marks::Count(m.end_tags & ~m.paired_ends) >= named ||
+            const bool below = events_.depth() - marks::Count<Kernel::kScalar>(m.end_tags & ~m.paired_ends) >= named ||
                                LowestLevel(p, m, closing, tail_gt, events_.depth()) > named;
             const bool pass = below && !events_.Pending() && !IdsIn(p, m) && !ReferencesIn(p, m, from);
             if (pass) Pass(p, m, closing, tail_gt, from);
@@ -310,7 +278,8 @@ private:
     }
 
     // Where references are wanted, a text after the block's last tag may be one when that tag
-    // is a start tag (not empty), and the text does not begin, in the block, otherwise.
+    // is a start tag (not empty), and the text does not begin, in the block, otherwise (with a
+    // tag, or with a byte no reference form begins with).
     // The text is read up to `limit` (no further than the next block's end).
     static bool LastStart(const uint8_t* p, const Marks& m, Mask closing, Mask empty_ends, int tail_gt, bool tail_empty,
                           const uint8_t* limit) {
@@ -321,7 +290,9 @@ private:
         if (last_start && p + g + 1 < limit) {
             const uint8_t* q = p + g + 1;
             while (q < limit && IsMarkupSpace(*q)) ++q;
-            if (q < limit) last_start = *q != '<' && MayStartReference(q);
+            // A comment, a CDATA section or an instruction may come first: the text goes on
+            // after it (or in it), and is read there.
+            if (q < limit) last_start = *q == '<' ? marks::IsMarkupAfterLt(q[1]) : MayStartReference(q);
         }
         return last_start;
     }
@@ -397,21 +368,15 @@ private:
     // The "<" that may open a tag of a name the rules ask for, by its first two letters ("<id";
     // also "<ID" and "<lo" for logID and loadID; "<le" and "<ki" for leader and
     // kidnappedPawns).
-    template <bool kWide, char A, char B, char C, char D, char E, char F>
-    static Mask TagStartsAs(const uint8_t* p) {
-#if defined(SORREL_WIDE_MARKS)
-        if constexpr (kWide) return wide::TagStarts<A, B, C, D, E, F>(p);
-#endif
-        return marks::TagStarts<A, B, C, D, E, F>(p);
-    }
-    template <bool kWide>
-    static Mask NameStartsAs(const uint8_t* p, Ids ids) {
+    template <Kernel K>
+    static Mask NameStarts(const uint8_t* p, Ids ids) {
+        using C = marks::Compares<K>;
         switch (ids) {
             case Ids::kNone: return 0;
-            case Ids::kId: return TagStartsAs<kWide, 'i', 'i', 'i', 'd', 'd', 'd'>(p);
-            case Ids::kExtraIds: return TagStartsAs<kWide, 'i', 'I', 'l', 'd', 'D', 'o'>(p);
+            case Ids::kId: return C::template TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
+            case Ids::kExtraIds: return C::template TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
             case Ids::kFactionNames:
-                return TagStartsAs<kWide, 'l', 'l', 'l', 'e', 'e', 'e'>(p) | TagStartsAs<kWide, 'k', 'k', 'k', 'i', 'i', 'i'>(p);
+                return C::template TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | C::template TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
         }
         return 0;
     }
@@ -426,23 +391,18 @@ private:
     bool IdsIn(const uint8_t* p, const Marks& m) const {
         const Ids ids = m.lt != 0 ? rules_.WantsIds() : Ids::kNone;
         if (ids == Ids::kNone) return false;
-#if defined(SORREL_WIDE_MARKS)
-        if (wide_) return AnyWanted(p, WideNameStarts(p, ids), ids);
-#endif
-        return AnyWanted(p, NameStartsAs<false>(p, ids), ids);
+        return AnyWanted(p, WithKernel(kernel_, [&]<Kernel K>() { return NameStarts<K>(p, ids); }), ids);
     }
-#if defined(SORREL_WIDE_MARKS)
-    [[gnu::target("avx2")]] static Mask WideNameStarts(const uint8_t* p, Ids ids) { return NameStartsAs<true>(p, ids); }
-#endif
 
     // A text that may be a reference begins in the block, where the rules want those: its
     // first byte that is no blank (any byte up to " " taken for one) after a ">" and blanks.
     // One begun in the block before is waiting as the events' pending text.
     bool ReferencesIn(const uint8_t* p, const Marks& m, int from) const {
-        return rules_.WantsReferences() && TextsMayReference(p, m, from);
+        return rules_.WantsReferences() && WithKernel(kernel_, [&]<Kernel K>() { return TextsMayReference<K>(p, m, from); });
     }
+    template <Kernel K>
     static bool TextsMayReference(const uint8_t* p, const Marks& m, int from) {
-        const Mask blanks = marks::AtMostSpace(marks::Bytes(p));
+        const Mask blanks = marks::Compares<K>::AtMostSpace(p);
         const Mask after_gt = (m.gt << 1) & ~marks::Below(from);
         const Mask run_ends = blanks + (after_gt & blanks);
         for (Mask starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1) {
@@ -464,8 +424,7 @@ private:
     int current_ = 0;
     Mask next_faults_ = 0;
     Carry next_carry_;
-    const bool wide_;     // marks 32 bytes a compare
-    const bool counted_;  // bits counted by the processor's own instruction
+    const Kernel kernel_;  // stage 1's compares
     size_t byte_paths_ = 0;
     const uint8_t* end_ = nullptr;  // of the bytes Feed was given
 };

@@ -158,14 +158,8 @@ Rates IndexRates(const std::string& path) {
     rates.stage1 = median([&] {
         cleaner::Carry carry;
         for (size_t at = 0; at + 192 < bytes.size(); at += cleaner::kBlockBits) {
-#if defined(SORREL_WIDE_MARKS)
             cleaner::Marks m;
-            if (cleaner::WideMarks()) cleaner::wide::Mark(data + at, m);
-            else cleaner::Mark(data + at, m);
-#else
-            cleaner::Marks m = cleaner::Mark(data + at);
-#endif
-            sink += cleaner::Faults(data + at, m, &carry);
+            sink += cleaner::MarkedFaults(cleaner::ActiveKernel(), data + at, m, &carry);
         }
     });
     rates.pass = median([&] {

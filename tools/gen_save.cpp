@@ -3,6 +3,7 @@
 //                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]
 //                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N] [--chain N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
+//   gen_save OUT --odd-markup [--pawns N] [--seed N] [--shift N]   (odd_save.h)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "tools/odd_save.h"
 #include "tools/sample_save.h"
 
 namespace {
@@ -18,7 +20,8 @@ int Usage() {
     std::fputs("usage: gen_save OUT [--size N[K|M]] [--pawns N] [--leaders N] [--seed N] [--cjk] [--lf] [--far-marker]\n"
                "                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]\n"
                "                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N] [--chain N]\n"
-               "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n",
+               "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n"
+               "       gen_save OUT --odd-markup [--pawns N] [--seed N] [--shift N]\n",
                stderr);
     return 2;
 }
@@ -38,6 +41,8 @@ bool ReadNumber(const char* text, int64_t* n) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     tools::SampleOptions o;
+    bool odd_markup = false;
+    int64_t shift = 0;
     // Switches: the option each sets, and to what.
     const struct {
         const char* name;
@@ -50,6 +55,7 @@ int main(int argc, char** argv) {
                     {"--empty-items", &o.empty_items, true},
                     {"--leader-twice", &o.leader_twice, true},
                     {"--odd-spellings", &o.odd_spellings, true},
+                    {"--odd-markup", &odd_markup, true},
                     {"--far-marker", &o.far_marker, true},
                     {"--ref-leader", &o.ref_leader, true},
                     {"--ref-nested", &o.ref_nested, true},
@@ -74,12 +80,13 @@ int main(int argc, char** argv) {
             else if (flag == "--mothballed") o.mothballed = static_cast<int32_t>(n);
             else if (flag == "--extras") o.extras = static_cast<int32_t>(n);
             else if (flag == "--chain") o.chain = static_cast<int32_t>(n);
+            else if (flag == "--shift") shift = n;
             else return Usage();
         } else {
             return Usage();
         }
     }
-    std::string save = tools::GenerateSave(o);
+    const std::string save = odd_markup ? tools::OddSave({o.seed, static_cast<int32_t>(shift), o.pawns}) : tools::GenerateSave(o);
     std::ofstream out(argv[1], std::ios::binary);
     out.write(save.data(), static_cast<std::streamsize>(save.size()));
     out.close();

@@ -12,6 +12,7 @@
 #include "cleaner/marks.h"
 #include "cleaner/walk.h"
 #include "tests/cleaner/index_dump.h"
+#include "tools/odd_save.h"
 #include "tools/sample_save.h"
 
 namespace {
@@ -78,20 +79,18 @@ std::string Events(const std::string& xml, Recorder rules, bool two_stages, size
     return rules.events;
 }
 
-// The marks of either width the processor can take, the narrow ones with bits counted either
-// way it can, each in turn (the walk reads the choice when it begins), then the processor's
-// own again.
+// Each kernel the processor runs in turn (the walk reads the choice when it begins), then the
+// one chosen at start again.
 template <class Test>
-void ByEachWidth(Test test) {
-    const bool own = cleaner::WideMarks(), counted = cleaner::CountedMarks();
-    for (int way : {0, 1, 2}) {
-        if ((way == 1 && !counted) || (way == 2 && !own)) continue;
-        cleaner::WideMarks() = way == 2;
-        cleaner::CountedMarks() = way == 1;
+void ByEachKernel(Test test) {
+    const cleaner::Kernel own = cleaner::ActiveKernel();
+    for (cleaner::Kernel kernel : cleaner::kKernels) {
+        if (!cleaner::Runs(kernel)) continue;
+        cleaner::ActiveKernel() = kernel;
+        SCOPED_TRACE(cleaner::KernelName(kernel));
         test();
     }
-    cleaner::WideMarks() = own;
-    cleaner::CountedMarks() = counted;
+    cleaner::ActiveKernel() = own;
 }
 
 // The walk over `xml` in chunks of 256 KiB: how many times it took the byte path.
@@ -131,8 +130,10 @@ TEST(Walk, GivesTheTokenizersEvents) {
         "<r>LogEntry_1_2</r><r>Battle_3</r><r>Letter_4</r><r>Message_5</r><r>ArchivedDialog_6</r><r>Melee</r>",
         // A "/" inside a tag with quoted values; a quote inside a name.
         "<a x=\"1\" /y z='2'>t</a><long\"name k='v'>u</long\"name>",
+        // Quotes of one kind inside values of the other.
+        "<a b=\"c\" d='e\"' f=\"'\" g='\"'>t</a><h i=\"it's\"/>",
     };
-    ByEachWidth([&] {
+    ByEachKernel([&] {
         for (const std::string& snippet : snippets) {
             for (size_t pad = 0; pad <= 130; ++pad) {
                 const std::string xml = "<root>" + std::string(pad, ' ') + snippet + std::string(200, ' ') + snippet + "</root>";
@@ -157,7 +158,7 @@ TEST(Walk, BlocksNotPlainGoTheBytePath) {
         "<a><![CDATA[<b>]]></a>",  // a CDATA section
         "<?pi <b> ?>",            // a processing instruction
         "<!DOCTYPE x [<!ENTITY e \"<b>\">]>",  // a declaration
-        "<a b=\"c\" d='e\"'>t</a>",  // a quote inside a value of the other kind
+        "<a b=\"='\" d='x/>y'>t</a>",  // a quote of the other kind in a value, then a ">" in a value
         "<a/b>t</a>",             // a "/" inside a tag
         "</a/>",                  // an end tag ended by "/>"
         // A quote left open at its tag's ">", blocks before the next quote.
@@ -166,10 +167,13 @@ TEST(Walk, BlocksNotPlainGoTheBytePath) {
     for (const std::string& kind : kinds) {
         // The kind alone in a block is no plain block.
         std::string block = kind + std::string(200, ' ');
-        cleaner::Carry carry;
-        cleaner::Marks m = cleaner::Mark(reinterpret_cast<const uint8_t*>(block.data()));
-        const uint64_t faults = cleaner::Faults(reinterpret_cast<const uint8_t*>(block.data()), m, &carry);
-        EXPECT_NE(faults | (carry.in_tag() ? 1 : 0), 0u) << kind;
+        for (cleaner::Kernel kernel : cleaner::kKernels) {
+            if (!cleaner::Runs(kernel)) continue;
+            cleaner::Carry carry;
+            cleaner::Marks m;
+            const uint64_t faults = cleaner::MarkedFaults(kernel, reinterpret_cast<const uint8_t*>(block.data()), m, &carry);
+            EXPECT_NE(faults | (carry.in_tag() ? 1 : 0), 0u) << kind << cleaner::KernelName(kernel);
+        }
         for (size_t pad = 0; pad <= 70; ++pad) {
             const std::string xml = "\xEF\xBB\xBF<root>" + std::string(pad, 'x') + "<p>Thing_A</p>" + kind + "<q>Thing_B</q></root>";
             for (const Recorder& rules : Settings())
@@ -205,16 +209,63 @@ TEST(Walk, IndexesEverySaveAsTheTokenizerDoes) {
     }
     // Their blocks are plain, but for the declaration, markup other than tags and tags longer
     // than a block: the byte path is taken for few.
-    ByEachWidth([&] {
+    ByEachKernel([&] {
         for (const std::string& save : saves) EXPECT_LT(BytePaths(save), save.size() / 2000) << save.substr(0, 80);
     });
-    ByEachWidth([&] {
+    // A held pawn behind quotes of one kind inside values of the other, wherever the blocks fall.
+    for (size_t blanks = 0; blanks < 70; ++blanks) {
+        const std::string head = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<savegame>\n<meta>" + std::string(blanks, ' ') +
+                                 "</meta>\n<game><world>";
+        const std::string leader =
+            "<factionManager><allFactions><li><leader>Thing_Human1</leader></li></allFactions></factionManager>\n";
+        saves.push_back(head + leader + R"(<worldPawns><pawnsAlive>
+<li><def>Human</def><id>Human1</id></li>
+<li a="='" b='x/>y'><def>Human</def><id>Human2</id></li>
+<li><def>Human</def><id>Human3</id></li>
+</pawnsAlive></worldPawns></world></game>
+</savegame>
+)");
+        saves.push_back(head + "\n" + leader + R"(<worldPawns><pawnsAlive>
+<li><def>Human</def><id>Human1</id></li>
+<li><def>Human</def><id>Human2</id><x a="='" b='a>b'/></li>
+<li><def>Human</def><id>Human3</id></li>
+<li><def>Human</def><id>Human4</id><y a="='" b='/>'></y></li>
+<li><def>Human</def><id>Human5</id></li>
+</pawnsAlive></worldPawns>
+<worldObjects><worldObjects><li><pawns><li>Thing_Human3</li><li>Thing_Human5</li></pawns></li></worldObjects></worldObjects>
+</world></game>
+</savegame>
+)");
+    }
+    ByEachKernel([&] {
         for (const std::string& save : saves) {
             for (bool extras : {false, true}) {
                 const std::string expected = indexdump::Indexed(save, 256 << 10, extras, cleaner::Reading::kBytes);
                 for (size_t chunk : {size_t{1}, size_t{63}, size_t{4096}, size_t{256} << 10})
                     ASSERT_EQ(indexdump::Indexed(save, chunk, extras, cleaner::Reading::kTwoStages), expected)
                         << save.substr(0, 80) << " chunk " << chunk << " extras " << extras;
+            }
+        }
+    });
+}
+
+// Saves spelled as no game writes them (tools/odd_save.h), each construct at every offset of a
+// block: the same events, under rules that ask each thing in turn, and the same index.
+TEST(Walk, ReadsOddSavesAsTheTokenizerDoes) {
+    const std::vector<Recorder> settings = Settings();
+    const size_t chunks[] = {1, 7, 63, 4096, 256 << 10};
+    ByEachKernel([&] {
+        for (uint64_t seed = 1; seed <= 3; ++seed) {
+            for (int32_t shift = 0; shift < 128; ++shift) {
+                const std::string save = tools::OddSave({seed, shift, 6});
+                const Recorder& rules = settings[(seed * 128 + static_cast<uint64_t>(shift)) % settings.size()];
+                const size_t chunk = chunks[static_cast<size_t>(shift) % std::size(chunks)];
+                ASSERT_EQ(Events(save, rules, true, chunk), Events(save, rules, false, 0))
+                    << "seed " << seed << " shift " << shift << " named " << rules.named;
+                const bool extras = shift % 2 == 1;
+                ASSERT_EQ(indexdump::Indexed(save, chunk, extras, cleaner::Reading::kTwoStages),
+                          indexdump::Indexed(save, 256 << 10, extras, cleaner::Reading::kBytes))
+                    << "seed " << seed << " shift " << shift;
             }
         }
     });
