@@ -2,7 +2,7 @@
 # that target needs and is missing, no more (scripts/setup.sh does nothing when all is there).
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
-PRESETS := native asan win32 win64
+PRESETS := native blocks32 asan win32 win64
 
 FUZZ_SECONDS ?= 60
 VERSION := 1.4.1.0
@@ -13,9 +13,11 @@ DIST_ZIP := build/dist/sorrel-$(VERSION)-win32.zip
 setup:
 	@bash scripts/setup.sh all
 
-# What each preset's build needs (the sanitizer build is the native one's), and its tests:
-# the Windows tests run under Wine.
+# What each preset's build needs (the sanitizer build and the one with the product's blocks of
+# 32 bytes, which builds and runs the cleaner's tests only, are the native one's), and its
+# tests: the Windows tests run under Wine.
 SETUP_native := native
+SETUP_blocks32 := native
 SETUP_asan := native
 SETUP_win32 := win32
 SETUP_win64 := win64
@@ -25,7 +27,7 @@ $(addprefix build-,$(PRESETS)): build-%:
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $* -j $(JOBS)
 
-test-native test-asan: test-%: build-%
+test-native test-blocks32 test-asan: test-%: build-%
 	@echo "== tests: $* =="
 	@ctest --preset $* -j $(JOBS)
 
@@ -45,8 +47,8 @@ fuzz: build-fuzz
 	@scripts/fuzz.sh $(FUZZ_SECONDS) 2>build/fuzz/fuzz.log || { tail -40 build/fuzz/fuzz.log; exit 1; }
 	@grep -E '^(Done|stat::number_of_executed_units|stat::slowest)' build/fuzz/fuzz.log
 
-# Every build, every test: native, sanitizers, the Windows builds under Wine, a minute of
-# fuzzing, the players' zip.
+# Every build, every test: native, the cleaner's with blocks of 32 bytes, sanitizers, the
+# Windows builds under Wine, a minute of fuzzing, the players' zip.
 test: $(addprefix test-,$(PRESETS)) fuzz check-dist
 
 # The players' zip: the product and its instructions in Chinese.

@@ -271,4 +271,16 @@ TEST(Walk, ReadsOddSavesAsTheTokenizerDoes) {
     });
 }
 
+// SORREL_KERNEL's names: each taken where the processor runs it, anything else the best.
+TEST(Kernel, TakenByNameWhereTheProcessorRunsIt) {
+    const cleaner::Kernel best = cleaner::ChosenKernel(nullptr);
+    EXPECT_TRUE(cleaner::Runs(best));
+    for (cleaner::Kernel kernel : cleaner::kKernels) {
+        EXPECT_EQ(cleaner::ChosenKernel(cleaner::KernelName(kernel)), cleaner::Runs(kernel) ? kernel : best);
+        EXPECT_LE(static_cast<int>(cleaner::Runs(kernel) ? kernel : best), static_cast<int>(best));
+    }
+    EXPECT_EQ(cleaner::ChosenKernel("scalar"), cleaner::Kernel::kScalar);
+    for (const char* other : {"", "AVX2", "neon", "sse2 "}) EXPECT_EQ(cleaner::ChosenKernel(other), best) << other;
+}
+
 }  // namespace

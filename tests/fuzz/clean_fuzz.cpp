@@ -2,14 +2,16 @@
 // mothballed list cleaned and with every extra kind removed, plus the scans for an entry's start and end at a start taken from
 // the input. Boxes are swallowed; nothing may crash, hang or trip a sanitizer; the cleaning
 // reads the input alike in chunks of any size (the same halt, notices and output); the index
-// read in two stages is the byte tokenizer's, whatever the input; and where the input is XML,
+// read in two stages, by any kernel, is the byte tokenizer's, whatever the input; and where the input is XML,
 // libxml2 finds every output sound.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "cleaner/clean.h"
 #include "cleaner/entry_cuts.h"
+#include "cleaner/kernel.h"
 #include "platform/platform.h"
 #include "tests/cleaner/in_memory.h"
 #include "tests/cleaner/index_dump.h"
@@ -36,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::slots.MessageBoxA = SwallowBox;
     const std::string input(reinterpret_cast<const char*>(data), size);
     const size_t chunk = size > 0 ? 1 + data[0] % 13 : 1;
+    // The two stages by each kernel the processor runs, chosen by the input's last byte.
+    const cleaner::Kernel kernel = size > 0 ? cleaner::kKernels[data[size - 1] % std::size(cleaner::kKernels)] : cleaner::Kernel::kScalar;
+    cleaner::ActiveKernel() = cleaner::Runs(kernel) ? kernel : cleaner::ChosenKernel(nullptr);
     const bool xml = judge::WellFormed(input);
     for (bool with_extras : {false, true}) {
         if (indexdump::Indexed(input, chunk, with_extras, cleaner::Reading::kTwoStages) !=
