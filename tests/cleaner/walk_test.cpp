@@ -258,7 +258,7 @@ TEST(Walk, ReadsOddSavesAsTheTokenizerDoes) {
         for (uint64_t seed = 1; seed <= 3; ++seed) {
             for (int32_t shift = 0; shift < 128; ++shift) {
                 const std::string save = tools::OddSave({seed, shift, 6});
-                const Recorder& rules = settings[(seed * 128 + static_cast<uint64_t>(shift)) % settings.size()];
+                const Recorder& rules = settings[static_cast<size_t>(seed * 128 + static_cast<uint64_t>(shift)) % settings.size()];
                 const size_t chunk = chunks[static_cast<size_t>(shift) % std::size(chunks)];
                 ASSERT_EQ(Events(save, rules, true, chunk), Events(save, rules, false, 0))
                     << "seed " << seed << " shift " << shift << " named " << rules.named;
