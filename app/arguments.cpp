@@ -62,8 +62,8 @@ constexpr char kUsage[] =
     "  --logs        the play log, the battle log and the archive of letters and messages\n"
     "                (the history and combat log tabs start empty)\n"
     "  --dead        dead world pawns (the game forgets the dead nobody remembers)\n"
-    "  --all         the four above (measured: a 0.18 save of 0.54 MB left 0.45 MB without\n"
-    "                options, 0.16 MB with --all; a 1.5 save of 2.59 MB, 2.51 and 2.24 MB)\n"
+    "  --all         the four above (measured: a 0.18 save of 0.54 MB left 0.50 MB without\n"
+    "                options, 0.21 MB with --all; a 1.5 save of 2.59 MB, 2.59 and 2.33 MB)\n"
     "  --report      clean nothing: tell what the save holds and what each option would remove\n"
     "  --help        this text\n"
     "  --version     the program's version\n"
@@ -77,15 +77,6 @@ void Print(int stream, const std::string& text) { platform::slots.WriteStandardS
 std::string FileName(const std::string& path) {
     size_t cut = path.rfind('/');
     return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// "104.9 MB", or "37.2 KB" under a megabyte.
-std::string Size(int64_t bytes) {
-    char text[32];
-    auto n = static_cast<double>(bytes);
-    if (bytes >= 1024 * 1024) std::snprintf(text, sizeof text, "%.1f MB", n / (1024.0 * 1024.0));
-    else std::snprintf(text, sizeof text, "%.1f KB", n / 1024.0);
-    return text;
 }
 
 // "1 leader", "6 leaders".
@@ -107,6 +98,12 @@ std::string ExtrasRemoved(const cleaner::PruneCounts& c) {
     return parts.empty() ? "" : "; " + parts + " removed";
 }
 
+// "6 leaders", or, where none is in the living list, "5 leaders, in the mothballed list".
+std::string Leaders(const cleaner::PruneCounts& c) {
+    if (c.leaders == 0 && c.asleep_leaders > 0) return Counted(c.asleep_leaders, "leader") + ", in the mothballed list";
+    return Counted(c.leaders, "leader");
+}
+
 // "Colony.rws: 104.9 MB -> Colony-A.rws 2.8 MB (6 leaders, 3 held pawns; 12 living and 380
 // mothballed pawns removed)", the mothballed count only where that list was cleaned.
 std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
@@ -116,8 +113,8 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
         c.mothballed_removed >= 0
             ? std::to_string(c.living_removed) + " living and " + std::to_string(c.mothballed_removed) + " mothballed pawns"
             : Counted(c.living_removed, "living pawn");
-    return FileName(save) + ": " + Size(r.input_size) + " -> " + FileName(r.output.get()) + " " + Size(r.output_size) +
-           " (" + Counted(c.leaders, "leader") + ", " + Counted(c.held, "held pawn") + "; " + removed + " removed" +
+    return FileName(save) + ": " + cleaner::SizeText(r.input_size) + " -> " + FileName(r.output.get()) + " " + cleaner::SizeText(r.output_size) +
+           " (" + Leaders(c) + ", " + Counted(c.held, "held pawn") + "; " + removed + " removed" +
            ExtrasRemoved(c) + ")\n";
 }
 
@@ -128,6 +125,12 @@ bool ReportSave(const std::string& save_path) {
     constexpr auto kFilth = static_cast<size_t>(cleaner::Extra::kFilth), kTale = static_cast<size_t>(cleaner::Extra::kTale),
                    kLog = static_cast<size_t>(cleaner::Extra::kLog), kDead = static_cast<size_t>(cleaner::Extra::kDead);
     if (!m.read) return false;
+    if (m.halt == cleaner::Halt::kNoSave) {  // no save at all: the box the run would show, no more
+        cleaner::Pruned none;
+        none.halt = m.halt;
+        cleaner::ShowOutcome(none, save_path.c_str());
+        return false;
+    }
     const bool console = platform::kConsoleProgram;
     struct Row {
         const char* name[2];  // Linux, Windows
@@ -142,11 +145,20 @@ bool ReportSave(const std::string& save_path) {
         {{"tales", "故事"}, "--tales", m.extras[kTale], m.extras_removed[kTale]},
         {{"logs", "日志"}, "--logs", m.extras[kLog], m.extras_removed[kLog]},
     };
+    // A list rewritten item by item may come out a few bytes longer than it went in: nothing
+    // removed, never "-0.00".
     const auto mb = [](int64_t bytes) {
         char text[32];
-        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bytes) / (1024.0 * 1024.0));
+        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(std::max<int64_t>(bytes, 0)) / (1024.0 * 1024.0));
         return std::string(text);
     };
+    // What no option removes: the rows then add up to the file.
+    int64_t rest = m.size;
+    for (const Row& r : rows) rest -= r.holds.bytes;
+    const struct Together {
+        const char* option;
+        cleaner::Holding removed;
+    } together[] = {{"--all", m.all_removed}, {"--all --mothballed", m.everything_removed}};
     const bool writes = m.halt == cleaner::Halt::kNone;
     // Where the run would write nothing, the box it would show, as the run shows it.
     const runtime::OwnedText halt = cleaner::HaltText(m.halt, save_path.c_str());
@@ -155,13 +167,22 @@ bool ReportSave(const std::string& save_path) {
         char line[160];
         std::string box = writes ? "" : std::string(halt.get());
         for (size_t at; (at = box.find("\r\n")) != std::string::npos;) box.replace(at, 2, "\n");
-        text = FileName(save_path) + ": " + Size(m.size) +
+        text = FileName(save_path) + ": " + cleaner::SizeText(m.size) +
                (writes ? "" : "; the run would write nothing, and show the box\n[错误] " + box) +
                "\n                     items        MB    removed        MB   by\n";
         for (const Row& r : rows) {
             std::snprintf(line, sizeof line, "%-18s %8d %9s   %8s %9s   %s\n", r.name[0], r.holds.items, mb(r.holds.bytes).c_str(),
                           writes ? std::to_string(r.removed.items).c_str() : "-", writes ? mb(r.removed.bytes).c_str() : "-",
                           *r.option != '\0' ? r.option : "every run");
+            text += line;
+        }
+        std::snprintf(line, sizeof line, "%-18s %8s %9s   %8s %9s   %s\n", "the rest", "", mb(rest).c_str(), "-", "-",
+                      "no option");
+        text += line;
+        for (const Together& t : together) {
+            std::snprintf(line, sizeof line, "%-18s %8s %9s   %8s %9s   %s\n", "together", "", "",
+                          writes ? std::to_string(t.removed.items).c_str() : "-", writes ? mb(t.removed.bytes).c_str() : "-",
+                          t.option);
             text += line;
         }
         Print(platform::kStandardOutput, text);
@@ -176,6 +197,9 @@ bool ReportSave(const std::string& save_path) {
         }
         text += "\r\n";
     }
+    text += "其余部分（任何选项都不删除）：" + mb(rest) + " MB\r\n";
+    for (const Together& t : together)
+        if (writes) text += std::string(t.option) + " 共移除 " + std::to_string(t.removed.items) + " 项，" + mb(t.removed.bytes) + " MB\r\n";
     if (!writes) text += std::string("此存档无法清理，清理时会显示：\r\n") + halt.get() + "\r\n";
     runtime::ShowMessage({runtime::OfText(text.c_str()), runtime::OfInt32(0), runtime::OfText("存档分析")});
     return writes;
@@ -191,6 +215,7 @@ void ReadSettings(cleaner::CleanOptions& options) {
     options.mothballed = options.mothballed || on("mothballed");
     const char* const keys[] = {"filth", "tales", "logs", "dead"};
     for (size_t kind = 0; kind < cleaner::kExtraKinds; ++kind) options.extras[kind] = options.extras[kind] || on(keys[kind]);
+    if (on("all")) options.extras.fill(true);  // as --all
     options.settings_unread = !read;
 }
 
@@ -238,8 +263,6 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
     }
     if (saves.empty()) return kShowPicker;
     int status = 0;
-    cleaner::CleanOptions counted = clean;
-    counted.count_removed = platform::kConsoleProgram;  // the summary line tells them
     for (const std::string& save : saves) {
         // An empty argument names no save. The Windows program says so as of any name that
         // names nothing (the missing-save box, from the open); the Linux program, which also
@@ -253,7 +276,7 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
             if (!ReportSave(save)) status = 1;
             continue;
         }
-        cleaner::CleanReport report = cleaner::CleanSave(save.c_str(), counted);
+        cleaner::CleanReport report = cleaner::CleanSave(save.c_str(), clean);
         if (!report.written()) status = 1;
         if (platform::kConsoleProgram) Print(platform::kStandardError, Summary(save, report));
         TellLeftBehind(report);

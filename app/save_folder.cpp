@@ -1,6 +1,7 @@
 #include "app/save_folder.h"
 
 #include "platform/platform.h"
+#include "runtime/files.h"
 #include "runtime/memory.h"
 #include "runtime/text.h"
 
@@ -12,6 +13,9 @@ using runtime::OwnedText;
 
 namespace {
 
+// Where the game keeps its saves (so since its alpha 16), and the folder the program has
+// always named, which the game does not read.
+constexpr char kGameFolderSuffix[] = "AppData\\LocalLow\\Ludeon Studios\\RimWorld by Ludeon Studios\\Saves";
 constexpr char kSaveFolderSuffix[] = "AppData\\LocalLow\\Ludeon Studios\\RimWorld\\Saves";
 // The longest path the program keeps; the shell may write up to kMaxPath - 1 bytes.
 constexpr int32_t kPathCapacity = 255;
@@ -34,6 +38,10 @@ OwnedText SpecialFolderPath(int32_t folder) {
 
 OwnedText LocateSaveFolder() {
     OwnedText profile = SpecialFolderPath(platform::kCsidlProfile);
+    if (runtime::CompareText(profile.get(), "") != 0) {
+        OwnedText game(runtime::ConcatText({profile.get(), kGameFolderSuffix}));
+        if (runtime::FileExists({OfText(game.get())})) return game;
+    }
     return OwnedText(runtime::ConcatText({profile.get(), kSaveFolderSuffix}));
 }
 

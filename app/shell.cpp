@@ -61,7 +61,7 @@ intptr_t PLATFORM_CALLBACK MainDialogProc(platform::WindowHandle window, uint32_
     platform::slots.SendMessageA(window, platform::kWmSetIcon, platform::kIconBig, icon);
     runtime::StartThread(TopmostKeeper);
 
-    runtime::OwnedText chosen = PickOpenFile(window, "选择-需要清理的存档", "*.rws", LocateSaveFolder().get());
+    runtime::OwnedText chosen = PickOpenFile(window, "选择-需要清理的存档", kSaveFilter, LocateSaveFolder().get());
     ReleaseShellGlobals();
     SelectedSavePath = chosen.release();
 

@@ -24,6 +24,9 @@ constexpr uint16_t kMainDialogTemplate = 1000;
 constexpr uint16_t kAppIconResource = 129;
 constexpr uint32_t kKeeperPauseMs = 100;
 constexpr int32_t kCommandLineService = 2002;  // the host's service: the line after the name
+// The picker's filter: a description and its pattern ("*.rws" alone is a description with no
+// pattern, and the dialog lists every file).
+constexpr char kSaveFilter[] = "*.rws|*.rws";
 
 // Registers the exit clean-up; cleans the saves given on the command line, or runs the
 // dialog when there are none; ends the process.

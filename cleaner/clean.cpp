@@ -1,6 +1,7 @@
 // The cleaning run and the output name.
 #include "cleaner/clean.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -43,7 +44,8 @@ Pruned CleanSource(SaveSource& source, const CleanOptions& options) {
 
 OwnedText HaltText(Halt halt, runtime::ConstText save_path) {
     switch (halt) {
-        case Halt::kNoLeaders: return OwnedText(runtime::ConcatText({"错误信息：未找到帮派首领信息"}));
+        case Halt::kNoLeaders:
+        case Halt::kNoSave: return OwnedText(runtime::ConcatText({"错误信息：未找到帮派首领信息"}));
         case Halt::kNoList: return OwnedText(runtime::ConcatText({"错误信息：未找到世界人物列表"}));
         case Halt::kLost: return OwnedText(runtime::ConcatText({"错误代码：01"}));
         case Halt::kUnread: return OwnedText(runtime::ConcatText({"错误信息：存档读取失败：", save_path}));
@@ -68,6 +70,14 @@ void ShowOutcome(const Pruned& pruned, runtime::ConstText save_path) {
         }
     }
     if (pruned.halt != Halt::kNone) ShowError(HaltText(pruned.halt, save_path).get());
+}
+
+std::string SizeText(int64_t bytes) {
+    char text[32];
+    auto n = static_cast<double>(bytes);
+    if (bytes >= 1024 * 1024) std::snprintf(text, sizeof text, "%.1f MB", n / (1024.0 * 1024.0));
+    else std::snprintf(text, sizeof text, "%.1f KB", n / 1024.0);
+    return text;
 }
 
 OwnedText BuildOutputPath(runtime::ConstText input_path) {
@@ -127,14 +137,27 @@ OwnedText TemporaryName(runtime::ConstText target) {
     return OwnedText(runtime::ConcatText({stem.get(), ".tmp"}));
 }
 
+// The second line of the write-failure box: why, as the system said.
+OwnedText WriteFailureReason(uint32_t error) {
+    switch (runtime::WriteFailureOf(error)) {
+        case runtime::WriteFailure::kDiskFull: return OwnedText(runtime::ConcatText({"原因：磁盘空间不足"}));
+        case runtime::WriteFailure::kNoPermission: return OwnedText(runtime::ConcatText({"原因：没有写入权限"}));
+        case runtime::WriteFailure::kNameTooLong: return OwnedText(runtime::ConcatText({"原因：文件名太长"}));
+        case runtime::WriteFailure::kOther: break;
+    }
+    if (error == 0) return OwnedText(runtime::ConcatText({"原因：未能完整写入"}));
+    OwnedText code(runtime::ToText({runtime::OfInt32(static_cast<int32_t>(error))}));
+    return OwnedText(runtime::ConcatText({"原因：系统错误代码 ", code.get()}));
+}
+
 // Writes the pieces to a new file named for the first free "-A" name from `*target` on: its
 // temporary name, or the name itself. `*target` moves on while the file's name is taken;
 // `*file` is the name written (or tried last).
 runtime::NewFile WriteAtFreeName(runtime::SaveFile& save, Pieces pieces, bool temporary, OwnedText* target,
-                                 OwnedText* file) {
+                                 OwnedText* file, uint32_t* error) {
     for (;;) {
         *file = temporary ? TemporaryName(target->get()) : OwnedText(runtime::ConcatText({target->get()}));
-        const runtime::NewFile result = runtime::WriteNewFileRanges(file->get(), save, pieces);
+        const runtime::NewFile result = runtime::WriteNewFileRanges(file->get(), save, pieces, error);
         if (result != runtime::NewFile::kNameTaken) return result;
         *target = BuildOutputPath(target->get());
     }
@@ -159,15 +182,16 @@ runtime::NewFile MoveToFreeName(runtime::ConstText file, OwnedText* target) {
 // the write-failure box; returns the path written, or null. A partial file that could not be
 // removed again is left under the name it was written to, in `*left_behind`.
 OwnedText WriteOutput(runtime::ConstText save_path, runtime::SaveFile& save, const std::vector<Piece>& pieces,
-                      OwnedText* left_behind) {
+                      runtime::ConstText changed, OwnedText* left_behind) {
     OwnedText target = BuildOutputPath(save_path), file;
-    runtime::NewFile result = WriteAtFreeName(save, pieces, true, &target, &file);
+    uint32_t error = 0;
+    runtime::NewFile result = WriteAtFreeName(save, pieces, true, &target, &file, &error);
     bool intact = save.Intact();  // every byte of the output is copied by now
     if (result == runtime::NewFile::kWritten && intact) {
         result = MoveToFreeName(file.get(), &target);
         if (result == runtime::NewFile::kRefused) {
             runtime::RemoveFile({OfText(file.get())});
-            result = WriteAtFreeName(save, pieces, false, &target, &file);
+            result = WriteAtFreeName(save, pieces, false, &target, &file, &error);
             intact = save.Intact();
         }
     }
@@ -177,7 +201,7 @@ OwnedText WriteOutput(runtime::ConstText save_path, runtime::SaveFile& save, con
         if (!intact) {
             ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         } else {
-            OwnedText text(runtime::ConcatText({"错误信息：存档写入失败：", target.get()}));
+            OwnedText text(runtime::ConcatText({"错误信息：存档写入失败：", target.get(), "\r\n", WriteFailureReason(error).get()}));
             ShowError(text.get());
         }
         return nullptr;
@@ -185,9 +209,19 @@ OwnedText WriteOutput(runtime::ConstText save_path, runtime::SaveFile& save, con
     // The new name itself on the disk; the output's bytes are there already, so a failure
     // here costs at most the name in a power cut, never a broken file under it.
     runtime::FlushFolderOf({OfText(target.get())});
-    OwnedText text(runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get()}));
+    OwnedText text(runtime::ConcatText({"提示信息：存档以优化成功！请进入游戏查看！存档路径为：", target.get(), "\r\n", changed}));
     runtime::ShowMessage({OfText(text.get()), OfInt32(0), OfText("成功")});
     return target;
+}
+
+// The success box's second line: the sizes before and after, and the world pawns removed.
+std::string Changed(int64_t before, int64_t after, const PruneCounts& counts) {
+    std::string line = "原存档 " + SizeText(before) + "，新存档 " + SizeText(after) + "；";
+    const int32_t asleep = std::max(counts.mothballed_removed, 0);
+    if (counts.living_removed == 0 && asleep == 0) return line + "没有移除世界人物";
+    line += "移除存活的世界人物 " + std::to_string(counts.living_removed) + " 个";
+    if (counts.mothballed_removed >= 0) line += "、休眠的世界人物 " + std::to_string(counts.mothballed_removed) + " 个";
+    return line;
 }
 
 // After a written output: what each option that removes extra items removed, in items and
@@ -238,7 +272,6 @@ SaveMeasure MeasureSave(runtime::ConstText save_path) {
         return std::make_pair(pruned, measure.size - written);
     };
     CleanOptions plain;
-    plain.count_removed = true;
     const auto [base, base_bytes] = run(plain);
     if (unread || !save.Intact()) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
@@ -267,6 +300,14 @@ SaveMeasure MeasureSave(runtime::ConstText save_path) {
         const ExtraCount count = run(one).first.counts.extras[kind];
         measure.extras_removed[kind] = {count.items, count.bytes};
     }
+    for (bool with_mothballed : {false, true}) {
+        CleanOptions all = with_mothballed ? mothballed : plain;
+        all.extras.fill(true);
+        const auto [pruned, bytes] = run(all);
+        Holding& removed = with_mothballed ? measure.everything_removed : measure.all_removed;
+        removed = {pruned.counts.living_removed + std::max(pruned.counts.mothballed_removed, 0), bytes};
+        for (const ExtraCount& count : pruned.counts.extras) removed.items += count.items;
+    }
     if (unread || !save.Intact()) {
         ShowReadFailure(save_path, runtime::ReadFailure::kUnreadable);
         measure.read = false;
@@ -290,9 +331,10 @@ CleanReport CleanSave(runtime::ConstText save_path, const CleanOptions& options)
     report.lost = pruned.halt == Halt::kLost;
     report.counts = pruned.counts;
     if (pruned.halt != Halt::kNone) return report;
-    report.output = WriteOutput(save_path, save, pruned.pieces, &report.left_behind);
-    if (report.written()) ShowExtrasRemoved(pruned.counts, options.settings_unread);
     for (const Piece& piece : pruned.pieces) report.output_size += piece.length;
+    const std::string changed = Changed(report.input_size, report.output_size, pruned.counts);
+    report.output = WriteOutput(save_path, save, pruned.pieces, changed.c_str(), &report.left_behind);
+    if (report.written()) ShowExtrasRemoved(pruned.counts, options.settings_unread);
     return report;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "cleaner/prune.h"
 #include "cleaner/source.h"
@@ -24,6 +25,9 @@ runtime::OwnedText HaltText(Halt halt, runtime::ConstText save_path);
 // Every box of that run up to the write, in order: the notices, then why nothing is
 // written, if so.
 void ShowOutcome(const Pruned& pruned, runtime::ConstText save_path);
+
+// "104.9 MB", or "37.2 KB" under a megabyte.
+std::string SizeText(int64_t bytes);
 
 // The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
 // or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The
@@ -58,6 +62,8 @@ struct SaveMeasure {
     // (where the run would write).
     Holding living_removed, mothballed_removed;
     std::array<Holding, kExtraKinds> extras_removed;
+    // Removed by --all, and by --all with --mothballed.
+    Holding all_removed, everything_removed;
 };
 
 // Reads the save at `save_path` once and works out every run over its index.

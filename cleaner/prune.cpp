@@ -47,16 +47,10 @@ struct Kept {
     std::vector<bool> found;  // by leader: its item is among the pieces
 };
 
-// What one list lost: the own ids of its items that are not written, and of those written;
-// the items not written.
+// What one list lost: the items not written.
 struct Removed {
-    std::vector<std::string_view> ids, kept;
     std::vector<Span> items;
     int32_t count = 0;
-
-    bool Has(std::string_view id) const {
-        return std::find(ids.begin(), ids.end(), id) != ids.end() && std::find(kept.begin(), kept.end(), id) == kept.end();
-    }
 };
 
 class Pruning {
@@ -66,6 +60,10 @@ public:
         for (IdRef ref : index.leaders) leaders_.push_back(index.Id(ref));
         std::vector<std::string_view> held;
         for (IdRef ref : index.held) held.push_back(index.Id(ref));
+        // The game's own list of the world pawns its clean-up never removes (mods add theirs):
+        // each is held as a caravan's member is.
+        for (const Item& entry : index.kept_forever.items)
+            if (entry.has_id) held.push_back(index.Id(entry));
         std::sort(held.begin(), held.end());
         held.erase(std::unique(held.begin(), held.end()), held.end());
         std::vector<std::string_view> leaders = leaders_;
@@ -88,7 +86,6 @@ private:
     void Leader(Kept& kept, const Piece& piece);
     Pruned Finish(Kept kept, bool as_cut);
     Removed RemovedFrom(const ItemList& list, const std::vector<Piece>& written) const;
-    int64_t SpaceBefore(const ItemList& list, size_t i);
     Pruned Unread() const {
         Pruned out;
         out.halt = Halt::kUnread;
@@ -117,7 +114,8 @@ bool Pruning::CutsMayStand() {
 
 Pruned Pruning::Run() {
     Pruned out;
-    if (index_.cut_short) out.halt = Halt::kCutShort;
+    if (!index_.markup) out.halt = Halt::kNoSave;
+    else if (index_.cut_short) out.halt = Halt::kCutShort;
     else if (leaders_.empty()) out.halt = Halt::kNoLeaders;
     else if (!index_.living.Present()) out.halt = Halt::kNoList;
     if (out.halt != Halt::kNone) return out;
@@ -293,27 +291,14 @@ Removed Pruning::RemovedFrom(const ItemList& list, const std::vector<Piece>& wri
                              (after != sorted.begin() && Overlap(*std::prev(after), bytes));
         removed.count += !covered;
         if (!covered) removed.items.push_back({item.begin, item.end});
-        if (item.has_id) (covered ? removed.kept : removed.ids).push_back(index_.Id(item));
     }
     return removed;
 }
 
-// Where the whitespace right before the list's item `i` begins.
-int64_t Pruning::SpaceBefore(const ItemList& list, size_t i) {
-    const int64_t floor = std::max(i == 0 ? list.ContentBegin() : list.items[i - 1].end, list.items[i].begin - kLongestSpace);
-    std::vector<uint8_t> gap(static_cast<size_t>(list.items[i].begin - floor));
-    if (!source_.ReadAt(floor, gap.data(), gap.size())) unread_ = true;
-    size_t from = gap.size();
-    while (from > 0 && IsMarkupSpace(gap[from - 1])) --from;
-    return floor + static_cast<int64_t>(from);
-}
-
 // The output: the lists rewritten, the boxes counted over the living and the mothballed
 // pawns. After the cuts the head runs through the byte after the opening tag, as they
-// always kept it; item by item it ends with the tag. The entries of the pawns kept whatever
-// happens whose pawn the run removed go with it (otherwise the game finds them empty at
-// every load): a pawn counts as removed when an item of its own id is dropped and none is
-// written.
+// always kept it; item by item it ends with the tag. The list of pawns kept whatever happens
+// stays as it is: its pawns are held.
 Pruned Pruning::Finish(Kept kept, bool as_cut) {
     Pruned out;
     const ItemList& mothballed = index_.mothballed;
@@ -332,14 +317,6 @@ Pruned Pruning::Finish(Kept kept, bool as_cut) {
     std::vector<Splice> splices;
     std::vector<Span> gone = living.items;  // what the world-pawn rule takes out
     gone.insert(gone.end(), asleep.items.begin(), asleep.items.end());
-    const ItemList& forever = index_.kept_forever;
-    for (size_t i = 0; forever.Present() && i < forever.items.size(); ++i) {
-        const Item& entry = forever.items[i];
-        if (entry.has_id && (living.Has(index_.Id(entry)) || asleep.Has(index_.Id(entry)))) {
-            splices.push_back({SpaceBefore(forever, i), entry.end, {}});
-            gone.push_back({entry.begin, entry.end});
-        }
-    }
     const int64_t head = index_.living.open.end + (as_cut ? 1 : 0);
     splices.push_back({head, index_.living.close.begin, ListPieces(kept.pieces)});
     if (clean_mothballed) splices.push_back({mothballed.ContentBegin(), mothballed.ContentEnd(), ListPieces(cleaned.pieces)});
@@ -356,9 +333,10 @@ Pruned Pruning::Finish(Kept kept, bool as_cut) {
         out.notices = std::move(kept.notices);
         return out;
     }
-    if (options_.count_removed) out.counts.living_removed = living.count;
+    out.counts.living_removed = living.count;
     if (options_.mothballed) out.counts.mothballed_removed = clean_mothballed ? asleep.count : 0;
     out.counts.leaders = kept.counts.leaders;
+    out.counts.asleep_leaders = found - kept.counts.leaders;
     out.counts.held = kept.counts.held;
     out.notices = std::move(kept.notices);
     return out;

@@ -18,6 +18,7 @@ namespace cleaner {
 enum class Halt {
     kNone,
     kNoLeaders,  // no faction leader named
+    kNoSave,     // no XML at all (its first byte after a byte-order mark and blanks is no "<"): told as kNoLeaders
     kNoList,     // no list of living world pawns
     kLost,       // a leader's entry cannot be delimited (error code 01)
     kUnread,     // the save could not be read
@@ -34,7 +35,6 @@ struct Notice {
 
 struct CleanOptions {
     bool mothballed = false;     // the mothballed pawns are cleaned like the living ones
-    bool count_removed = false;  // count the pawns removed from the living list
     ExtraKinds extras{};         // by Extra: remove those items that nothing kept names
     bool report = false;         // clean nothing: tell what each run would remove
     bool settings_unread = false;  // the settings file could not be looked for: said after the output
@@ -42,12 +42,13 @@ struct CleanOptions {
     bool AnyExtra() const { return std::find(extras.begin(), extras.end(), true) != extras.end(); }
 };
 
-// Leaders found and held items written in the living list; pawns removed, where counted
-// (-1 where not).
+// Leaders found and held items written in the living list; pawns removed (from the
+// mothballed list: -1 where it was not cleaned).
 struct PruneCounts {
     int32_t leaders = 0;
+    int32_t asleep_leaders = 0;  // leaders found in the mothballed list only
     int32_t held = 0;
-    int32_t living_removed = -1;
+    int32_t living_removed = 0;
     int32_t mothballed_removed = -1;
     std::array<ExtraCount, kExtraKinds> extras;  // by Extra
 };
@@ -68,7 +69,7 @@ struct Pruned {
 // position take exactly those items, the output is what they give; otherwise each item
 // stands on a line of its own. A leader whose item is mothballed counts as found. With
 // `options.mothballed` the mothballed list is rebuilt by the same rule, item by item. The
-// entries of removed pawns leave the list of pawns kept whatever happens. The extra items
+// pawns the list of pawns kept whatever happens names are held, and that list stays. The extra items
 // asked for go where nothing left names them.
 Pruned PrunePawnList(SaveSource& source, const SaveIndex& index, const CleanOptions& options);
 

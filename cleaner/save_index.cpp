@@ -448,12 +448,39 @@ IdRef SaveIndex::Keep(std::string_view id) {
     return ref;
 }
 
+namespace {
+
+// Whether a file begins as XML does: with "<", after a byte-order mark and blanks (a zip, a
+// picture or a text renamed does not). Fed the file's bytes from its start until it knows.
+class Lead {
+public:
+    void Feed(const uint8_t* p, size_t n) {
+        static constexpr uint8_t kMark[] = {0xEF, 0xBB, 0xBF};
+        for (size_t i = 0; i < n && !known_; ++i, ++offset_) {
+            if (offset_ < 3 && mark_ == offset_ && p[i] == kMark[offset_]) {
+                ++mark_;
+                continue;
+            }
+            known_ = (mark_ > 0 && mark_ < 3) || !IsMarkupSpace(p[i]);
+            markup_ = known_ && mark_ != 1 && mark_ != 2 && p[i] == '<';
+        }
+    }
+    bool Markup() const { return markup_; }
+
+private:
+    int64_t offset_ = 0, mark_ = 0;  // the bytes seen, of which the mark's
+    bool known_ = false, markup_ = false;
+};
+
+}  // namespace
+
 bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading reading) {
     index->size = source.Size();
     Indexer indexer(*index, extras);
     Walk<Indexer> walk(indexer);
     Events<Indexer> events(indexer);  // the byte path alone
     Tokenizer<Events<Indexer>> tokenizer(events);
+    Lead lead;
     int64_t read = 0, walked = 0;
     size_t keep = 0;
     for (std::span<const uint8_t> chunk;;) {
@@ -461,6 +488,7 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading readin
         const size_t fresh = chunk.size() - keep;
         const int64_t at = read - static_cast<int64_t>(keep);
         read += static_cast<int64_t>(fresh);
+        lead.Feed(chunk.data() + keep, fresh);
         if (reading == Reading::kBytes) {
             tokenizer.Feed(chunk.data(), chunk.size());
         } else {
@@ -480,6 +508,7 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading readin
         if (fresh == 0) break;
     }
     index->cut_short = indexer.CutShort();
+    index->markup = lead.Markup();
     index->markers.resize(index->leaders.size(), -1);  // leaders named after the list have none there
     for (ItemList* list : {&index->living, &index->mothballed, &index->kept_forever}) DropOpenItems(*list);
     if (!index->extras.empty() && index->extras.back().end < 0) {

@@ -86,6 +86,7 @@ public:
     int64_t size = 0;
     int64_t first_nul_in_living = -1;  // the offset of the first NUL byte in the living list, or -1
     bool cut_short = false;            // the save ends before the end tag of its root element
+    bool markup = false;               // its first byte after a byte-order mark and blanks is "<"
 
     Span factions;
     std::vector<IdRef> leaders;  // "Thing_" references in the faction section's "leader" elements, in order

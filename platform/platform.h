@@ -113,6 +113,12 @@ constexpr uint32_t kErrorAlreadyExists = 183;
 // GetLastError's answers when an open found nothing at the path, or a folder on it missing.
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
+// GetLastError's answers when a write found no room, no permission, or a name too long.
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorWriteProtect = 19;
+constexpr uint32_t kErrorHandleDiskFull = 39;
+constexpr uint32_t kErrorDiskFull = 112;
+constexpr uint32_t kErrorFilenameExcedRange = 206;
 // GetLastError's answer when another handle's share mode refuses an open.
 constexpr uint32_t kErrorSharingViolation = 32;
 // SetFilePointerEx's origin: the start of the file.

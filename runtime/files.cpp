@@ -277,9 +277,11 @@ public:
             }
         }
         WriteGathered();
-        const bool stored = ok_ && platform::slots.FlushFileBuffers(file_.handle) != 0;
-        return file_.Close() && stored;
+        const bool stored = ok_ && Failing(platform::slots.FlushFileBuffers(file_.handle) != 0);
+        return Failing(file_.Close()) && stored;
     }
+    // The system's code for the first write, flush or close that failed, or 0.
+    uint32_t error() const { return error_; }
 
 private:
     void Gather(const FilePiece& piece) {
@@ -335,9 +337,15 @@ private:
         for (size_t at = 0; ok_ && at < size;) {
             const auto n = static_cast<uint32_t>(std::min<size_t>(size - at, kWriteChunk));
             uint32_t written = 0;
-            ok_ = platform::slots.WriteFile(file_.handle, bytes + at, n, &written) != 0 && written == n;
+            // A write that stores fewer bytes than asked without failing has no code to tell.
+            ok_ = Failing(platform::slots.WriteFile(file_.handle, bytes + at, n, &written) != 0) && written == n;
             at += n;
         }
+    }
+    // `ok`, the system's code kept where it is the first failure.
+    bool Failing(bool ok) {
+        if (!ok && error_ == 0) error_ = platform::slots.GetLastError();
+        return ok;
     }
 
     OpenFile& file_;
@@ -346,20 +354,37 @@ private:
     int64_t near_at_ = 0;  // the save's offset of near_
     bool ok_ = true;
     bool copies_ = true;  // the system copies file to file, as far as is known
+    uint32_t error_ = 0;
 };
 
 }  // namespace
 
-NewFile WriteNewFileRanges(ConstText path, SaveFile& save, std::span<const FilePiece> pieces) {
+NewFile WriteNewFileRanges(ConstText path, SaveFile& save, std::span<const FilePiece> pieces, uint32_t* error) {
     OpenFile file{platform::slots.CreateFileA(path, platform::kGenericWrite, 0, platform::kCreateNew,
                                               platform::kFileAttributeArchive | platform::kFileFlagOpenReparsePoint)};
     if (!file.Valid()) {
-        return NameTaken(platform::slots.GetLastError()) ? NewFile::kNameTaken : NewFile::kFailed;
+        const uint32_t code = platform::slots.GetLastError();
+        if (NameTaken(code)) return NewFile::kNameTaken;
+        if (error != nullptr) *error = code;
+        return NewFile::kFailed;
     }
-    if (RangeWriter(file, save).WriteAndClose(pieces)) return NewFile::kWritten;
+    RangeWriter writer(file, save);
+    if (writer.WriteAndClose(pieces)) return NewFile::kWritten;
+    if (error != nullptr) *error = writer.error();
     // The exclusive create makes it certain that the file at the path is this call's own.
     platform::slots.DeleteFileA(path);
     return NewFile::kFailed;
+}
+
+WriteFailure WriteFailureOf(uint32_t error) {
+    switch (error) {
+        case platform::kErrorDiskFull:
+        case platform::kErrorHandleDiskFull: return WriteFailure::kDiskFull;
+        case platform::kErrorAccessDenied:
+        case platform::kErrorWriteProtect: return WriteFailure::kNoPermission;
+        case platform::kErrorFilenameExcedRange: return WriteFailure::kNameTooLong;
+        default: return WriteFailure::kOther;
+    }
 }
 
 // A second name made exclusively, then the first removed: the one way both systems (and

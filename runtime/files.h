@@ -93,8 +93,13 @@ struct FilePiece {
 // missing, is never followed), writes the pieces in order, and has the system put them on
 // the disk before the file is closed. Stretches of the save go file to file in the system
 // where it can (Linux), else through a buffer; short pieces are gathered into one write.
-// A stretch that cannot be read from the save fails the write.
-NewFile WriteNewFileRanges(ConstText path, SaveFile& save, std::span<const FilePiece> pieces);
+// A stretch that cannot be read from the save fails the write. Where it fails, `*error` (if
+// given) gets the system's code for the create, write, flush or close that failed (0 where
+// none did: a stretch of the save could not be read).
+NewFile WriteNewFileRanges(ConstText path, SaveFile& save, std::span<const FilePiece> pieces, uint32_t* error = nullptr);
+// Why a new file could not be written, from the system's code for it.
+enum class WriteFailure { kOther, kDiskFull, kNoPermission, kNameTooLong };
+WriteFailure WriteFailureOf(uint32_t error);
 // old path, new path -> gives the file the new name only where nothing stands there; a
 // taken name leaves the file under its old one.
 NewFile MoveToNewName(ArgList args);

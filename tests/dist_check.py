@@ -27,7 +27,7 @@ with zipfile.ZipFile(zip_path) as z:
            sorted(names) == sorted(["sorrel.exe", "使用说明.txt", "sorrel.ini"]) and len(infos) == 3)
     ini = z.read(names["sorrel.ini"])
     lines = ini.decode("gbk").split("\r\n")
-    keys = ["mothballed", "filth", "tales", "logs", "dead"]
+    keys = ["mothballed", "filth", "tales", "logs", "dead", "all"]
     expect("sorrel.ini: GBK, CR LF, section [options], every option 0 under a Chinese comment",
            b"\n" not in ini.replace(b"\r\n", b"") and not ini.startswith(b"\xef\xbb\xbf") and "[options]" in lines
            and all(key + "=0" in lines and lines[lines.index(key + "=0") - 1].startswith(";")

@@ -24,7 +24,8 @@ struct SampleOptions {
     bool odd_spellings = false;
     // World pawns the game no longer updates, in a list after the living ones: every second
     // leader and one held pawn are among them, and a list of pawns kept whatever happens
-    // (before the living ones) names a leader, pawns of both lists and a pawn of neither.
+    // (before the living ones; the pawns it names are held) names a leader, pawns of both
+    // lists and a pawn of neither.
     int32_t mothballed = 0;
     bool far_marker = false; // a leader's id more than 10000 bytes into its entry: error code 01
 

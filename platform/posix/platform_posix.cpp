@@ -177,9 +177,11 @@ uint32_t ErrorOf(int error) {
         case EEXIST: return kErrorFileExists;
         case ENOENT: return kErrorFileNotFound;
         case ENOTDIR: return kErrorPathNotFound;
-        case EACCES: case EPERM: case EISDIR: case ELOOP: return 5;  // ERROR_ACCESS_DENIED
-        case ENAMETOOLONG: return 206; // ERROR_FILENAME_EXCED_RANGE
-        case ENOSPC: return 112;       // ERROR_DISK_FULL
+        case EACCES: case EPERM: case EISDIR: case ELOOP: return kErrorAccessDenied;
+        case ENAMETOOLONG: return kErrorFilenameExcedRange;
+        case ENOSPC: case EDQUOT: return kErrorDiskFull;
+        case EROFS: return kErrorWriteProtect;
+        case EFBIG: return 223;        // ERROR_FILE_TOO_LARGE
         default: return 31;            // ERROR_GEN_FAILURE
     }
 }
@@ -245,6 +247,7 @@ int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* w
     while (total < size) {
         ssize_t n = write(FdOf(file), static_cast<const char*>(data) + total, size - total);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) last_error = ErrorOf(errno);
         if (n <= 0) break;
         total += static_cast<uint32_t>(n);
     }
@@ -252,7 +255,11 @@ int PosixWriteFile(FileHandle file, const void* data, uint32_t size, uint32_t* w
     return total == size ? 1 : 0;
 }
 
-int PosixCloseHandle(FileHandle handle) { return close(FdOf(handle)) == 0 ? 1 : 0; }
+int PosixCloseHandle(FileHandle handle) {
+    if (close(FdOf(handle)) == 0) return 1;
+    last_error = ErrorOf(errno);
+    return 0;
+}
 
 int PosixSetFilePointerEx(FileHandle file, int64_t distance, int64_t* position, uint32_t method) {
     const off_t at = lseek(FdOf(file), distance, method == kFileBegin ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END);
@@ -283,7 +290,11 @@ int Synced(int fd) {
     return result == 0 || errno == EINVAL || errno == ENOTSUP ? 1 : 0;
 }
 
-int PosixFlushFileBuffers(FileHandle file) { return Synced(FdOf(file)); }
+int PosixFlushFileBuffers(FileHandle file) {
+    if (Synced(FdOf(file))) return 1;
+    last_error = ErrorOf(errno);
+    return 0;
+}
 
 int PosixFlushFolderOf(const char* path) {
     std::string name = GbkToUtf8(path);

@@ -1,4 +1,5 @@
 // The save folder from what the shell gives, and the picker's filter list.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -65,6 +66,31 @@ TEST_F(SaveFolder, IsTheProfileAndTheGamesPath) {
     }
 }
 
+std::vector<std::string>& Existing() {
+    static std::vector<std::string> paths;
+    return paths;
+}
+int FakeExists(const char* path) { return std::find(Existing().begin(), Existing().end(), path) != Existing().end(); }
+
+// The game's own folder where it exists; else the folder the program always named.
+TEST_F(SaveFolder, StartsInTheGamesFolderWhereItExists) {
+    const std::string profile = "C:\\Users\\player\\";
+    const std::string game = profile + "AppData\\LocalLow\\Ludeon Studios\\RimWorld by Ludeon Studios\\Saves",
+                      named = profile + "AppData\\LocalLow\\Ludeon Studios\\RimWorld\\Saves";
+    const struct Row {
+        std::vector<std::string> existing;
+        std::string folder;
+    } rows[] = {{{game, named}, game}, {{game}, game}, {{named}, named}, {{}, named}};
+    platform::slots.SHGetSpecialFolderLocation = FakeLocation;
+    platform::slots.SHGetPathFromIDListA = FakePath;
+    platform::slots.PathFileExistsA = FakeExists;
+    ProfileGiven() = profile;
+    for (const Row& r : rows) {
+        Existing() = r.existing;
+        EXPECT_EQ(Str(OwnedText(app::LocateSaveFolder())), r.folder) << r.existing.size();
+    }
+}
+
 std::string& KeeperCalls() {
     static std::string calls;
     return calls;
@@ -95,6 +121,7 @@ TEST(Picker, FilterListSeparatesAtEveryBar) {
         const char* filter;
         std::string list;
     } rows[] = {
+        {app::kSaveFilter, std::string("*.rws\0*.rws\0\0", 13)},
         {"*.rws", std::string("*.rws\0\0", 7)},
         {"Saves|*.rws", std::string("Saves\0*.rws\0\0", 13)},
         {"a|b||c", std::string("a\0b\0\0c\0\0", 8)},

@@ -140,7 +140,7 @@ TEST_F(Differential, AgreesWithTheLiteralStepsOnGeneratedSaves) {
         Put("Colony.rws", save);
         ShownBoxes().clear();
         cleaner::CleanReport fast = cleaner::CleanSave(Path("Colony.rws").c_str(), {asleep, false});
-        const std::string fast_boxes = ShownBoxes(), out = fast.written() ? Get("Colony-A.rws") : "";
+        const std::string fast_boxes = testutil::WithoutChanged(ShownBoxes()), out = fast.written() ? Get("Colony-A.rws") : "";
         std::filesystem::remove(Path("Colony-A.rws"));
         ShownBoxes().clear();
         OwnedBytes file = Bytes(save);

@@ -101,6 +101,7 @@ std::set<std::string> HeldIds(const std::string& file, const std::string& factio
     References(Region(file, "<worldObjects>", "</worldObjects>"), ids);
     for (int64_t from = 1; from != -1;) References(Region(factions, "<kidnappedPawns>", "</kidnappedPawns>", from, &from), ids);
     References(Region(file, "<questManager>", "</questManager>"), ids);
+    References(Region(file, "<pawnsForcefullyKeptAsWorldPawns>", "</pawnsForcefullyKeptAsWorldPawns>"), ids);
     return ids;
 }
 
@@ -390,16 +391,6 @@ std::pair<size_t, size_t> ListContent(const std::string& file, const std::string
     return {end == std::string::npos ? end : start + open.size(), end};
 }
 
-// The own ids of the items of `all` that share no byte with a written one, and of those that
-// do; spans are [start, end) in one numbering.
-void Sort(const std::vector<Item>& all, const Spans& written, std::set<std::string>& gone, std::set<std::string>& kept) {
-    for (const Item& item : all) {
-        bool covered = false;
-        for (auto [start, end] : written) covered = covered || (start < item.end && item.start < end);
-        if (item.has_id) (covered ? kept : gone).insert(item.id);
-    }
-}
-
 }  // namespace
 
 Run Clean(ConstByteSet file_bytes, bool mothballed, int64_t pass_budget) {
@@ -448,31 +439,7 @@ Run Clean(ConstByteSet file_bytes, bool mothballed, int64_t pass_budget) {
     for (size_t i = 0; i < ids.size(); ++i) taken = taken + (!found[i] && cleaned.found[i] ? 1 : 0);
     if (taken < static_cast<int32_t>(ids.size())) run.boxes.push_back(MissingBox(static_cast<int32_t>(ids.size()), taken));
 
-    // The pawns removed: the own ids of items dropped from a list, none of whose items with
-    // that id is written.
-    std::set<std::string> gone, kept;
-    Sort(whole.all, written, gone, kept);
-    if (mothballed && has_mothballed) Sort(cleaned.all, cleaned.spans, gone, kept);
-
-    // Before the living list, the entries of removed pawns leave the list of those kept
-    // whatever happens, with the whitespace before each.
-    std::string before = file.substr(0, sound ? head + 1 : head);
-    auto [k_from, k_to] = ListContent(file, "<pawnsForcefullyKeptAsWorldPawns>", "</pawnsForcefullyKeptAsWorldPawns>", 0);
-    if (k_to != std::string::npos && k_to < a && k_from != std::string::npos) {
-        std::string out = file.substr(0, k_from);
-        size_t at = k_from;
-        for (size_t e = file.find("<li>Thing_", k_from); e != std::string::npos && e < k_to; e = file.find("<li>Thing_", e + 1)) {
-            size_t end = file.find("</li>", e + 10);
-            if (end == std::string::npos || end >= k_to) break;
-            std::string id = file.substr(e + 10, end - e - 10);
-            if (id.empty() || id.find('<') != std::string::npos || gone.count(id) == 0 || kept.count(id) != 0) continue;
-            size_t from = e;
-            while (from > at && Space(file[from - 1])) from = from - 1;
-            out += file.substr(at, from - at);
-            at = end + 5;
-        }
-        before = out + file.substr(at, before.size() - at);
-    }
+    const std::string before = file.substr(0, sound ? head + 1 : head);
     run.output = before + living + (mothballed && has_mothballed
                                         ? file.substr(z, m_from - z) + ItemByItem(cleaned) + file.substr(m_to)
                                         : file.substr(z));

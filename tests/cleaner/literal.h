@@ -34,8 +34,8 @@ struct Run {
 // for an entry's end that takes more than `pass_budget` passes (class-item steps included)
 // is taken through the end of the list, R = Slen - 17, and marked endless.
 // A leader whose item is a top-level item of the mothballed list counts as found; with
-// `mothballed` that list is rebuilt item by item by the same rule. The entries of the list of
-// pawns kept whatever happens whose pawn was removed go, each with the whitespace before it.
+// `mothballed` that list is rebuilt item by item by the same rule. The pawns of the list of
+// pawns kept whatever happens are held.
 Run Clean(runtime::ConstByteSet file, bool mothballed = false, int64_t pass_budget = 100000);
 
 }  // namespace literal

@@ -1,5 +1,9 @@
 // Pruning on hand-made saves: which bytes each entry takes, the step back to an entry's
 // start and its limit, the scan for an entry's end and the two scans that would never end.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "tests/cleaner/save_builder.h"
 #include "tests/cleaner/xml_judge.h"
 #include "tests/runtime/helpers.h"
+#include "tools/sample_save.h"
 
 namespace {
 
@@ -156,6 +161,12 @@ TEST_F(Prune, TellsWhatItTakesAndWhatItCannot) {
         {"<savegame><factionManager></factionManager>" + list + "</savegame>", no_leaders, ""},
         {"", no_leaders, ""},  // that box comes first even without a list
         {"<savegame><game><world>" + leader + Entry("A") + "</pawnsAlive></world></game></savegame>", no_list, ""},
+        // A file that is no XML at all (a zip, a picture, a text renamed) is told as one
+        // without leaders, whatever markup its bytes hold later.
+        {std::string("PK\x03\x04\x14\0\0\0", 8) + "<savegame>" + leader + list, no_leaders, "", false},
+        {"\x89PNG\r\n\x1a\n<savegame>" + leader + list, no_leaders, "", false},
+        {"Colony notes: <savegame>" + leader + list + "</savegame>", no_leaders, "", false},
+        {"\xEF\xBB<savegame>" + leader + list + "</savegame>", no_leaders, "", false},
         // A save that ends inside its document is cut short, whatever else it lacks.
         {leader + "<pawnsAlive>" + Entry("A"), cut_short, "", false},
         {leader + "</pawnsAlive>" + Entry("A") + "<pawnsAlive>", cut_short, "", false},
@@ -203,6 +214,49 @@ TEST_F(Prune, RegionsByTheirPlace) {
         const bool halts = expected.find("[错误]") == 0;
         EXPECT_EQ(halts ? ShownBoxes() : out, expected) << save.substr(0, 400);
         EXPECT_EQ(out.empty(), halts);
+    }
+}
+
+// The pawns of the game's list of pawns kept whatever happens are held: each one's item stays
+// in the living and in the mothballed list, cleaned or not, and the list stays as it is.
+TEST_F(Prune, KeepsThePawnsTheGameKeepsForever) {
+    std::vector<std::string> saves;
+    for (const char* name : {"FlatLand-B18.rws", "RATS-1.5.rws"}) {
+        std::ifstream in(std::filesystem::path(SORREL_SAVES_DIR) / name, std::ios::binary);
+        if (in) saves.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (uint64_t seed : {3, 4}) {
+        tools::SampleOptions o;
+        o.seed = seed, o.mothballed = 6, o.compact = seed == 4;
+        saves.push_back(tools::GenerateSave(o));
+    }
+    const auto ids = [](const cleaner::SaveIndex& index, const cleaner::ItemList& list) {
+        std::set<std::string> out;
+        for (const cleaner::Item& item : list.items)
+            if (item.has_id) out.insert(std::string(index.Id(item)));
+        return out;
+    };
+    for (const std::string& save : saves) {
+        cleaner::SaveIndex in;
+        cleaner::MemorySource source({reinterpret_cast<const uint8_t*>(save.data()), save.size()});
+        ASSERT_TRUE(cleaner::IndexSave(source, &in));
+        const std::set<std::string> kept = ids(in, in.kept_forever);
+        ASSERT_FALSE(kept.empty());
+        const cleaner::Span list{in.kept_forever.open.begin, in.kept_forever.close.end};
+        const std::string listed = save.substr(static_cast<size_t>(list.begin), static_cast<size_t>(list.end - list.begin));
+        for (bool mothballed : {false, true}) {
+            cleaner::CleanOptions options;
+            options.mothballed = mothballed;
+            const std::string out = inmemory::Joined(save, inmemory::Clean(save, options).pieces);
+            cleaner::SaveIndex after;
+            cleaner::MemorySource again({reinterpret_cast<const uint8_t*>(out.data()), out.size()});
+            ASSERT_TRUE(cleaner::IndexSave(again, &after));
+            EXPECT_NE(out.find(listed), std::string::npos) << mothballed;
+            for (const auto& [before, now] : {std::pair{&in.living, &after.living}, std::pair{&in.mothballed, &after.mothballed}}) {
+                const std::set<std::string> had = ids(in, *before), has = ids(after, *now);
+                for (const std::string& id : kept) EXPECT_EQ(had.count(id), has.count(id)) << id << " mothballed " << mothballed;
+            }
+        }
     }
 }
 

@@ -40,7 +40,7 @@ std::string Save(const std::string& leader, const std::string& removed, const st
            Item("P") + "</entries></playLog><battleLog><battles>" + Item("B") +
            "</battles></battleLog><history><archive><archivables>" + Item("A") +
            "</archivables></archive></history><world><factionManager><li><leader>Thing_L</leader></li></factionManager>"
-           "<worldPawns><pawnsForcefullyKeptAsWorldPawns><li>Thing_R</li></pawnsForcefullyKeptAsWorldPawns><pawnsAlive>\n<li><def>Human</def><id>L</id>" + leader + "</li>\n<li><def>Human</def><id>R</id>" +
+           "<worldPawns><pawnsForcefullyKeptAsWorldPawns><li>Thing_L</li></pawnsForcefullyKeptAsWorldPawns><pawnsAlive>\n<li><def>Human</def><id>L</id>" + leader + "</li>\n<li><def>Human</def><id>R</id>" +
            removed + "</li>\n</pawnsAlive><pawnsDead>" + Item("D1") + Item("D2") + Item("D3") + Item("D4") + Item("D5") +
            "</pawnsDead></worldPawns></world><maps><li><things><thing Class=\"Plant\"><def>Grass</def><id>Plant1</id></thing>" +
            Item("F") + things + "</things>" + map + "</li></maps></game></savegame>";

@@ -7,10 +7,15 @@ absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 sorrel=$(absolute "$1") gen=$(absolute "$2") literal=$(absolute "$3") work=$(absolute "$4") real=${5:-}
 source "$(dirname "$0")/expect.sh"
 
-# Runs the program with one line of input; sets out (standard output) and code.
+# The boxes without the success box's second line (what changed; checked on its own).
+unchanged() { grep -v '^原存档 ' || true; }
+
+# Runs the program with one line of input; sets full (standard output), out (the same less
+# that line) and code.
 run() {
-    out=$(printf '%s\n' "$1" | "$sorrel" 2>"$work/stderr")
+    full=$(printf '%s\n' "$1" | "$sorrel" 2>"$work/stderr")
     code=$?
+    out=$(unchanged <<<"$full")
 }
 
 listing() { ls -A "$work/saves" | tr '\n' ' '; }
@@ -39,6 +44,7 @@ expect "the picker opens the current folder when no save folder exists" "Folder:
 success="[成功] 提示信息：存档以优化成功！请进入游戏查看！存档路径为："
 run "Colony.rws"
 expect "clean: the success box, exit code 0" "$success$saves/Colony-A.rws 0" "$out $code"
+expect "clean: the box says what changed" "原存档 32.4 KB，新存档 17.4 KB；移除存活的世界人物 6 个" "$(grep '^原存档' <<<"$full")"
 expect "clean: output identical to the literal steps" yes "$(same Colony-A.rws "$work/expected.rws")"
 
 run "Colony.rws"
@@ -73,7 +79,8 @@ expect "a link at the name: the link stays, its target is not made" untouched "$
 before=$(listing)
 out=$(printf '%s\n' Full.rws | (ulimit -f 1; "$sorrel" 2>/dev/null))
 code=$?
-expect "a write that fails: the box, exit code 0" "[错误] 错误信息：存档写入失败：$saves/Full-A.rws 0" "$out $code"
+expect "a write that fails: the box and why, exit code 0" "[错误] 错误信息：存档写入失败：$saves/Full-A.rws
+原因：系统错误代码 223 0" "$out $code"
 expect "a write that fails: nothing left behind" "$before" "$(listing)"
 
 run "$(printf '\xf0\x9f\x98\x80').rws"
@@ -103,8 +110,9 @@ expect "cleaned there" "$success$windows_saves/Profile-A.rws" "$out"
 # Saves given as arguments: no picker, the same boxes, a summary line each on standard
 # error, and the exit status says whether every save was written.
 args() {
-    out=$("$sorrel" "$@" </dev/null 2>"$work/stderr")
+    full=$("$sorrel" "$@" </dev/null 2>"$work/stderr")
     code=$?
+    out=$(unchanged <<<"$full")
 }
 said() {  # LINE OUTPUT_NAME: yes when that line of standard error sums up the save written
     sed -n "$1p" "$work/stderr" |
@@ -151,16 +159,24 @@ grep -q "cannot be written in GBK" "$work/stderr" && told=yes || told=no
 expect "a name GBK cannot hold: told on standard error" yes "$told"
 
 # Leaders among the mothballed pawns are found there; with --mothballed that list keeps only
-# the leaders' and the held pawns' items.
+# the leaders' and the held pawns' items (those the list of pawns kept whatever happens names
+# among them).
 args Asleep.rws
 expect "mothballed leaders: no leaders-missing box" "${success}Asleep-A.rws 0" "$out $code"
 expect "mothballed leaders: the expected output" yes "$(same Asleep-A.rws "$work/asleep-expected.rws")"
 args --mothballed Asleep.rws
 expect "--mothballed: the expected output" yes "$(same Asleep-A-A.rws "$work/asleep-mothballed-expected.rws")"
-expect "--mothballed: what each list lost" "(2 leaders, 2 held pawns; 2 living and 2 mothballed pawns removed)" \
+expect "--mothballed: what each list lost" "(2 leaders, 3 held pawns; 1 living and 1 mothballed pawns removed)" \
     "$(grep -o '([0-9]* leaders.*)' "$work/stderr")"
-expect "--mothballed: the leaders' and the held pawns' items are left" "Human106 Human107 Human110" \
+expect "--mothballed: the leaders' and the held pawns' items are left" "Human106 Human107 Human109 Human110" \
     "$(mothballed_ids Asleep-A-A.rws | tr '\n' ' ' | sed 's/ $//')"
+# Where no leader is in the living list, the summary says where they are.
+printf '<savegame><game><world><factionManager><li><leader>Thing_H1</leader></li></factionManager><worldPawns>%s%s</worldPawns></world></game></savegame>' \
+    '<pawnsAlive><li><def>Human</def><id>H2</id></li></pawnsAlive>' '<pawnsMothballed><li><def>Human</def><id>H1</id></li></pawnsMothballed>' >Moth.rws
+args Moth.rws
+expect "leaders only among the mothballed pawns: the summary says so" \
+    "(1 leader, in the mothballed list, 0 held pawns; 1 living pawn removed)" "$(grep -o '([0-9]* leader.*)' "$work/stderr")"
+rm -f Moth.rws Moth-A.rws
 
 # The extra options, each alone and the four together: what each removed, no reference left
 # to nothing that the run without them does not leave too; sorrel.ini beside the program
@@ -178,6 +194,11 @@ printf '; 说明\r\n[options]\r\nfilth=1\r\ntales = 0\r\n[other]\r\nlogs=1\r\n' 
 out=$("$work/ini/sorrel" --tales Extras.rws 2>&1 >/dev/null)
 expect "sorrel.ini and an argument" "117 filth items, 24 tales removed" "$(grep -o '1[0-9]* filth.*tales' <<<"$out") removed"
 mv Extras-A.rws Extras-ini-A.rws
+printf '[options]\r\nall=1\r\n' >"$work/ini/sorrel.ini"
+out=$("$work/ini/sorrel" Extras.rws 2>&1 >/dev/null)
+expect "sorrel.ini: all=1 as --all" "(2 leaders, 0 held pawns; 6 living pawns removed; ${extras_removed[4]} removed)" \
+    "$(grep -o '([0-9]* leaders.*)' <<<"$out")"
+rm -f Extras-A.rws
 # The settings file is found in a folder whose name GBK cannot spell; one that is a FIFO or
 # a device is no settings file, and the run goes on at once.
 mkdir -p "$work/한국" && cp "$sorrel" "$work/한국/sorrel" && printf '[options]\r\nfilth=1\r\n' >"$work/한국/sorrel.ini"
@@ -188,7 +209,8 @@ for special in fifo /dev/zero; do
     rm -f "$work/ini/sorrel.ini"
     [ "$special" = fifo ] && mkfifo "$work/ini/sorrel.ini" || ln -s "$special" "$work/ini/sorrel.ini"
     out=$(timeout 20 "$work/ini/sorrel" Colony.rws 2>/dev/null </dev/null)
-    expect "sorrel.ini as a $special: the run ends and writes" "${success}Colony-A-A-A.rws 0" "$out $?"
+    code=$?
+    expect "sorrel.ini as a $special: the run ends and writes" "${success}Colony-A-A-A.rws 0" "$(unchanged <<<"$out") $code"
     rm -f Colony-A-A-A.rws
 done
 before=$(listing)
@@ -201,20 +223,28 @@ logs                     44      0.01         38      0.01   --logs $before" "$(
 args --report NoLeaders.rws Far.rws
 expect "--report where the run writes nothing: its box, exit status 1" "[错误] 错误信息：未找到帮派首领信息
 [错误] 错误代码：01 1 $before" "$(grep '^\[' <<<"$out") $code $(listing)"
+# A file that is no save (a zip renamed): the box for no leaders, from the run and from the
+# report alike, and nothing else.
+printf 'PK\003\004\024\000\000\000<savegame><game>' >Zipped.rws
+args Zipped.rws
+expect "a zip renamed: the no-leaders box, exit status 1" "[错误] 错误信息：未找到帮派首领信息 1" "$out $code"
+args --report Zipped.rws
+expect "--report on a file that is no save: that box alone" "[错误] 错误信息：未找到帮派首领信息 1 $before" \
+    "$out $code $(rm Zipped.rws && listing)"
 
 # The saves the game wrote itself, where they are at hand: the literal steps' output, the
-# same bytes as when this check was made (since the pawns removed leave the list of those
-# kept whatever happens), and the summary line.
-for pinned in FlatLand-B18:e32921c4093c360fb37fab0749603b128c5e97a9f9fe7e7a40afa78035466560:5:9 \
-    RATS-1.5:bb784c9b465aef16fa477770122e8435f4d6952c4fc5bab42e88735c5aeefa7d:8:5; do
-    IFS=: read -r name sum leaders removed <<<"$pinned"
+# same bytes as when this check was made (since the pawns the game keeps forever are held),
+# and the summary line.
+for pinned in FlatLand-B18:341a2dcffc0823e75c0747f2e935f5c4b416157853c677ccbf0e139751f43cbf:5:5:4 \
+    RATS-1.5:3732225e13e9613278d1e1f7c94780c77e7a6cf8d0d1a1525ab3081525e393c4:8:5:0; do
+    IFS=: read -r name sum leaders held removed <<<"$pinned"
     [ -f "$real/$name.rws" ] || { echo "skip  $name: no real save at $real"; continue; }
     cp "$real/$name.rws" .
     args "$name.rws"
     literal "$name.rws" "$work/$name-expected.rws"
     expect "$name: the literal steps' output" yes "$(same "$name-A.rws" "$work/$name-expected.rws")"
     expect "$name: the same bytes as ever, the summary line" \
-        "$sum ($leaders leaders, 0 held pawns; $removed living pawns removed)" \
+        "$sum ($leaders leaders, $held held pawns; $removed living pawns removed)" \
         "$(sha256sum <"$name-A.rws" | cut -c1-64) $(grep -o '([0-9]* leaders.*)' "$work/stderr")"
 done
 
@@ -258,7 +288,7 @@ rm -f Big.rws
 # The program's own path with a blank and a quote; its command line comes from its own
 # arguments, and without /proc too where the machine can hide it.
 mkdir -p "$work/bin" && cp "$sorrel" "$work/bin/so\"rr el"
-out=$("$work/bin/so\"rr el" Colony.rws 2>/dev/null </dev/null)
+out=$("$work/bin/so\"rr el" Colony.rws 2>/dev/null </dev/null | unchanged)
 expect "a program path with a blank and a quote" "${success}Colony-A-A-A.rws" "$out"
 out=$(unshare --mount --propagation private sh -c 'mount -t tmpfs none /proc 2>/dev/null || exit 77
     exec "$0" Colony.rws' "$sorrel" 2>/dev/null </dev/null)
@@ -266,7 +296,7 @@ if [ $? -ne 0 ] && [ -z "$out" ]; then  # no namespace, or no mount in it
     echo "skip  without /proc: this machine cannot hide it"
 else
     expect "without /proc: the save given is cleaned, the settings said to be unread" "${success}Colony-A-A-A-A.rws
-[清理结果] 未能读取 sorrel.ini（找不到程序所在的文件夹），其中的选项未生效" "$out"
+[清理结果] 未能读取 sorrel.ini（找不到程序所在的文件夹），其中的选项未生效" "$(unchanged <<<"$out")"
 fi
 expect "no partial output left anywhere" "" "$(ls -A | grep '\.tmp$')"
 

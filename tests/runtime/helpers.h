@@ -42,6 +42,13 @@ inline std::string& ShownBoxes() {
     return boxes;
 }
 
+// The boxes less the success box's second line (the sizes and the pawns removed), for the
+// tests about something else.
+inline std::string WithoutChanged(std::string boxes) {
+    for (size_t at; (at = boxes.find("\r\n原存档 ")) != std::string::npos;) boxes.erase(at, boxes.find('\n', at + 2) - at);
+    return boxes;
+}
+
 inline int RecordBox(platform::WindowHandle, const char* text, const char* caption, uint32_t style) {
     ShownBoxes() += "[" + Str(caption) + "] " + Str(text) + (style != 0 ? " {style " + std::to_string(style) + "}" : "") + "\n";
     return 1;
