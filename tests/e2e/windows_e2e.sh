@@ -108,9 +108,10 @@ expect "clean" "$opened
 $success\\Colony-A.rws
 exit: 0" "$(drive Colony.rws)"
 expect "clean: output identical to the literal steps" yes "$(same "$saves/Colony-A.rws" "$build/tests/expected.rws")"
-expect "again" "$opened
+expect "again, the box says what changed" "$opened
 $success\\Colony-A-A.rws
-exit: 0" "$(drive Colony.rws)"
+原存档 32.4 KB，新存档 17.4 KB；移除存活的世界人物 6 个
+exit: 0" "$(WHOLE=1 drive Colony.rws)"
 expect "again: same output" yes "$(same "$saves/Colony-A-A.rws" "$build/tests/expected.rws")"
 
 expect "a caravan" "$opened
@@ -146,6 +147,7 @@ expect "a link at the name: the link stays, its target is not made" untouched "$
 before=$(listing)
 expect "a write that fails" "$opened
 box: [错误] 错误信息：存档写入失败：$windows_saves\\Full-A.rws
+原因：未能完整写入
 exit: 0" "$(trap '' XFSZ; ulimit -f 1; drive Full.rws)"
 expect "a write that fails: nothing left behind" "$before" "$(listing)"
 
