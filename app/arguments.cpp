@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "cleaner/clean.h"
+#include "cleaner/extra_kinds.h"
 #include "platform/platform.h"
 #include "runtime/files.h"
 #include "runtime/value.h"
@@ -84,17 +85,13 @@ std::string Counted(int64_t n, const std::string& noun, const std::string& nouns
     return std::to_string(n) + " " + (n == 1 ? noun : nouns.empty() ? noun + "s" : nouns);
 }
 
-// The options that remove extra items, by cleaner::Extra.
-constexpr const char* kExtraOptions[] = {"--filth", "--tales", "--logs", "--dead"};
-
 // "; 980 filth items, 3 tales removed" for the kinds asked for, or nothing.
 std::string ExtrasRemoved(const cleaner::PruneCounts& c) {
-    static const char* const kNouns[][2] = {{"filth item", "filth items"}, {"tale", "tales"}, {"log entry", "log entries"},
-                                            {"dead pawn", "dead pawns"}};
     std::string parts;
-    for (size_t kind = 0; kind < cleaner::kExtraKinds; ++kind)
-        if (c.extras[kind].items >= 0)
-            parts += (parts.empty() ? "" : ", ") + Counted(c.extras[kind].items, kNouns[kind][0], kNouns[kind][1]);
+    for (const cleaner::ExtraKindRow& row : cleaner::kExtraKindRows) {
+        const cleaner::ExtraCount& count = c.extras[static_cast<size_t>(row.kind)];
+        if (count.items >= 0) parts += (parts.empty() ? "" : ", ") + Counted(count.items, row.noun[0], row.noun[1]);
+    }
     return parts.empty() ? "" : "; " + parts + " removed";
 }
 
@@ -122,8 +119,6 @@ std::string Summary(const std::string& save, const cleaner::CleanReport& r) {
 
 bool ReportSave(const std::string& save_path) {
     const cleaner::SaveMeasure m = cleaner::MeasureSave(save_path.c_str());
-    constexpr auto kFilth = static_cast<size_t>(cleaner::Extra::kFilth), kTale = static_cast<size_t>(cleaner::Extra::kTale),
-                   kLog = static_cast<size_t>(cleaner::Extra::kLog), kDead = static_cast<size_t>(cleaner::Extra::kDead);
     if (!m.read) return false;
     if (m.halt == cleaner::Halt::kNoSave) {  // no save at all: the box the run would show, no more
         cleaner::Pruned none;
@@ -137,14 +132,15 @@ bool ReportSave(const std::string& save_path) {
         const char* option;
         cleaner::Holding holds, removed;
     };
-    const Row rows[] = {
+    std::vector<Row> rows = {
         {{"living world pawns", "存活的世界人物"}, "", m.living, m.living_removed},
         {{"mothballed pawns", "休眠的世界人物"}, "--mothballed", m.mothballed, m.mothballed_removed},
-        {{"dead world pawns", "死亡的世界人物"}, "--dead", m.extras[kDead], m.extras_removed[kDead]},
-        {{"filth", "污物"}, "--filth", m.extras[kFilth], m.extras_removed[kFilth]},
-        {{"tales", "故事"}, "--tales", m.extras[kTale], m.extras_removed[kTale]},
-        {{"logs", "日志"}, "--logs", m.extras[kLog], m.extras_removed[kLog]},
     };
+    for (cleaner::Extra kind : {cleaner::Extra::kDead, cleaner::Extra::kFilth, cleaner::Extra::kTale, cleaner::Extra::kLog}) {
+        const auto k = static_cast<size_t>(kind);
+        const cleaner::ExtraKindRow& row = cleaner::kExtraKindRows[k];
+        rows.push_back({{row.report, row.label}, cleaner::OptionOf(kind), m.extras[k], m.extras_removed[k]});
+    }
     // A list rewritten item by item may come out a few bytes longer than it went in: nothing
     // removed, never "-0.00".
     const auto mb = [](int64_t bytes) {
@@ -213,9 +209,8 @@ void ReadSettings(cleaner::CleanOptions& options) {
         return value != 0;
     };
     options.mothballed = options.mothballed || on("mothballed");
-    const char* const keys[] = {"filth", "tales", "logs", "dead"};
-    for (size_t kind = 0; kind < cleaner::kExtraKinds; ++kind) options.extras[kind] = options.extras[kind] || on(keys[kind]);
-    if (on("all")) options.extras.fill(true);  // as --all
+    for (const cleaner::ExtraOptionRow& row : cleaner::kExtraOptionRows)
+        if (on(row.key)) cleaner::Ask(row.kinds, options.extras);
     options.settings_unread = !read;
 }
 
@@ -241,13 +236,12 @@ int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& 
     for (const std::string& a : args) {
         // On Windows these options stand among the saves: a shortcut's target ends in them.
         const bool option = options || !platform::kConsoleProgram;
-        const auto extra = std::find(std::begin(kExtraOptions), std::end(kExtraOptions), a);
+        const auto extra = std::find_if(std::begin(cleaner::kExtraOptionRows), std::end(cleaner::kExtraOptionRows),
+                                        [&a](const cleaner::ExtraOptionRow& row) { return a == row.option; });
         if (a == kMothballedOption && option) {
             clean.mothballed = true;
-        } else if (extra != std::end(kExtraOptions) && option) {
-            clean.extras[static_cast<size_t>(extra - std::begin(kExtraOptions))] = true;
-        } else if (a == kAllOption && option) {
-            clean.extras.fill(true);
+        } else if (extra != std::end(cleaner::kExtraOptionRows) && option) {
+            cleaner::Ask(extra->kinds, clean.extras);
         } else if (a == kReportOption && option) {
             clean.report = true;
         } else if (options && a == "--") {

@@ -40,7 +40,6 @@ bool ReportSave(const std::string& save_path);
 
 constexpr char kMothballedOption[] = "--mothballed";
 constexpr char kReportOption[] = "--report";
-constexpr char kAllOption[] = "--all";
 int CleanArguments(const std::vector<std::string>& args, cleaner::CleanOptions& options);
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cleaner/extra_kinds.h"
 #include "cleaner/prune.h"
 #include "cleaner/save_index.h"
 #include "runtime/array.h"
@@ -228,13 +229,12 @@ std::string Changed(int64_t before, int64_t after, const PruneCounts& counts) {
 // MB (the whitespace before each item counted with it); that the settings were not read,
 // where they could not be.
 void ShowExtrasRemoved(const PruneCounts& counts, bool settings_unread) {
-    static const char* const kNames[] = {"污物", "故事", "日志", "死亡的世界人物"};
     std::string text;
-    for (size_t kind = 0; kind < kExtraKinds; ++kind) {
-        const ExtraCount& count = counts.extras[kind];
+    for (const ExtraKindRow& row : kExtraKindRows) {
+        const ExtraCount& count = counts.extras[static_cast<size_t>(row.kind)];
         if (count.items < 0) continue;
         char line[128];
-        std::snprintf(line, sizeof line, "%s：移除 %d 项，%.2f MB\r\n", kNames[kind], count.items,
+        std::snprintf(line, sizeof line, "%s：移除 %d 项，%.2f MB\r\n", row.label, count.items,
                       static_cast<double>(count.bytes) / (1024.0 * 1024.0));
         text += line;
     }
