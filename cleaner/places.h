@@ -3,7 +3,9 @@
 // mod's component is text of what holds it), and ends only at its own end tag.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 #include "cleaner/save_index.h"
@@ -65,5 +67,18 @@ constexpr Place kPlaces[] = {
 };
 
 constexpr uint8_t kKeptForever = 5, kLiving = 6, kMothballed = 7, kTales = 16, kBattles = 20, kArchivables = 24;
+
+// The rows named above are the places they name, and every row's parent stands before it.
+constexpr bool RowIs(uint8_t row, std::string_view name) { return row < std::size(kPlaces) && kPlaces[row].name == name; }
+static_assert(RowIs(kKeptForever, "pawnsForcefullyKeptAsWorldPawns") && RowIs(kLiving, "pawnsAlive") &&
+                  RowIs(kMothballed, "pawnsMothballed") && RowIs(kTales, "tales") && RowIs(kBattles, "battles") &&
+                  RowIs(kArchivables, "archivables"),
+              "a row number that names another place");
+constexpr bool ParentsFirst() {
+    for (size_t row = 1; row < std::size(kPlaces); ++row)
+        if (kPlaces[row].parent < 0 || static_cast<size_t>(kPlaces[row].parent) >= row) return false;
+    return true;
+}
+static_assert(ParentsFirst(), "a row whose parent does not stand before it");
 
 }  // namespace cleaner
