@@ -1,4 +1,4 @@
-// Stage 2: the walk over the save's blocks (of 64 bytes, or 32: marks.h). A plain block
+// Stage 2: the walk over the save's blocks (of 64 bytes, or 32: stage1/block.h). A plain block
 // (stage 1) is read from its masks: a "<" followed by "/" is an end tag, a ">" preceded by
 // "/" ends an empty-element tag, every other "<" opens a start tag. Where no tag of the block
 // stands at a level the rules look at, nor a start tag of a name they ask for, nor a text that
@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "cleaner/events.h"
-#include "cleaner/marks.h"
+#include "cleaner/stage1/marks.h"
 #include "cleaner/tokenizer.h"
 
 namespace cleaner {

@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "cleaner/marks.h"
+#include "cleaner/stage1/marks.h"
 #include "cleaner/save_index.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "cleaner/marks.h"
+#include "cleaner/stage1/marks.h"
 #include "cleaner/walk.h"
 #include "tests/cleaner/index_dump.h"
 #include "tools/odd_save.h"

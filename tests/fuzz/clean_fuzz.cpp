@@ -11,7 +11,7 @@
 
 #include "cleaner/clean.h"
 #include "cleaner/entry_cuts.h"
-#include "cleaner/kernel.h"
+#include "cleaner/stage1/kernel.h"
 #include "platform/platform.h"
 #include "tests/cleaner/in_memory.h"
 #include "tests/cleaner/index_dump.h"

@@ -1,5 +1,5 @@
 // Stage 1 for the blocks the walk takes one at a time, by the kernel it was given.
-#include "cleaner/marks.h"
+#include "cleaner/stage1/marks.h"
 
 namespace cleaner {
 

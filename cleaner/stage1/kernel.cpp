@@ -1,5 +1,5 @@
 // The one place that asks the processor what it has, and reads SORREL_KERNEL.
-#include "cleaner/kernel.h"
+#include "cleaner/stage1/kernel.h"
 
 #include <cstdlib>
 #include <cstring>
