@@ -1,12 +1,14 @@
 // The cleaning run: the picked save is read, its list of living world pawns pruned to the
 // faction leaders and the pawns the save holds by reference, and the result written as a
-// new save beside it. Every outcome is a box.
+// new save beside it (output.h). Every outcome is a box (boxes.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "cleaner/boxes.h"
+#include "cleaner/output.h"
 #include "cleaner/prune.h"
 #include "cleaner/source.h"
 #include "runtime/memory.h"
@@ -17,22 +19,6 @@ namespace cleaner {
 // The run over the save `source` holds up to the output, read once through and a few short
 // stretches again; nothing is shown.
 Pruned CleanSource(SaveSource& source, const CleanOptions& options);
-
-// The text of the box that says why the run over the save at `save_path` writes nothing
-// (null for Halt::kNone).
-runtime::OwnedText HaltText(Halt halt, runtime::ConstText save_path);
-
-// Every box of that run up to the write, in order: the notices, then why nothing is
-// written, if so.
-void ShowOutcome(const Pruned& pruned, runtime::ConstText save_path);
-
-// "104.9 MB", or "37.2 KB" under a megabyte.
-std::string SizeText(int64_t bytes);
-
-// The first free name beside the input: the name's ".rws" (any case) replaced by "-A.rws",
-// or "-A.rws" appended to a name without it, one more "-A" while the name is taken. The
-// folder part is kept as it is; given an output name, it gives the next one.
-runtime::OwnedText BuildOutputPath(runtime::ConstText input_path);
 
 // What became of one save.
 struct CleanReport {
