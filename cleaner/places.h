@@ -66,12 +66,15 @@ constexpr Place kPlaces[] = {
     {"archivables", 23, Role::kExtraList, true, "li", Extra::kLog},  // kArchivables
 };
 
-constexpr uint8_t kKeptForever = 5, kLiving = 6, kMothballed = 7, kTales = 16, kBattles = 20, kArchivables = 24;
+constexpr uint8_t kKeptForever = 5, kLiving = 6, kMothballed = 7, kFactionsRow = 8, kWorldObjectsRow = 9, kQuestsRow = 10,
+                  kTales = 16, kBattles = 20, kArchivables = 24;
 
 // The rows named above are the places they name, and every row's parent stands before it.
 constexpr bool RowIs(uint8_t row, std::string_view name) { return row < std::size(kPlaces) && kPlaces[row].name == name; }
 static_assert(RowIs(kKeptForever, "pawnsForcefullyKeptAsWorldPawns") && RowIs(kLiving, "pawnsAlive") &&
-                  RowIs(kMothballed, "pawnsMothballed") && RowIs(kTales, "tales") && RowIs(kBattles, "battles") &&
+                  RowIs(kMothballed, "pawnsMothballed") && RowIs(kFactionsRow, "factionManager") &&
+                  RowIs(kWorldObjectsRow, "worldObjects") && RowIs(kQuestsRow, "questManager") && RowIs(kTales, "tales") &&
+                  RowIs(kBattles, "battles") &&
                   RowIs(kArchivables, "archivables"),
               "a row number that names another place");
 constexpr bool ParentsFirst() {

@@ -31,10 +31,10 @@ namespace cleaner {
 
 namespace {
 
-constexpr char kReference[] = "Thing_";
-constexpr size_t kReferenceLength = sizeof kReference - 1;
+constexpr std::string_view kReference = FormOf(Form::kThing);
+constexpr size_t kReferenceLength = kReference.size();
 constexpr int kEveryLevel = INT_MAX;
-constexpr uint8_t kFactionsRow = 8, kWorldObjectsRow = 9, kQuestsRow = 10, kNoRow = 0xFF;
+constexpr uint8_t kNoRow = 0xFF;
 
 // The elements inside an extra item whose text is a name it answers to.
 enum IdName : uint8_t { kIdOfThing, kIdOfArchived, kLoadId, kLogId };
@@ -333,15 +333,15 @@ private:
         const Extra kind = index_.extras.back().kind;
         std::vector<uint64_t>& names = index_.extra_names;
         switch (element) {
-            case kIdOfThing: names.push_back(NameOf(kind == Extra::kTale ? "Tale_" : "Thing_", id)); break;
+            case kIdOfThing: names.push_back(NameOf(FormOf(kind == Extra::kTale ? Form::kTale : Form::kThing), id)); break;
             case kIdOfArchived:
                 if (extra_list_ != kArchivables) break;
-                for (std::string_view form : {"Letter_", "Message_", "ArchivedDialog_"}) names.push_back(NameOf(form, id));
+                for (Form form : {Form::kLetter, Form::kMessage, Form::kArchivedDialog}) names.push_back(NameOf(FormOf(form), id));
                 break;
             case kLoadId:
-                if (extra_list_ == kBattles) names.push_back(NameOf("Battle_", id));
+                if (extra_list_ == kBattles) names.push_back(NameOf(FormOf(Form::kBattle), id));
                 break;
-            case kLogId: names.push_back(NameOf("LogEntry_", id)); break;
+            case kLogId: names.push_back(NameOf(FormOf(Form::kLogEntry), id)); break;
         }
     }
 
@@ -437,7 +437,7 @@ uint64_t Fnv(uint64_t hash, std::string_view bytes) {
 uint64_t NameOf(std::string_view prefix, std::string_view id) { return Fnv(Fnv(0xcbf29ce484222325u, prefix), id); }
 
 uint64_t ReferenceName(std::string_view text) {
-    constexpr std::string_view kLogEntry = "LogEntry_";
+    constexpr std::string_view kLogEntry = FormOf(Form::kLogEntry);
     if (text.substr(0, kLogEntry.size()) == kLogEntry) return NameOf(kLogEntry, text.substr(text.rfind('_') + 1));
     return NameOf(text, {});
 }

@@ -103,13 +103,6 @@ bool IsFilth(std::string_view attributes) {
     return name == "Filth" || name == "LiquidFuel" || name.substr(0, 6) == "Filth_";
 }
 
-namespace {
-
-constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
-                                                "ArchivedDialog_"};
-
-}  // namespace
-
 
 Start StartOf(std::string_view raw) {
     const size_t amp = raw.rfind('&');
@@ -136,22 +129,15 @@ bool IsReferenceForm(std::string_view text) {
 
 
 bool MayStartReference(const uint8_t* p) {
+    if (*p == '&') return true;
     // The forms that begin with the text's first byte.
-    std::string_view forms[2];
-    switch (*p) {
-        case 'T': forms[0] = "Thing_", forms[1] = "Tale_"; break;
-        case 'L': forms[0] = "LogEntry_", forms[1] = "Letter_"; break;
-        case 'B': forms[0] = "Battle_"; break;
-        case 'M': forms[0] = "Message_"; break;
-        case 'A': forms[0] = "ArchivedDialog_"; break;
-        case '&': return true;
-        default: return false;
-    }
-    for (std::string_view form : forms) {
+    for (const int8_t f : kFormLetters.forms[*p]) {
+        if (f < 0) break;
+        const std::string_view form = kReferenceForms[static_cast<size_t>(f)];
         size_t i = 1;
         while (i < form.size() && p[i] == static_cast<uint8_t>(form[i])) ++i;
         // The form whole, or the text ends (at markup, or an entity comes) inside it.
-        if (i == form.size() || p[i] == '<' || p[i] == '&') return !form.empty();
+        if (i == form.size() || p[i] == '<' || p[i] == '&') return true;
     }
     return false;
 }

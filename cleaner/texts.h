@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -43,10 +44,31 @@ inline bool IsWanted(std::string_view name, Ids ids) {
     return false;
 }
 
-// A reference may begin (after blanks) with this byte: a letter of a form, or "&".
-inline bool MayBeginReference(uint8_t c) {
-    return c == 'T' || c == 'L' || c == 'B' || c == 'M' || c == 'A' || c == '&';
-}
+// The reference forms: a leaf text that is one of these and an id names an item. Every rule
+// that reads a form takes it from here.
+enum class Form : uint8_t { kThing, kTale, kLogEntry, kBattle, kLetter, kMessage, kArchivedDialog };
+inline constexpr std::string_view kReferenceForms[] = {"Thing_", "Tale_", "LogEntry_", "Battle_", "Letter_", "Message_",
+                                                       "ArchivedDialog_"};
+static_assert(std::size(kReferenceForms) == static_cast<size_t>(Form::kArchivedDialog) + 1, "a form for each Form");
+constexpr std::string_view FormOf(Form form) { return kReferenceForms[static_cast<size_t>(form)]; }
+
+// By a text's first byte, the forms that begin with it (at most two, -1 for none), and whether
+// a reference may begin with it (after blanks): the first letter of a form, or "&".
+inline constexpr struct FormLetters {
+    int8_t forms[256][2] = {};
+    bool of[256] = {};
+    constexpr FormLetters() {
+        for (auto& pair : forms) pair[0] = pair[1] = -1;
+        for (size_t f = 0; f < std::size(kReferenceForms); ++f) {
+            const auto c = static_cast<uint8_t>(kReferenceForms[f][0]);
+            if (forms[c][1] >= 0) throw "three forms begin with one letter";  // no constant: the build stops
+            forms[c][forms[c][0] < 0 ? 0 : 1] = static_cast<int8_t>(f);
+            of[c] = true;
+        }
+        of[static_cast<uint8_t>('&')] = true;
+    }
+} kFormLetters{};
+inline bool MayBeginReference(uint8_t c) { return kFormLetters.of[c]; }
 
 // How a text (as it stands, not yet decoded) may begin: with a reference form, with part of
 // one (what it holds so far could go on to be one), or otherwise. A character reference cut
