@@ -50,7 +50,7 @@ TEST(Stage1, EachKernelGivesTheScalarBits) {
     const std::string alphabet = "<>/!?\"'= \t\r\nidlIDoax-[&";
     for (int i = 0; i < 300; ++i) {
         std::string text(256, ' ');
-        for (char& c : text) c = alphabet[rng() % alphabet.size()];
+        for (char& c : text) c = alphabet[static_cast<size_t>(rng() % alphabet.size())];
         texts.push_back(text);
     }
     for (uint64_t seed = 1; seed <= 2; ++seed) texts.push_back(tools::OddSave({seed, 0, 4}));
