@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "cleaner/block_looks.h"
 #include "cleaner/events.h"
 #include "cleaner/stage1/marks.h"
 #include "cleaner/tokenizer.h"
@@ -98,24 +99,6 @@ private:
         return WithKernel(kernel_, [&]<Kernel K>() { return SkimAs<K>(p); });
     }
 
-    // Of the tags that begin "<id" in the block at `p` (`at`, bit by bit), none is an "id"
-    // element the rules want: each is of another name, or "<id>", a text and "</id>" read
-    // whole in the buffer, the text one the rules say they do not look for. (Anything else
-    // is left to Block, which names them.)
-    [[gnu::noinline]] bool NoWantedIds(const uint8_t* p, Mask at) const {
-        for (; at != 0; at &= at - 1) {
-            const uint8_t* q = p + LowestBit(at) + 3;  // after "<id"
-            if (*q == '/' || IsMarkupSpace(*q)) return false;
-            if (*q != '>') continue;  // "<idle>": another name
-            const uint8_t* text = q + 1;
-            const auto* lt = static_cast<const uint8_t*>(std::memchr(text, '<', static_cast<size_t>(end_ - text)));
-            if (lt == nullptr || end_ - lt < 5 || std::memcmp(lt, "</id>", 5) != 0) return false;
-            if (rules_.MayWantId(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(lt - text))))
-                return false;
-        }
-        return true;
-    }
-
     // Each block's masks are taken once, with the first byte of the next block's. A block
     // that ends inside a tag is passed over only where the next is read too, which tells
     // whether that tag ends plain; where it does not, the block goes back to Block.
@@ -136,10 +119,8 @@ private:
         for (;;) {
             const marks::Raw next = marks::Compares<K>::RawOf(p + kBlock);
             Marks m;
-            MasksOf(raw, next.slash & 1, next.bang & 1, m);
             Carry out = carry;
-            const Mask faults = raw.quoted || carry.quoted() ? QuotedFaults<K>(p, m, &out, next.gt & 1)
-                                                             : FaultsWith<K, false>(p, m, &out, next.gt & 1);
+            const Mask faults = Stage1<K>(p, raw, NextOf(next), m, &out);
             // The bytes before its first ">" are the tail of the tag the block before ended in.
             const int from = carry.in_tag() ? (m.gt != 0 ? LowestBit(m.gt) + 1 : kBlockBits) : 0;
             const int empty = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
@@ -159,25 +140,25 @@ private:
                 const Mask closing = m.gt & ~marks::Below(from);  // the ">" of the block's own tags
                 // Each end tag but those of elements opened in the block takes the depth one lower.
                 if (level - marks::Count<K>(m.end_tags & ~m.paired_ends) < named &&
-                    LowestLevel(p, m, closing, tail_gt, level) <= named)
+                    looks::LowestLevel(p, m, closing, tail_gt, level) <= named)
                     break;
                 if (ids != Ids::kNone) {
                     // An "id" the rules do not look for may be passed over; any other name asked for not.
-                    const Mask at = NameStarts<K>(p, ids);
-                    if (at != 0 && (ids == Ids::kId ? !NoWantedIds(p, at) : AnyWanted(p, at, ids))) break;
+                    const Mask at = looks::NameStarts<K>(p, ids);
+                    if (at != 0 && (ids == Ids::kId ? !looks::NoWantedIds(p, at, end_, rules_) : looks::AnyWanted(p, at, ids))) break;
                 }
                 if (references) {
-                    if (TextsMayReference<K>(p, m, from)) break;
+                    if (looks::TextsMayReference<K>(p, m, from)) break;
                     const bool tail_empty =
                         tail_gt == 0 ? (m.slash >> kTopBit) != 0 : tail_gt > 0 && ((next.slash >> (tail_gt - 1)) & 1) != 0;
-                    last_start = LastStart(p, m, closing, m.empty_closers & closing, tail_gt, tail_empty, p + 2 * kBlock);
+                    last_start = looks::LastStart(p, m, closing, m.empty_closers & closing, tail_gt, tail_empty, p + 2 * kBlock);
                     // The text after it runs on into the next block, and the block's tail is
                     // not yet known to be plain there.
                     if (last_start && out.in_tag()) break;
                 }
             }
             back_depth = depth, back_carry = carry, back_head_empty = empty;
-            depth += marks::Count<K>(m.lt) - 2 * marks::Count<K>(m.end_tags) - marks::Count<K>(m.empty_closers);
+            depth += Deeper<K>(m);
             carry = out;
             raw = next;
             p += kBlock;
@@ -191,24 +172,6 @@ private:
         }
         have_next_ = false;
         return p;
-    }
-
-    // The faults of a block that holds a quote or begins inside a quoted value, out of the
-    // loop's way.
-    template <Kernel K>
-    static Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
-        if constexpr (K == Kernel::kAvx2) return Avx2QuotedFaults(p, m, carry, next_gt);
-        else return QuotedFaultsOf<K == Kernel::kScalar ? K : Kernel::kSse2>(p, m, carry, next_gt);
-    }
-    template <Kernel K>
-    [[gnu::noinline]] static Mask QuotedFaultsOf(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
-        marks::Compares<K>::Quotes(p, &m.dq, &m.sq, &m.eq);
-        return FaultsWith<K>(p, m, carry, next_gt);
-    }
-    [[gnu::noinline, SORREL_TARGET("avx2,pclmul")]] static Mask Avx2QuotedFaults(const uint8_t* p, Marks& m, Carry* carry,
-                                                                                Mask next_gt) {
-        marks::Compares<Kernel::kAvx2>::Quotes(p, &m.dq, &m.sq, &m.eq);
-        return FaultsWith<Kernel::kAvx2>(p, m, carry, next_gt);
     }
 
     // One block from `p`, which stands in text or in the tag the block before ended inside of
@@ -252,7 +215,7 @@ private:
             // tags in their order.
             const int named = rules_.NamedLevel();
             const bool below = events_.depth() - marks::Count<Kernel::kScalar>(m.end_tags & ~m.paired_ends) >= named ||
-                               LowestLevel(p, m, closing, tail_gt, events_.depth()) > named;
+                               looks::LowestLevel(p, m, closing, tail_gt, events_.depth()) > named;
             const bool pass = below && !events_.Pending() && !IdsIn(p, m) && !ReferencesIn(p, m, from);
             if (pass) Pass(p, m, closing, tail_gt, from);
             else Tags(p, m, closing, tail_gt);
@@ -264,56 +227,15 @@ private:
 
     // The tags of the block by their counts: the depth they leave.
     void Pass(const uint8_t* p, const Marks& m, Mask closing, int tail_gt, int from) {
-        // The "/>" of the block's own tags: less the one that ends the tag the block before
-        // began, with the one of its own last tag (in the next block).
+        // The block's count takes an empty-element tag at its ">"; the events, at its "<": not
+        // the one that ends the tag the block before began, and the one of its own last tag
+        // (ended in the next block).
         const Mask empty_ends = m.empty_closers & closing;
         const bool tail_empty = tail_gt >= 0 && ((marks_[current_ ^ 1].empty_closers >> tail_gt) & 1);
-        const int first = static_cast<int>(m.empty_closers & 1);  // after a "/" that ended the block before
         const int before = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
-        const int empties = m.empties + first - before + (tail_empty ? 1 : 0);
-        const int starts = m.tags - m.ends - empties;
-        const int ends = m.ends;
-        const bool last_start = rules_.WantsReferences() && LastStart(p, m, closing, empty_ends, tail_gt, tail_empty, p + kBlock);
-        events_.Passed(starts - ends, last_start);
+        const bool last_start = rules_.WantsReferences() && looks::LastStart(p, m, closing, empty_ends, tail_gt, tail_empty, p + kBlock);
+        events_.Passed(m.deeper + before - (tail_empty ? 1 : 0), last_start);
     }
-
-    // Where references are wanted, a text after the block's last tag may be one when that tag
-    // is a start tag (not empty), and the text does not begin, in the block, otherwise (with a
-    // tag, or with a byte no reference form begins with).
-    // The text is read up to `limit` (no further than the next block's end).
-    static bool LastStart(const uint8_t* p, const Marks& m, Mask closing, Mask empty_ends, int tail_gt, bool tail_empty,
-                          const uint8_t* limit) {
-        const int last = HighestBit(m.lt);
-        const Mask its_gt = closing & ~marks::Below(last);
-        const int g = its_gt != 0 ? LowestBit(its_gt) : static_cast<int>(kBlock) + tail_gt;
-        bool last_start = !LastIsEnd(m) && (its_gt != 0 ? (empty_ends & its_gt & (~its_gt + 1)) == 0 : !tail_empty);
-        if (last_start && p + g + 1 < limit) {
-            const uint8_t* q = p + g + 1;
-            while (q < limit && IsMarkupSpace(*q)) ++q;
-            // A comment, a CDATA section or an instruction may come first: the text goes on
-            // after it (or in it), and is read there.
-            if (q < limit) last_start = *q == '<' ? marks::IsMarkupAfterLt(q[1]) : MayStartReference(q);
-        }
-        return last_start;
-    }
-
-    // The lowest level of the elements the block's tags open or end.
-    static int LowestLevel(const uint8_t* p, const Marks& m, Mask closing, int tail_gt, int depth) {
-        int lowest = depth + 1;
-        for (Mask tags = m.lt; tags != 0; tags &= tags - 1) {
-            const int i = LowestBit(tags);
-            const int g = closing != 0 ? LowestBit(closing) : static_cast<int>(kBlock) + tail_gt;
-            closing &= closing - 1;
-            if ((m.end_tags >> i) & 1) {
-                lowest = std::min(lowest, depth--);
-            } else if (p[g - 1] != '/') {
-                ++depth;
-            }
-        }
-        return lowest;
-    }
-
-    static bool LastIsEnd(const Marks& m) { return m.lt != 0 && ((m.end_tags >> (HighestBit(m.lt))) & 1); }
 
     // The tags of the block one by one.
     void Tags(const uint8_t* p, const Marks& m, Mask closing, int tail_gt) {
@@ -326,7 +248,7 @@ private:
             const Tag::Kind kind = (m.end_tags >> i) & 1 ? Tag::kEnd : gt[-1] == '/' ? Tag::kEmpty : Tag::kStart;
             events_.Before(kind);
             const int level = events_.Level(kind);
-            const bool named = level <= rules_.NamedLevel() || (kind != Tag::kEnd && IsWantedTag(lt, rules_.WantsIds()));
+            const bool named = level <= rules_.NamedLevel() || (kind != Tag::kEnd && looks::IsWantedTag(lt, rules_.WantsIds()));
             if (named) rules_.Tag(Read(lt, gt, kind, p), level);
             events_.After(kind, named);
             if (!events_.TextOpen() || g + 1 >= static_cast<int>(kBlock)) continue;
@@ -356,60 +278,18 @@ private:
         return tag;
     }
 
-    // The start tag at `lt` is of a name the rules ask for wherever it stands. (Its name is
-    // read to its end or one byte past the longest such name.)
-    static bool IsWantedTag(const uint8_t* lt, Ids ids) {
-        if (ids == Ids::kNone) return false;
-        size_t n = 1;
-        while (n < kLongestWanted + 2 && lt[n] != '>' && lt[n] != '/' && !IsMarkupSpace(lt[n])) ++n;
-        return IsWanted(std::string_view(reinterpret_cast<const char*>(lt + 1), n - 1), ids);
-    }
-
-    // The "<" that may open a tag of a name the rules ask for, by its first two letters ("<id";
-    // also "<ID" and "<lo" for logID and loadID; "<le" and "<ki" for leader and
-    // kidnappedPawns).
-    template <Kernel K>
-    static Mask NameStarts(const uint8_t* p, Ids ids) {
-        using C = marks::Compares<K>;
-        switch (ids) {
-            case Ids::kNone: return 0;
-            case Ids::kId: return C::template TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-            case Ids::kExtraIds: return C::template TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
-            case Ids::kFactionNames:
-                return C::template TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | C::template TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
-        }
-        return 0;
-    }
-    // Of the tags that begin at `at` (bit by bit) in the block at `p`, one is of a name asked for.
-    static bool AnyWanted(const uint8_t* p, Mask at, Ids ids) {
-        for (; at != 0; at &= at - 1)
-            if (IsWantedTag(p + LowestBit(at), ids)) return true;
-        return false;
-    }
-
     // A start tag of a name the rules ask for stands in the block.
     bool IdsIn(const uint8_t* p, const Marks& m) const {
         const Ids ids = m.lt != 0 ? rules_.WantsIds() : Ids::kNone;
         if (ids == Ids::kNone) return false;
-        return AnyWanted(p, WithKernel(kernel_, [&]<Kernel K>() { return NameStarts<K>(p, ids); }), ids);
+        return looks::AnyWanted(p, WithKernel(kernel_, [&]<Kernel K>() { return looks::NameStarts<K>(p, ids); }), ids);
     }
 
     // A text that may be a reference begins in the block, where the rules want those: its
     // first byte that is no blank (any byte up to " " taken for one) after a ">" and blanks.
     // One begun in the block before is waiting as the events' pending text.
     bool ReferencesIn(const uint8_t* p, const Marks& m, int from) const {
-        return rules_.WantsReferences() && WithKernel(kernel_, [&]<Kernel K>() { return TextsMayReference<K>(p, m, from); });
-    }
-    template <Kernel K>
-    static bool TextsMayReference(const uint8_t* p, const Marks& m, int from) {
-        const Mask blanks = marks::Compares<K>::AtMostSpace(p);
-        const Mask after_gt = (m.gt << 1) & ~marks::Below(from);
-        const Mask run_ends = blanks + (after_gt & blanks);
-        for (Mask starts = ((run_ends & ~blanks) | (after_gt & ~blanks)) & ~m.lt; starts != 0; starts &= starts - 1) {
-            const uint8_t* const text = p + LowestBit(starts);
-            if (MayBeginReference(*text) && MayStartReference(text)) return true;
-        }
-        return false;
+        return rules_.WantsReferences() && WithKernel(kernel_, [&]<Kernel K>() { return looks::TextsMayReference<K>(p, m, from); });
     }
 
     Rules& rules_;

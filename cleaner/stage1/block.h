@@ -51,9 +51,6 @@ struct Marks {
     Mask end_tags = 0;  // a "<" with "/" after it
     Mask markup = 0;    // a "<" with "!" or "?" after it
     Mask dq = 0, sq = 0, eq = 0;  // '"', '\'' and '=' (only where the block holds a quote)
-    // Of the block's own bits: its "<", its end tags and its "/>" (that after the block's
-    // first byte).
-    uint8_t tags = 0, ends = 0, empties = 0;
     // Found with the block's faults: the ">" that end start tags in "/>" (the first one's too,
     // when it ends the tag the block before began).
     Mask empty_closers = 0;
@@ -61,6 +58,8 @@ struct Marks {
     // nothing but text between: an element opened and closed there, which takes the depth no
     // lower than it found it.
     Mask paired_ends = 0;
+    // Where the walk takes blocks one by one: how much deeper the block leaves it (Deeper).
+    int8_t deeper = 0;
 };
 
 namespace marks {

@@ -5,8 +5,10 @@ namespace cleaner {
 
 Mask MarkedFaults(Kernel kernel, const uint8_t* p, Marks& m, Carry* carry) {
     return WithKernel(kernel, [&]<Kernel K>() {
-        Mark<K>(p, m);
-        return Faults<K>(p, m, carry);
+        const marks::Raw raw = marks::Compares<K>::RawOf(p);
+        const Mask faults = Stage1<K>(p, raw, NextOf(p[kBlockBits]), m, carry);
+        m.deeper = static_cast<int8_t>(Deeper<K>(m));
+        return faults;
     });
 }
 

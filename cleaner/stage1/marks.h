@@ -109,26 +109,22 @@ inline Mask ValuesInOrder(Mask dq, Mask sq, uint32_t* open, Mask* opening) {
 
 }  // namespace marks
 
-// The marks of a block from the masks of its own bytes and whether the byte after it is "/"
-// and may open markup (bit 0 of the next block's masks).
-// (MasksOf: all but the counts.)
-inline void MasksOf(const marks::Raw& r, Mask next_slash, Mask next_bang, Marks& m) {
-    m.lt = r.lt, m.gt = r.gt, m.slash = r.slash;
-    m.end_tags = r.lt & ((r.slash >> 1) | next_slash << kTopBit);
-    m.markup = r.lt & ((r.bang >> 1) | next_bang << kTopBit);
-    m.dq = m.sq = m.eq = 0;
-}
+// What a block's marks take of the next block's first byte: whether it is "/", may open
+// markup after a "<", or is ">" (each 0 or 1): from the next block's masks where these are in
+// hand, else from the byte.
+struct NextByte {
+    Mask slash, bang, gt;
+};
+inline NextByte NextOf(const marks::Raw& next) { return {next.slash & 1, next.bang & 1, next.gt & 1}; }
+inline NextByte NextOf(uint8_t c) { return {Mask{c == '/'}, Mask{marks::IsMarkupAfterLt(c)}, Mask{c == '>'}}; }
 
-// The marks of the block from `p` into `m`; the byte after it is read too (what follows the
-// block's last "<").
-template <Kernel K>
-inline void Mark(const uint8_t* p, Marks& m) {
-    const marks::Raw r = marks::Compares<K>::RawOf(p);
-    MasksOf(r, Mask{p[kBlockBits] == '/'}, Mask{marks::IsMarkupAfterLt(p[kBlockBits])}, m);
-    m.tags = static_cast<uint8_t>(marks::Count<K>(r.lt));
-    m.ends = static_cast<uint8_t>(marks::Count<K>(m.end_tags));
-    m.empties = static_cast<uint8_t>(marks::Count<K>(r.gt & (r.slash << 1)));
-    if (r.quoted) marks::Compares<K>::Quotes(p, &m.dq, &m.sq, &m.eq);
+// The marks of a block from the masks of its own bytes and the next block's first byte (all
+// but the quotes and the counts).
+inline void MasksOf(const marks::Raw& r, NextByte next, Marks& m) {
+    m.lt = r.lt, m.gt = r.gt, m.slash = r.slash;
+    m.end_tags = r.lt & ((r.slash >> 1) | next.slash << kTopBit);
+    m.markup = r.lt & ((r.bang >> 1) | next.bang << kTopBit);
+    m.dq = m.sq = m.eq = 0;
 }
 
 // The bytes of the block at `p` that are not plain, given what the block before carried in
@@ -195,12 +191,45 @@ template <Kernel K, bool kQuotes = true>
     carry->bits = bits;
     return faults;
 }
+
+// The faults of a block that holds a quote or begins inside a quoted value: its quotes' masks
+// taken apart first, out of the way of the loop over blocks (which meets few of them).
 template <Kernel K>
-[[gnu::always_inline]] inline Mask Faults(const uint8_t* p, Marks& m, Carry* carry) {
-    return FaultsWith<K>(p, m, carry, Mask{p[kBlockBits] == '>'});
+[[gnu::noinline]] Mask QuotedFaultsOf(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+    marks::Compares<K>::Quotes(p, &m.dq, &m.sq, &m.eq);
+    return FaultsWith<K>(p, m, carry, next_gt);
+}
+[[gnu::noinline, SORREL_TARGET("avx2,pclmul")]] inline Mask Avx2QuotedFaults(const uint8_t* p, Marks& m, Carry* carry,
+                                                                            Mask next_gt) {
+    marks::Compares<Kernel::kAvx2>::Quotes(p, &m.dq, &m.sq, &m.eq);
+    return FaultsWith<Kernel::kAvx2>(p, m, carry, next_gt);
+}
+template <Kernel K>
+inline Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+    if constexpr (K == Kernel::kAvx2) return Avx2QuotedFaults(p, m, carry, next_gt);
+    else return QuotedFaultsOf<K == Kernel::kScalar ? K : Kernel::kSse2>(p, m, carry, next_gt);
 }
 
-// The marks of the block at `p` into `m`, and its faults (Faults), by `kernel`: for the
+// Stage 1 of the block at `p`, the one call every reader of blocks takes: its marks from its
+// bytes' masks (`raw`) and the next block's first byte, and its faults given what the block
+// before carried (`carry`, updated for the next block).
+template <Kernel K>
+[[gnu::always_inline]] inline Mask Stage1(const uint8_t* p, const marks::Raw& raw, NextByte next, Marks& m, Carry* carry) {
+    MasksOf(raw, next, m);
+    return raw.quoted || carry->quoted() ? QuotedFaults<K>(p, m, carry, next.gt) : FaultsWith<K, false>(p, m, carry, next.gt);
+}
+
+// How much deeper the block's tags leave the walk, counted so that every block's count is
+// its own: each "<" one deeper, each end tag two back (its "<" counted, and the element it
+// ends), each ">" of a "/>" one back (an empty-element tag counted at its ">", in the block
+// that ends it). Known once the faults are (empty_closers).
+template <Kernel K>
+inline int Deeper(const Marks& m) {
+    return marks::Count<K>(m.lt) - 2 * marks::Count<K>(m.end_tags) - marks::Count<K>(m.empty_closers);
+}
+
+// The marks of the block at `p` into `m` with how much deeper it leaves the walk, and its
+// faults (Stage1), by `kernel`: for the
 // blocks the walk takes one at a time, the bench and the tests.
 Mask MarkedFaults(Kernel kernel, const uint8_t* p, Marks& m, Carry* carry);
 

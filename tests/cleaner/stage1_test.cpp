@@ -27,8 +27,7 @@ std::string Stage1(const uint8_t* p, cleaner::Carry carry) {
     const Mask parts[] = {faults, m.lt, m.gt, m.slash, m.end_tags, m.markup, m.dq, m.sq, m.eq, m.empty_closers, m.paired_ends,
                           raw.lt, raw.gt, raw.slash, raw.bang, dq, sq, eq, C::Blanks(p), C::AtMostSpace(p),
                           C::template TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p), cleaner::marks::PrefixXor<K>(raw.lt | raw.gt)};
-    std::string out = std::to_string(carry.bits) + " " + std::to_string(m.tags) + " " + std::to_string(m.ends) + " " +
-                      std::to_string(m.empties) + " " + std::to_string(raw.quoted) + " " +
+    std::string out = std::to_string(carry.bits) + " " + std::to_string(m.deeper) + " " + std::to_string(raw.quoted) + " " +
                       std::to_string(cleaner::marks::Count<K>(raw.lt));
     for (Mask part : parts) out += " " + std::to_string(static_cast<uint64_t>(part));
     return out;
