@@ -8,6 +8,7 @@
 // either takes over the texts where the other stopped.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,7 +19,28 @@
 
 namespace cleaner {
 
-template <class Rules>
+// What rules answer the reader, both stages alike. Asked before each tag and text: the level
+// from the root down to which tags are named (the document 0, the root element 1); the names
+// of start tags named wherever they stand; whether an "id" element with the text `raw` (as it
+// stands) may be one of those they look for (a block is passed over only where none is);
+// whether they want the text after the tag named last, and the leaf texts that may be
+// references. Given: each tag named, with its level (an end tag's: the element it ends);
+// the texts wanted, in parts as they come; each leaf text that begins with a reference form,
+// whole, from its first byte that is no blank.
+template <class R>
+concept IndexRules = requires(R& rules, const R& asked, const Tag& tag, int level, int64_t at, const uint8_t* bytes, size_t n,
+                              std::string_view raw) {
+    { asked.NamedLevel() } -> std::same_as<int>;
+    { asked.WantsIds() } -> std::same_as<Ids>;
+    { asked.MayWantId(raw) } -> std::same_as<bool>;
+    { asked.WantsText() } -> std::same_as<bool>;
+    { asked.WantsReferences() } -> std::same_as<bool>;
+    rules.Tag(tag, level);
+    rules.Text(at, bytes, n);
+    rules.ReferenceText(at, raw);
+};
+
+template <IndexRules Rules>
 class Events {
 public:
     explicit Events(Rules& rules) : rules_(rules) {}

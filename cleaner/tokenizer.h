@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -44,7 +45,16 @@ struct Tag {
     bool attributes_cut = false;       // it has more than those
 };
 
-template <class Sink>
+// What the tokenizer gives its sink: each tag, and the texts the sink wants (asked after each
+// tag), in parts as they come.
+template <class S>
+concept TokenSink = requires(S& sink, const Tag& tag, int64_t at, const uint8_t* bytes, size_t n) {
+    sink.Tag(tag);
+    sink.Text(at, bytes, n);
+    { sink.WantsText() } -> std::same_as<bool>;
+};
+
+template <TokenSink Sink>
 class Tokenizer {
 public:
     static constexpr size_t kNameLimit = 48;

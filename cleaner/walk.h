@@ -25,7 +25,7 @@
 
 namespace cleaner {
 
-template <class Rules>
+template <IndexRules Rules>
 class Walk {
 public:
     static constexpr size_t kBlock = kBlockBits;
