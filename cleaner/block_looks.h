@@ -80,18 +80,55 @@ inline bool IsWantedTag(const uint8_t* lt, Ids ids) {
     return IsWanted(std::string_view(reinterpret_cast<const char*>(lt + 1), n - 1), ids);
 }
 
-// The "<" that may open a tag of a name the rules ask for, by its first two letters ("<id";
-// also "<ID" and "<lo" for logID and loadID; "<le" and "<ki" for leader and
-// kidnappedPawns).
+// The first two letters the compares look for after a "<", by set: one of `first`, then one
+// of `second` (three each, repeated where fewer); a set whose names' letters do not cross
+// well (leader and kidnappedPawns: "<li" is everywhere) takes two nets.
+struct Net {
+    char first[3], second[3];
+};
+struct Nets {
+    Net one, two;
+    bool both;
+};
+constexpr Nets NetsOf(Ids ids) {
+    switch (ids) {
+        case Ids::kNone: break;
+        case Ids::kId: return {{{'i', 'i', 'i'}, {'d', 'd', 'd'}}, {}, false};
+        case Ids::kExtraIds: return {{{'i', 'I', 'l'}, {'d', 'D', 'o'}}, {}, false};
+        case Ids::kFactionNames: return {{{'l', 'l', 'l'}, {'e', 'e', 'e'}}, {{'k', 'k', 'k'}, {'i', 'i', 'i'}}, true};
+    }
+    return {};
+}
+constexpr bool Catches(const Net& net, std::string_view name) {
+    bool first = false, second = false;
+    for (int i = 0; i < 3; ++i) first = first || net.first[i] == name[0], second = second || net.second[i] == name[1];
+    return first && second;
+}
+// Every name of a set is caught by that set's nets.
+constexpr bool NetsCatchEveryName() {
+    for (const Ids ids : {Ids::kId, Ids::kExtraIds, Ids::kFactionNames})
+        for (const WantedName& row : kWantedNames)
+            if (row.in[static_cast<size_t>(ids)] && !Catches(NetsOf(ids).one, row.name) &&
+                !(NetsOf(ids).both && Catches(NetsOf(ids).two, row.name)))
+                return false;
+    return true;
+}
+static_assert(NetsCatchEveryName(), "a name asked for that the compares would not find");
+
+// The "<" that may open a tag of a name the rules ask for, by its first two letters.
+template <Kernel K, Net N>
+inline Mask Caught(const uint8_t* p) {
+    return marks::Compares<K>::template TagStarts<N.first[0], N.first[1], N.first[2], N.second[0], N.second[1], N.second[2]>(p);
+}
 template <Kernel K>
 inline Mask NameStarts(const uint8_t* p, Ids ids) {
-    using C = marks::Compares<K>;
     switch (ids) {
         case Ids::kNone: return 0;
-        case Ids::kId: return C::template TagStarts<'i', 'i', 'i', 'd', 'd', 'd'>(p);
-        case Ids::kExtraIds: return C::template TagStarts<'i', 'I', 'l', 'd', 'D', 'o'>(p);
+        case Ids::kId: return Caught<K, NetsOf(Ids::kId).one>(p);
+        case Ids::kExtraIds: return Caught<K, NetsOf(Ids::kExtraIds).one>(p);
         case Ids::kFactionNames:
-            return C::template TagStarts<'l', 'l', 'l', 'e', 'e', 'e'>(p) | C::template TagStarts<'k', 'k', 'k', 'i', 'i', 'i'>(p);
+            static_assert(NetsOf(Ids::kFactionNames).both);
+            return Caught<K, NetsOf(Ids::kFactionNames).one>(p) | Caught<K, NetsOf(Ids::kFactionNames).two>(p);
     }
     return 0;
 }

@@ -36,13 +36,10 @@ constexpr size_t kReferenceLength = kReference.size();
 constexpr int kEveryLevel = INT_MAX;
 constexpr uint8_t kNoRow = 0xFF;
 
-// The elements inside an extra item whose text is a name it answers to.
-enum IdName : uint8_t { kIdOfThing, kIdOfArchived, kLoadId, kLogId };
-
 // An open element the index cares about; the others have no frame.
 struct Frame {
     Role role;
-    uint8_t node;    // its row of kPlaces (kNoRow for a kidnapped list); kExtraId: its IdName
+    uint8_t node;    // its row of kPlaces (kNoRow for a kidnapped list); kExtraId: its Wanted row
     int level;       // from the root: the document 0, the root element 1
     ItemList* list;  // kList, kItem: the list
     int64_t begin;   // the start tag's offset
@@ -199,14 +196,11 @@ private:
             pending_ = PlaceOf(top.node, name);
             if (pending_ != kNoRow) return kPlaces[pending_].role;
         }
-        if (factions_depth_ > 0 && name == "leader") return Role::kLeader;
-        if (factions_depth_ > 0 && name == "kidnappedPawns") return pending_ = kNoRow, Role::kReferences;
-        if (extra_open_) {
-            if (name == "id" || name == "ID") return pending_ = name == "id" ? kIdOfThing : kIdOfArchived, Role::kExtraId;
-            if (name == "logID") return pending_ = kLogId, Role::kExtraId;
-            if (name == "loadID") return pending_ = kLoadId, Role::kExtraId;
-        }
-        if (name != "id" || open_items_ == 0) return Role::kOther;
+        const Wanted wanted = WantedOf(name);
+        if (factions_depth_ > 0 && wanted == Wanted::kLeader) return Role::kLeader;
+        if (factions_depth_ > 0 && wanted == Wanted::kKidnapped) return pending_ = kNoRow, Role::kReferences;
+        if (extra_open_ && wanted <= Wanted::kLoadId) return pending_ = static_cast<uint8_t>(wanted), Role::kExtraId;
+        if (wanted != Wanted::kId || open_items_ == 0) return Role::kOther;
         if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever) return Role::kOwnId;
         return living_items_ > 0 ? Role::kId : Role::kOther;
     }
@@ -262,7 +256,7 @@ private:
         while (stack_.back().level > level) LeftOpen();
         const Frame& top = stack_.back();
         if (top.level < level) return void(leaf_ = false);  // an element of no concern
-        const std::string_view name = top.node == kNoRow ? "kidnappedPawns" : kPlaces[top.node].name;
+        const std::string_view name = top.node == kNoRow ? NameOf(Wanted::kKidnapped) : kPlaces[top.node].name;
         if (ClosedByName(top.role) && (tag.long_name || tag.name != name)) LeftOpen();
         else Close(tag);
     }
@@ -310,13 +304,13 @@ private:
                 break;
             case Role::kId: Marker(frame, tag, text); break;
             case Role::kExtraId:
-                if (leaf_text) Names(static_cast<IdName>(frame.node), text);
+                if (leaf_text) Names(static_cast<Wanted>(frame.node), text);
                 break;
             case Role::kExtraItem: {
                 // A field at its default is left out: a tale, battle or archived item with no id
                 // of its own answers to 0.
-                const IdName own = frame.node == kTales ? kIdOfThing : frame.node == kBattles ? kLoadId : kIdOfArchived;
-                if ((frame.node == kTales || frame.node == kBattles || frame.node == kArchivables) && !(own_names_ & 1u << own))
+                const Wanted own = frame.node == kTales ? Wanted::kId : frame.node == kBattles ? Wanted::kLoadId : Wanted::kArchivedId;
+                if ((frame.node == kTales || frame.node == kBattles || frame.node == kArchivables) && !(own_names_ & 1u << static_cast<int>(own)))
                     Names(own, "0");
                 ExtraItem& item = index_.extras.back();
                 item.end = static_cast<int32_t>(tag.end);
@@ -329,19 +323,20 @@ private:
     }
 
     // The names the open extra item answers to by the text of one of its elements.
-    void Names(IdName element, std::string_view id) {
+    void Names(Wanted element, std::string_view id) {
         const Extra kind = index_.extras.back().kind;
         std::vector<uint64_t>& names = index_.extra_names;
         switch (element) {
-            case kIdOfThing: names.push_back(NameOf(FormOf(kind == Extra::kTale ? Form::kTale : Form::kThing), id)); break;
-            case kIdOfArchived:
+            case Wanted::kId: names.push_back(NameOf(FormOf(kind == Extra::kTale ? Form::kTale : Form::kThing), id)); break;
+            case Wanted::kArchivedId:
                 if (extra_list_ != kArchivables) break;
                 for (Form form : {Form::kLetter, Form::kMessage, Form::kArchivedDialog}) names.push_back(NameOf(FormOf(form), id));
                 break;
-            case kLoadId:
+            case Wanted::kLoadId:
                 if (extra_list_ == kBattles) names.push_back(NameOf(FormOf(Form::kBattle), id));
                 break;
-            case kLogId: names.push_back(NameOf(FormOf(Form::kLogEntry), id)); break;
+            case Wanted::kLogId: names.push_back(NameOf(FormOf(Form::kLogEntry), id)); break;
+            default: break;
         }
     }
 
@@ -405,10 +400,10 @@ private:
     std::vector<Frame> stack_;
     int named_level_ = 1;
     bool wants_text_ = false;
-    uint8_t pending_ = 0;  // RoleOf's row or IdName for the frame it opens
+    uint8_t pending_ = 0;  // RoleOf's row or Wanted for the frame it opens
     bool extra_open_ = false;
     uint8_t extra_list_ = 0;  // the row of the open extra item's list
-    unsigned own_names_ = 0;  // of the open extra item: the IdNames of its own children
+    unsigned own_names_ = 0;  // of the open extra item: the Wanted rows of its own children
     int64_t space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;

@@ -28,20 +28,47 @@ bool AttributeValue(std::string_view attributes, std::string_view name, std::str
 // "LiquidFuel", or beginning "Filth_". A class not read whole is none.
 bool IsFilth(std::string_view attributes);
 
-// The elements the rules ask for wherever they stand, by name: none; "id" (the leaders'
-// markers in the living list); the names an extra item answers to by ("id", "ID", "logID",
-// "loadID"); or, in the faction section, its leaders and kidnapped lists ("leader",
-// "kidnappedPawns"). None of these names is longer than kLongestWanted.
+// The elements the rules ask for wherever they stand, one row each: its name, and the sets it
+// is asked in (Ids): "id" (the leaders' markers in the living list), the names an extra item
+// answers to by, or in the faction section its leaders and kidnapped lists. The rules name
+// what they find by its row (Wanted); the walk's compares look for a "<" with a name's first
+// two letters (block_looks.h), and read a name no further than the longest.
 enum class Ids : uint8_t { kNone, kId, kExtraIds, kFactionNames };
-constexpr size_t kLongestWanted = 14;
+enum class Wanted : uint8_t { kId, kArchivedId, kLogId, kLoadId, kLeader, kKidnapped, kNone };
+struct WantedName {
+    Wanted what;
+    std::string_view name;
+    bool in[4];  // by Ids
+};
+inline constexpr WantedName kWantedNames[] = {
+    {Wanted::kId, "id", {false, true, true, false}},
+    {Wanted::kArchivedId, "ID", {false, false, true, false}},
+    {Wanted::kLogId, "logID", {false, false, true, false}},
+    {Wanted::kLoadId, "loadID", {false, false, true, false}},
+    {Wanted::kLeader, "leader", {false, false, false, true}},
+    {Wanted::kKidnapped, "kidnappedPawns", {false, false, false, true}},
+};
+constexpr bool RowsInOrder() {
+    for (size_t i = 0; i < std::size(kWantedNames); ++i)
+        if (static_cast<size_t>(kWantedNames[i].what) != i || kWantedNames[i].name.size() < 2) return false;
+    return std::size(kWantedNames) == static_cast<size_t>(Wanted::kNone);
+}
+static_assert(RowsInOrder(), "a row for each Wanted, in its order, each name of two letters or more");
+constexpr std::string_view NameOf(Wanted what) { return kWantedNames[static_cast<size_t>(what)].name; }
+// The row of the name, whatever the set (kNone: no row).
+constexpr Wanted WantedOf(std::string_view name) {
+    for (const WantedName& row : kWantedNames)
+        if (row.name == name) return row.what;
+    return Wanted::kNone;
+}
+constexpr size_t kLongestWanted = [] {
+    size_t longest = 0;
+    for (const WantedName& row : kWantedNames) longest = row.name.size() > longest ? row.name.size() : longest;
+    return longest;
+}();
 inline bool IsWanted(std::string_view name, Ids ids) {
-    switch (ids) {
-        case Ids::kNone: return false;
-        case Ids::kId: return name == "id";
-        case Ids::kExtraIds: return name == "id" || name == "ID" || name == "logID" || name == "loadID";
-        case Ids::kFactionNames: return name == "leader" || name == "kidnappedPawns";
-    }
-    return false;
+    const Wanted what = ids == Ids::kNone ? Wanted::kNone : WantedOf(name);
+    return what != Wanted::kNone && kWantedNames[static_cast<size_t>(what)].in[static_cast<size_t>(ids)];
 }
 
 // The reference forms: a leaf text that is one of these and an id names an item. Every rule
