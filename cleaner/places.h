@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "cleaner/save_index.h"
+#include "cleaner/texts.h"
 
 namespace cleaner {
 
@@ -28,6 +29,11 @@ enum class Role : uint8_t {
     kOther,       // of no concern: no frame
 };
 
+// kExtraList: the elements inside an item whose texts are names it answers to, a bit per
+// Wanted row. Every item answers by its "id" (a thing's, or a tale's) and its "logID".
+constexpr uint8_t NamesBy(Wanted what) { return static_cast<uint8_t>(1u << static_cast<int>(what)); }
+constexpr uint8_t kEveryItemsNames = NamesBy(Wanted::kId) | NamesBy(Wanted::kLogId);
+
 struct Place {
     std::string_view name;
     int8_t parent;          // its row in the table
@@ -35,6 +41,10 @@ struct Place {
     bool extra;             // looked for only where the extra options are asked for
     std::string_view item;  // kExtraList: the name of its items
     Extra kind;             // kExtraList: what its items are
+    // kExtraList: the element that holds an item's own id where the game leaves it out at its
+    // default, 0 (kNone: none), and the names its items answer by.
+    Wanted own_id = Wanted::kNone;
+    uint8_t names_by = kEveryItemsNames;
 };
 
 // Rows are found by their parent's row and their name; the first three lists keep their order.
@@ -55,27 +65,25 @@ constexpr Place kPlaces[] = {
     {"li", 12, Role::kPlace, true, "", Extra::kLog},  // a map
     {"things", 13, Role::kExtraList, true, "thing", Extra::kFilth},
     {"taleManager", 2, Role::kPlace, true, "", Extra::kLog},
-    {"tales", 15, Role::kExtraList, true, "li", Extra::kTale},  // kTales
+    {"tales", 15, Role::kExtraList, true, "li", Extra::kTale, Wanted::kId},
     {"playLog", 2, Role::kPlace, true, "", Extra::kLog},
     {"entries", 17, Role::kExtraList, true, "li", Extra::kLog},
     {"battleLog", 2, Role::kPlace, true, "", Extra::kLog},
-    {"battles", 19, Role::kExtraList, true, "li", Extra::kLog},  // kBattles
+    {"battles", 19, Role::kExtraList, true, "li", Extra::kLog, Wanted::kLoadId, kEveryItemsNames | NamesBy(Wanted::kLoadId)},
     {"rawEntries", 19, Role::kExtraList, true, "li", Extra::kLog},
     {"history", 2, Role::kPlace, true, "", Extra::kLog},
     {"archive", 22, Role::kPlace, true, "", Extra::kLog},
-    {"archivables", 23, Role::kExtraList, true, "li", Extra::kLog},  // kArchivables
+    {"archivables", 23, Role::kExtraList, true, "li", Extra::kLog, Wanted::kArchivedId,
+     kEveryItemsNames | NamesBy(Wanted::kArchivedId)},
 };
 
-constexpr uint8_t kKeptForever = 5, kLiving = 6, kMothballed = 7, kFactionsRow = 8, kWorldObjectsRow = 9, kQuestsRow = 10,
-                  kTales = 16, kBattles = 20, kArchivables = 24;
+constexpr uint8_t kKeptForever = 5, kLiving = 6, kMothballed = 7, kFactionsRow = 8, kWorldObjectsRow = 9, kQuestsRow = 10;
 
 // The rows named above are the places they name, and every row's parent stands before it.
 constexpr bool RowIs(uint8_t row, std::string_view name) { return row < std::size(kPlaces) && kPlaces[row].name == name; }
 static_assert(RowIs(kKeptForever, "pawnsForcefullyKeptAsWorldPawns") && RowIs(kLiving, "pawnsAlive") &&
                   RowIs(kMothballed, "pawnsMothballed") && RowIs(kFactionsRow, "factionManager") &&
-                  RowIs(kWorldObjectsRow, "worldObjects") && RowIs(kQuestsRow, "questManager") && RowIs(kTales, "tales") &&
-                  RowIs(kBattles, "battles") &&
-                  RowIs(kArchivables, "archivables"),
+                  RowIs(kWorldObjectsRow, "worldObjects") && RowIs(kQuestsRow, "questManager"),
               "a row number that names another place");
 constexpr bool ParentsFirst() {
     for (size_t row = 1; row < std::size(kPlaces); ++row)

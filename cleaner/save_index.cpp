@@ -2,6 +2,9 @@
 // them the tags down to the level they ask for (NamedLevel, from the root), the start tags of
 // the names they ask for wherever these stand (WantsIds), the text after a named tag where they want it,
 // and every leaf text that may be a reference where they want those (WantsReferences).
+// The Indexer here keeps the regions, the lists of world pawns, the leaders and the pawns
+// held; the rules with a state of their own (a leaf's text, the root's end, the leaders'
+// markers, the extra items and their names) are classes of index_rules.h it calls.
 #include "cleaner/save_index.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -19,9 +22,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <unordered_map>
 
 #include "cleaner/events.h"
+#include "cleaner/index_rules.h"
 #include "cleaner/places.h"
 #include "cleaner/texts.h"
 #include "cleaner/tokenizer.h"
@@ -55,33 +58,28 @@ bool ClosedByName(Role role) {
 
 class Indexer {
 public:
-    Indexer(SaveIndex& index, bool extras) : index_(index), extras_(extras) {
+    Indexer(SaveIndex& index, bool extras) : index_(index), extras_(extras), markers_(index), extra_items_(index) {
         stack_.push_back(Frame{Role::kPlace, 0, 0, nullptr, 0, false, false});
     }
 
     int NamedLevel() const { return named_level_; }
     Ids WantsIds() const {
-        if (extra_open_) return Ids::kExtraIds;
-        if (unmarked_ > 0 && living_items_ > 0) return Ids::kId;
+        if (extra_items_.open()) return Ids::kExtraIds;
+        if (markers_.Looking() && living_items_ > 0) return Ids::kId;
         return factions_depth_ > 0 ? Ids::kFactionNames : Ids::kNone;
     }
     bool WantsReferences() const { return extras_ || references_depth_ > 0; }
     bool WantsText() const { return wants_text_; }
-    // An "id" element whose text stands so may be a leader's marker: one spelled otherwise
-    // than it reads (an entity, blanks at either end) may be any.
-    bool MayWantId(std::string_view raw) const {
-        if (raw.empty() || raw.find('&') != std::string_view::npos || Trimmed(raw).size() != raw.size()) return true;
-        return wanted_.count(std::string(raw)) != 0;
-    }
+    bool MayWantId(std::string_view raw) const { return markers_.MayWant(raw); }
 
     // A tag of the element at `level` (an end tag's: the element it ends).
     void Tag(const cleaner::Tag& tag, int level) {
-        if (text_parts_ > 0) TakeText();
-        Root(tag);
+        text_.AtTag();
+        root_.Tag(tag);
         if (tag.kind == Tag::kEnd) {
             End(tag, level);
         } else if (const Role role = RoleOf(tag, stack_.back(), level); role == Role::kOther) {
-            leaf_ = false;
+            text_.NotLeaf();
         } else {
             Open(tag, role, level);
             if (tag.kind == Tag::kEmpty) Close(tag);
@@ -94,15 +92,8 @@ public:
 
     void Text(int64_t at, const uint8_t* bytes, size_t n) {
         // Right inside a list of extra items, a text is the whitespace before the next of them.
-        if (stack_.back().role == Role::kExtraList) return Space(at, bytes, n);
-        if (text_parts_++ == 0) {
-            text_.clear();
-            text_joined_ = true;
-        } else if (at != text_end_) {
-            text_joined_ = false;  // markup stood between the parts
-        }
-        text_end_ = at + static_cast<int64_t>(n);
-        text_.append(reinterpret_cast<const char*>(bytes), n);
+        if (stack_.back().role == Role::kExtraList) return extra_items_.Space(at, bytes, n);
+        text_.Add(at, bytes, n);
     }
 
     // A leaf text from `at` (its first byte that is no blank), as it stands: a reference the
@@ -115,22 +106,9 @@ public:
             index_.held.push_back(index_.Keep(text.substr(kReferenceLength)));
     }
 
-    // The save ends before the end tag of its root element, by name: cut short.
-    bool CutShort() const { return !root_.empty() && !at_root_end_; }
+    bool CutShort() const { return root_.CutShort(); }
 
 private:
-    // The first element is the root; whether the tag read last is its end.
-    void Root(const cleaner::Tag& tag) {
-        if (root_.empty()) {
-            if (tag.kind == Tag::kEnd) return;
-            root_ = tag.name;  // a long name by its first kNameLimit bytes
-            root_long_ = tag.long_name;
-            at_root_end_ = tag.kind == Tag::kEmpty;
-            return;
-        }
-        at_root_end_ = tag.kind == Tag::kEnd && tag.name == root_ && tag.long_name == root_long_;
-    }
-
     // Tags down to this level are named inside `top`: a place's children; the children of a
     // list and of an item until its own id; everything inside the elements whose texts are
     // wanted; only its own end tag inside a region of held pawns, whose references come as
@@ -157,7 +135,7 @@ private:
             case Role::kOwnId:
             case Role::kExtraId:
             case Role::kExtraList: return true;
-            case Role::kId: return unmarked_ > 0;
+            case Role::kId: return markers_.Looking();
             case Role::kItem: return top.list == &index_.kept_forever;
             default: return false;
         }
@@ -199,7 +177,7 @@ private:
         const Wanted wanted = WantedOf(name);
         if (factions_depth_ > 0 && wanted == Wanted::kLeader) return Role::kLeader;
         if (factions_depth_ > 0 && wanted == Wanted::kKidnapped) return pending_ = kNoRow, Role::kReferences;
-        if (extra_open_ && wanted <= Wanted::kLoadId) return pending_ = static_cast<uint8_t>(wanted), Role::kExtraId;
+        if (extra_items_.open() && wanted <= Wanted::kLoadId) return pending_ = static_cast<uint8_t>(wanted), Role::kExtraId;
         if (wanted != Wanted::kId || open_items_ == 0) return Role::kOther;
         if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever) return Role::kOwnId;
         return living_items_ > 0 ? Role::kId : Role::kOther;
@@ -210,17 +188,9 @@ private:
         Frame frame{role, pending_, level, nullptr, tag.begin, plain, false};
         Frame& top = stack_.back();
         switch (role) {
-            case Role::kExtraItem: {
-                const int64_t space = space_to_ == tag.begin ? space_from_ : tag.begin;
-                index_.extras.push_back({static_cast<int32_t>(space), static_cast<int32_t>(tag.begin), -1,
-                                         kPlaces[pending_].kind, static_cast<uint32_t>(index_.extra_names.size()), 0});
-                extra_open_ = true;
-                extra_list_ = pending_;
-                own_names_ = 0;
-                break;
-            }
+            case Role::kExtraItem: extra_items_.Open(tag, pending_); break;
             case Role::kExtraId:
-                if (top.role == Role::kExtraItem && top.level == level - 1) own_names_ |= 1u << pending_;
+                extra_items_.OpenName(static_cast<Wanted>(pending_), top.role == Role::kExtraItem && top.level == level - 1);
                 break;
             case Role::kFactions:
                 index_.factions.begin = tag.begin;
@@ -234,7 +204,7 @@ private:
             case Role::kList:
                 frame.list = pending_ == kLiving ? &index_.living : pending_ == kMothballed ? &index_.mothballed : &index_.kept_forever;
                 frame.list->open = {tag.begin, tag.end};
-                if (frame.list == &index_.living) StartMarkers();
+                if (frame.list == &index_.living) markers_.Start();
                 break;
             case Role::kItem:
                 frame.list = top.list;
@@ -246,16 +216,16 @@ private:
             default: break;
         }
         stack_.push_back(frame);
-        leaf_ = false;
+        text_.NotLeaf();
     }
 
     // An end tag of the element at `level`: the frames above it were left open (their own end
     // tags missing); a region closes only at its own end tag, and is left open by another.
     void End(const cleaner::Tag& tag, int level) {
-        if (level <= 0) return void(leaf_ = false);  // outside the root
+        if (level <= 0) return text_.NotLeaf();  // outside the root
         while (stack_.back().level > level) LeftOpen();
         const Frame& top = stack_.back();
-        if (top.level < level) return void(leaf_ = false);  // an element of no concern
+        if (top.level < level) return text_.NotLeaf();  // an element of no concern
         const std::string_view name = top.node == kNoRow ? NameOf(Wanted::kKidnapped) : kPlaces[top.node].name;
         if (ClosedByName(top.role) && (tag.long_name || tag.name != name)) LeftOpen();
         else Close(tag);
@@ -265,7 +235,7 @@ private:
     void LeftOpen() {
         const Frame frame = stack_.back();
         stack_.pop_back();
-        leaf_ = false;
+        text_.NotLeaf();
         if (frame.role == Role::kFactions) {
             --factions_depth_;
             index_.leaders.clear();
@@ -277,9 +247,8 @@ private:
     void Close(const cleaner::Tag& tag) {
         const Frame frame = stack_.back();
         stack_.pop_back();
-        const bool leaf_text = leaf_;
-        const std::string_view text = leaf_ ? std::string_view(text_) : std::string_view();
-        leaf_ = false;
+        std::string_view text;
+        const bool leaf_text = text_.Take(&text);
         switch (frame.role) {
             case Role::kFactions:
                 index_.factions.end = tag.end;
@@ -304,64 +273,10 @@ private:
                 break;
             case Role::kId: Marker(frame, tag, text); break;
             case Role::kExtraId:
-                if (leaf_text) Names(static_cast<Wanted>(frame.node), text);
+                if (leaf_text) extra_items_.Names(static_cast<Wanted>(frame.node), text);
                 break;
-            case Role::kExtraItem: {
-                // A field at its default is left out: a tale, battle or archived item with no id
-                // of its own answers to 0.
-                const Wanted own = frame.node == kTales ? Wanted::kId : frame.node == kBattles ? Wanted::kLoadId : Wanted::kArchivedId;
-                if ((frame.node == kTales || frame.node == kBattles || frame.node == kArchivables) && !(own_names_ & 1u << static_cast<int>(own)))
-                    Names(own, "0");
-                ExtraItem& item = index_.extras.back();
-                item.end = static_cast<int32_t>(tag.end);
-                item.names = static_cast<uint32_t>(index_.extra_names.size()) - item.names_at;
-                extra_open_ = false;
-                break;
-            }
+            case Role::kExtraItem: extra_items_.Close(tag); break;
             default: break;
-        }
-    }
-
-    // The names the open extra item answers to by the text of one of its elements.
-    void Names(Wanted element, std::string_view id) {
-        const Extra kind = index_.extras.back().kind;
-        std::vector<uint64_t>& names = index_.extra_names;
-        switch (element) {
-            case Wanted::kId: names.push_back(NameOf(FormOf(kind == Extra::kTale ? Form::kTale : Form::kThing), id)); break;
-            case Wanted::kArchivedId:
-                if (extra_list_ != kArchivables) break;
-                for (Form form : {Form::kLetter, Form::kMessage, Form::kArchivedDialog}) names.push_back(NameOf(FormOf(form), id));
-                break;
-            case Wanted::kLoadId:
-                if (extra_list_ == kBattles) names.push_back(NameOf(FormOf(Form::kBattle), id));
-                break;
-            case Wanted::kLogId: names.push_back(NameOf(FormOf(Form::kLogEntry), id)); break;
-            default: break;
-        }
-    }
-
-    // Where the whitespace before the next tag begins: the texts' blank ends, run together
-    // where nothing stands between them.
-    void Space(int64_t at, const uint8_t* bytes, size_t n) {
-        size_t k = n;
-        while (k > 0 && IsMarkupSpace(bytes[k - 1])) --k;
-        if (k > 0 || at != space_to_) space_from_ = at + static_cast<int64_t>(k);
-        space_to_ = at + static_cast<int64_t>(n);
-    }
-
-    // The text just before the tag now read stood in the element open now: it is that
-    // element's whole text when the tag closes it (and no child came between), read as a
-    // reader reads it and without the blanks at either end.
-    void TakeText() {
-        text_parts_ = 0;
-        leaf_ = true;
-        if (text_.find('&') != std::string::npos) {
-            text_ = Decoded(text_);
-            text_joined_ = false;  // spelled otherwise than as it reads
-        }
-        if (const std::string_view trimmed = Trimmed(text_); trimmed.size() != text_.size()) {
-            text_joined_ = false;
-            text_ = std::string(trimmed);
         }
     }
 
@@ -374,25 +289,11 @@ private:
         item.has_id = true;
     }
 
-    // The leaders' ids are looked for in the living list when they were named before it.
-    void StartMarkers() {
-        index_.markers.assign(index_.leaders.size(), -1);
-        if (index_.factions.end < 0) return;
-        for (size_t i = 0; i < index_.leaders.size(); ++i) wanted_[std::string(index_.Id(index_.leaders[i]))].push_back(i);
-        unmarked_ = wanted_.size();
-    }
-
     // An "id" element in an item of the living list: the first with each leader's id is that
     // leader's marker, where it is spelled "<id>" + id + "</id>".
     void Marker(const Frame& frame, const cleaner::Tag& tag, std::string_view text) {
-        if (unmarked_ == 0 || living_items_ == 0) return;
-        auto found = wanted_.find(std::string(text));
-        if (found == wanted_.end()) return;
-        const bool literal = frame.plain && tag.kind == Tag::kEnd && tag.end - tag.begin == 5 && text_joined_;
-        if (!literal) index_.marker_spelled_otherwise = true;
-        for (size_t i : found->second) index_.markers[i] = frame.begin;
-        wanted_.erase(found);
-        --unmarked_;
+        if (living_items_ == 0) return;
+        markers_.Found(frame.begin, text, frame.plain && tag.kind == Tag::kEnd && tag.end - tag.begin == 5 && text_.joined());
     }
 
     SaveIndex& index_;
@@ -401,20 +302,12 @@ private:
     int named_level_ = 1;
     bool wants_text_ = false;
     uint8_t pending_ = 0;  // RoleOf's row or Wanted for the frame it opens
-    bool extra_open_ = false;
-    uint8_t extra_list_ = 0;  // the row of the open extra item's list
-    unsigned own_names_ = 0;  // of the open extra item: the Wanted rows of its own children
-    int64_t space_from_ = -1, space_to_ = -1;
     int factions_depth_ = 0, references_depth_ = 0, open_items_ = 0, living_items_ = 0;
     bool world_objects_ = false, quests_ = false;
-    std::string root_;  // the root element's name
-    bool root_long_ = false, at_root_end_ = false;
-    std::string text_;  // the text since the last tag, as it stands, of any length
-    int64_t text_end_ = 0;
-    size_t text_parts_ = 0;
-    bool text_joined_ = true, leaf_ = false;
-    std::unordered_map<std::string, std::vector<size_t>> wanted_;
-    size_t unmarked_ = 0;
+    LeafText text_;
+    RootEnd root_;
+    LeaderMarkers markers_;
+    ExtraItems extra_items_;
 };
 
 // Items the file ended inside of are no items.
