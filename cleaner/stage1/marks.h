@@ -199,14 +199,14 @@ template <Kernel K>
     marks::Compares<K>::Quotes(p, &m.dq, &m.sq, &m.eq);
     return FaultsWith<K>(p, m, carry, next_gt);
 }
-[[gnu::noinline, SORREL_TARGET("avx2,pclmul")]] inline Mask Avx2QuotedFaults(const uint8_t* p, Marks& m, Carry* carry,
-                                                                            Mask next_gt) {
-    marks::Compares<Kernel::kAvx2>::Quotes(p, &m.dq, &m.sq, &m.eq);
-    return FaultsWith<Kernel::kAvx2>(p, m, carry, next_gt);
+template <Kernel K>
+[[gnu::noinline, SORREL_TARGET("avx2,pclmul")]] Mask Avx2QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
+    marks::Compares<K>::Quotes(p, &m.dq, &m.sq, &m.eq);
+    return FaultsWith<K>(p, m, carry, next_gt);
 }
 template <Kernel K>
 inline Mask QuotedFaults(const uint8_t* p, Marks& m, Carry* carry, Mask next_gt) {
-    if constexpr (K == Kernel::kAvx2) return Avx2QuotedFaults(p, m, carry, next_gt);
+    if constexpr (K == Kernel::kAvx2) return Avx2QuotedFaults<K>(p, m, carry, next_gt);
     else return QuotedFaultsOf<K == Kernel::kScalar ? K : Kernel::kSse2>(p, m, carry, next_gt);
 }
 
