@@ -136,7 +136,7 @@ bool ReportSave(const std::string& save_path) {
         {{"living world pawns", "存活的世界人物"}, "", m.living, m.living_removed},
         {{"mothballed pawns", "休眠的世界人物"}, "--mothballed", m.mothballed, m.mothballed_removed},
     };
-    for (cleaner::Extra kind : {cleaner::Extra::kDead, cleaner::Extra::kFilth, cleaner::Extra::kTale, cleaner::Extra::kLog}) {
+    for (cleaner::Extra kind : cleaner::ReportOrder()) {
         const auto k = static_cast<size_t>(kind);
         const cleaner::ExtraKindRow& row = cleaner::kExtraKindRows[k];
         rows.push_back({{row.report, row.label}, cleaner::OptionOf(kind), m.extras[k], m.extras_removed[k]});

@@ -4,6 +4,7 @@
 // kind is a row of each table, a new option one row of the second.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -18,22 +19,33 @@ struct ExtraKindRow {
     const char* noun[2];  // the Linux summary's: one, several
     const char* report;   // the Linux report's row
     const char* label;    // the boxes' (GBK, as every text of the program)
+    uint8_t report_at;    // the place of that row among the kinds' rows, from 0
 };
 
 // In the order of Extra.
 inline constexpr ExtraKindRow kExtraKindRows[] = {
-    {Extra::kFilth, {"filth item", "filth items"}, "filth", "污物"},
-    {Extra::kTale, {"tale", "tales"}, "tales", "故事"},
-    {Extra::kLog, {"log entry", "log entries"}, "logs", "日志"},
-    {Extra::kDead, {"dead pawn", "dead pawns"}, "dead world pawns", "死亡的世界人物"},
+    {Extra::kFilth, {"filth item", "filth items"}, "filth", "污物", 1},
+    {Extra::kTale, {"tale", "tales"}, "tales", "故事", 2},
+    {Extra::kLog, {"log entry", "log entries"}, "logs", "日志", 3},
+    {Extra::kDead, {"dead pawn", "dead pawns"}, "dead world pawns", "死亡的世界人物", 0},
 };
 static_assert(std::size(kExtraKindRows) == kExtraKinds, "a row for each kind");
 constexpr bool KindsInOrder() {
-    for (size_t i = 0; i < kExtraKinds; ++i)
-        if (static_cast<size_t>(kExtraKindRows[i].kind) != i) return false;
-    return true;
+    unsigned places = 0;
+    for (size_t i = 0; i < kExtraKinds; ++i) {
+        if (static_cast<size_t>(kExtraKindRows[i].kind) != i || kExtraKindRows[i].report_at >= kExtraKinds) return false;
+        places |= 1u << kExtraKindRows[i].report_at;
+    }
+    return places == (1u << kExtraKinds) - 1;
 }
-static_assert(KindsInOrder(), "the rows in the order of Extra");
+static_assert(KindsInOrder(), "the rows in the order of Extra, each with a place of its own in the report");
+
+// The kinds in the report's order.
+constexpr std::array<Extra, kExtraKinds> ReportOrder() {
+    std::array<Extra, kExtraKinds> order{};
+    for (const ExtraKindRow& row : kExtraKindRows) order[row.report_at] = row.kind;
+    return order;
+}
 
 // The kinds an option asks for, a bit each (1 << Extra).
 using ExtraMask = uint32_t;
