@@ -1,10 +1,16 @@
-// bench: the whole program on generated saves, side by side with cp of the same file (the
-// floor: the program must at least read the save) and, on 10 MB, with the literal steps of
-// the tests (the ceiling we left behind). Saves are generated once under <build>/bench.
+// bench: the whole program on generated saves and on a real one grown to 100 MB, side by
+// side with cp of the same file (the floor: the program must at least read the save) and, on
+// 10 MB, with the literal steps of the tests (the ceiling we left behind). Saves are generated
+// once under <build>/bench.
 //
-//   bench [--runs N] [--only TEXT] [--baseline SORREL]
+//   bench [--runs N] [--only TEXT] [--baseline SORREL] [--product SORREL]
 //       run from the native build folder's tools (make bench); --only keeps the cases whose
-//       name holds TEXT; --baseline times another build of the program beside this one
+//       name holds TEXT; --baseline times another build of the program beside this one;
+//       --product times a build with the product's blocks of 32 bytes (the preset blocks32)
+//       on the product's kernel (SORREL_KERNEL=sse2) beside this one
+//
+// cp's copy is removed in the same timed command: left to be written back while the program
+// runs, it would land in the program's fsync.
 //
 // Each timing is the median of N runs (default 7) of a fresh process; peak memory is the
 // child's maximum resident set as the kernel reports it (the program reads the save through
@@ -60,17 +66,25 @@ struct Case {
     std::string layout;  // generator switches for another layout than the game's on Windows, by blanks
     std::string option;  // the program's option, if any
     bool against = true;  // timed beside the baseline, where one is given
+    std::string grown;    // a real save (of ../shared/saves) grown to `mb`, instead of a generated one
 
     Case(int mb_, int leaders_, bool cjk_, int caravan_ = 0, std::string layout_ = "", std::string option_ = "",
          bool against_ = true)
         : mb(mb_), leaders(leaders_), cjk(cjk_), caravan(caravan_), layout(std::move(layout_)), option(std::move(option_)),
           against(against_) {}
+    static Case Grown(int mb, std::string save, std::string option = "") {
+        Case c(mb, 0, false, 0, "", std::move(option));
+        c.grown = std::move(save);
+        return c;
+    }
     std::string Name() const {
+        if (!grown.empty()) return std::to_string(mb) + " MB, " + grown + " grown" + (option.empty() ? "" : ", " + option);
         return std::to_string(mb) + " MB, " + std::to_string(leaders) + " leaders" + (cjk ? ", CJK" : "") +
                (caravan > 0 ? ", caravan of " + std::to_string(caravan) : "") +
                (layout.empty() ? "" : ", " + Joined(layout, " ")) + (option.empty() ? "" : ", " + option);
     }
     std::string File() const {
+        if (!grown.empty()) return "grown-" + std::to_string(mb) + "m-" + grown + ".rws";
         return "save-" + std::to_string(mb) + "m-" + std::to_string(leaders) + (cjk ? "-cjk" : "") +
                (caravan > 0 ? "-caravan" + std::to_string(caravan) : "") + (layout.empty() ? "" : "-" + Joined(layout, "-")) +
                ".rws";
@@ -82,8 +96,9 @@ struct Measure {
     double peak_mb;
 };
 
-// Runs argv with `input` as standard input and the outputs discarded.
-Measure Spawn(const std::vector<std::string>& argv, const std::string& input) {
+// Runs argv with `input` as standard input and the outputs discarded; SORREL_KERNEL set to
+// `kernel` where one is given.
+Measure Spawn(const std::vector<std::string>& argv, const std::string& input, const char* kernel = nullptr) {
     std::string feed = "/tmp/sorrel-bench-input";
     if (FILE* f = std::fopen(feed.c_str(), "w")) {
         std::fputs(input.c_str(), f);
@@ -96,6 +111,7 @@ Measure Spawn(const std::vector<std::string>& argv, const std::string& input) {
         dup2(in, 0);
         dup2(null, 1);
         dup2(null, 2);
+        if (kernel != nullptr) setenv("SORREL_KERNEL", kernel, 1);
         std::vector<char*> args;
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -196,11 +212,12 @@ Rates IndexRatesApart(const std::string& path) {
 
 int main(int argc, char** argv) {
     int runs = 7;
-    std::string only, baseline;
+    std::string only, baseline, product;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
         else if (std::string(argv[i]) == "--only") only = argv[i + 1];
         else if (std::string(argv[i]) == "--baseline") baseline = argv[i + 1];
+        else if (std::string(argv[i]) == "--product") product = argv[i + 1];
     }
     std::string self = argv[0];
     std::string build = self.substr(0, self.rfind('/'));
@@ -223,20 +240,27 @@ int main(int argc, char** argv) {
                                      // Dead pawns each named only by the one before: the closure's
                                      // time by the chain's length (the build before took the square).
                                      {10, 6, false, 0, "--chain 10000", "--dead"},
-                                     {10, 6, false, 0, "--chain 100000", "--dead", false}};
+                                     {10, 6, false, 0, "--chain 100000", "--dead", false},
+                                     // A real save: a 1.5 colony's world pawns repeated.
+                                     Case::Grown(100, "RATS-1.5"), Case::Grown(100, "RATS-1.5", "--all")};
     double previous_seconds = 0;
     std::string previous_layout;
     std::string held_ratio;
     std::printf("| case | file MB | out MB | sorrel s | MB/s | cp s | sorrel / cp | read s | sorrel / read | peak MB | "
-                "stage 1 MB/s | pass MB/s | literal / sorrel |%s\n",
-                baseline.empty() ? "" : " baseline s | sorrel / baseline | baseline peak MB |");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|%s\n", baseline.empty() ? "" : "---|---|---|");
+                "stage 1 MB/s | pass MB/s | literal / sorrel |%s%s\n",
+                baseline.empty() ? "" : " baseline s | sorrel / baseline | baseline peak MB |",
+                product.empty() ? "" : " product s | product / cp |");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|%s%s\n", baseline.empty() ? "" : "---|---|---|",
+                product.empty() ? "" : "---|---|");
     for (const Case& c : cases) {
         if (c.Name().find(only) == std::string::npos) continue;
         std::string path = dir + "/" + c.File();
         std::string out = path.substr(0, path.size() - 4) + "-A.rws";
         struct stat st{};
-        if (stat(path.c_str(), &st) != 0) {
+        if (stat(path.c_str(), &st) != 0 && !c.grown.empty()) {
+            Spawn({gen, path, "--grow", std::string(SORREL_SAVES_DIR) + "/" + c.grown + ".rws", "--size", std::to_string(c.mb) + "M"}, "");
+            sync();  // written back before anything is timed
+        } else if (stat(path.c_str(), &st) != 0) {
             std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
                                           std::to_string(c.leaders), "--seed", "11"};
             if (c.cjk) g.push_back("--cjk");
@@ -246,6 +270,7 @@ int main(int argc, char** argv) {
                 g.push_back(std::to_string(c.caravan));
             }
             Spawn(g, "");
+            sync();
         }
         // One run first, untimed: the output's size, and the file in the page cache for all.
         std::vector<std::string> program = {sorrel};
@@ -255,16 +280,25 @@ int main(int argc, char** argv) {
         Spawn(program, path + "\n");
         double out_mb = FileMb(out);
         unlink(out.c_str());
-        // With a baseline the two programs take turns, so that both see the same machine.
-        std::vector<Measure> ours, theirs;
-        for (int i = 0; i < (against ? runs : 0); ++i) {
+        // With a baseline or the product's build, the programs take turns, so that all see the
+        // same machine.
+        std::vector<Measure> ours, theirs, products;
+        for (int i = 0; i < runs; ++i) {
             ours.push_back(Median(1, program, path + "\n", out));
-            std::vector<std::string> before = program;
-            before[0] = baseline;
-            theirs.push_back(Median(1, before, path + "\n", out));
+            std::vector<std::string> other = program;
+            if (against) {
+                other[0] = baseline;
+                theirs.push_back(Median(1, other, path + "\n", out));
+            }
+            if (!product.empty()) {
+                other[0] = product;
+                products.push_back(Spawn(other, path + "\n", "sse2"));
+                unlink(out.c_str());
+            }
         }
-        Measure fast = against ? MedianOf(ours) : Median(runs, program, path + "\n", out);
-        Measure copy = Median(runs, {"/bin/cp", path, dir + "/copy.rws"}, "", dir + "/copy.rws");
+        Measure fast = MedianOf(ours);
+        const std::string copy_path = dir + "/copy.rws";
+        Measure copy = Median(runs, {"/bin/sh", "-c", "/bin/cp " + path + " " + copy_path + " && /bin/rm -f " + copy_path}, "", "");
         Measure read = Median(runs, {"/bin/cat", path}, "", "");  // the save read alone, to /dev/null
         std::string literal_cell = "";
         if (c.mb == 10) {
@@ -280,12 +314,19 @@ int main(int argc, char** argv) {
             std::snprintf(cells, sizeof cells, " %.3f | %.3f | %.1f |", old.seconds, fast.seconds / old.seconds, old.peak_mb);
             baseline_cells = cells;
         }
+        std::string product_cells;
+        if (!product.empty()) {
+            char cells[64];
+            const double seconds = MedianOf(products).seconds;
+            std::snprintf(cells, sizeof cells, " %.3f | %.2f |", seconds, seconds / copy.seconds);
+            product_cells = cells;
+        }
         double mb = FileMb(path);
         const Rates rates = IndexRatesApart(path);
-        std::printf("| %s | %.1f | %.1f | %.3f | %.0f | %.3f | %.2f | %.3f | %.2f | %.1f | %.0f | %.0f | %s |%s\n",
+        std::printf("| %s | %.1f | %.1f | %.3f | %.0f | %.3f | %.2f | %.3f | %.2f | %.1f | %.0f | %.0f | %s |%s%s\n",
                     c.Name().c_str(), mb, out_mb, fast.seconds, mb / fast.seconds, copy.seconds, fast.seconds / copy.seconds,
                     read.seconds, fast.seconds / read.seconds, fast.peak_mb, rates.stage1, rates.pass, literal_cell.c_str(),
-                    baseline_cells.c_str());
+                    baseline_cells.c_str(), product_cells.c_str());
         std::fflush(stdout);
         if ((c.caravan > 0 || !c.option.empty()) && previous_seconds > 0 && previous_layout == c.layout) {
             char line[160];

@@ -4,6 +4,7 @@
 //                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N] [--chain N]
 //                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]
 //   gen_save OUT --odd-markup [--pawns N] [--seed N] [--shift N]   (odd_save.h)
+//   gen_save OUT --grow SAVE [--size N[K|M]]   (grown_save.h)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "tools/grown_save.h"
 #include "tools/odd_save.h"
 #include "tools/sample_save.h"
 
@@ -21,7 +23,8 @@ int Usage() {
                "                [--compact] [--spaces] [--empty-items] [--leader-twice] [--odd-spellings] [--mothballed N]\n"
                "                [--caravan N] [--pods N] [--kidnapped N] [--quest N] [--extras N] [--chain N]\n"
                "                [--ref-leader] [--ref-nested] [--ref-missing] [--ref-swallowed]\n"
-               "       gen_save OUT --odd-markup [--pawns N] [--seed N] [--shift N]\n",
+               "       gen_save OUT --odd-markup [--pawns N] [--seed N] [--shift N]\n"
+               "       gen_save OUT --grow SAVE [--size N[K|M]]\n",
                stderr);
     return 2;
 }
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
     tools::SampleOptions o;
     bool odd_markup = false;
     int64_t shift = 0;
+    std::string grow;  // a save to grow
     // Switches: the option each sets, and to what.
     const struct {
         const char* name;
@@ -67,6 +71,8 @@ int main(int argc, char** argv) {
         auto to = std::find_if(std::begin(switches), std::end(switches), [&flag](const auto& s) { return flag == s.name; });
         if (to != std::end(switches)) {
             *to->option = to->value;
+        } else if (flag == "--grow" && i + 1 < argc) {
+            grow = argv[++i];
         } else if (i + 1 < argc && ReadNumber(argv[i + 1], &n)) {
             ++i;
             if (flag == "--size") o.size = n;
@@ -86,7 +92,17 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    const std::string save = odd_markup ? tools::OddSave({o.seed, static_cast<int32_t>(shift), o.pawns}) : tools::GenerateSave(o);
+    std::string save;
+    if (!grow.empty()) {
+        std::ifstream in(grow, std::ios::binary);
+        save = tools::GrownSave(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), o.size);
+        if (save.empty()) {
+            std::fprintf(stderr, "gen_save: %s holds no list of living world pawns to grow\n", grow.c_str());
+            return 1;
+        }
+    } else {
+        save = odd_markup ? tools::OddSave({o.seed, static_cast<int32_t>(shift), o.pawns}) : tools::GenerateSave(o);
+    }
     std::ofstream out(argv[1], std::ios::binary);
     out.write(save.data(), static_cast<std::streamsize>(save.size()));
     out.close();
