@@ -155,6 +155,7 @@ TEST_F(Prune, TellsWhatItTakesAndWhatItCannot) {
     } rows[] = {
         {Save({"Thing_Human10", "Thing_Human12", "Thing_Human11"}, e), of("3", "2"), "written"},
         {Save({"Thing_Q"}, e), of("1", "0"), "written"},
+        {"\xEF\xBB\xBF\r\n\t" + Save({"Thing_Q"}, e).substr(3), of("1", "0"), "written"},  // the mark, then blanks
         {Save({"Thing_Human10", "Thing_S"}, e), "[信息] 首领数据获取第：2获取出错\n", "written"},
         {Save({"Thing_Q"}, e, caravan), of("1", "0"), Cleaned({"Thing_Q"}, {Held(e[1])}, caravan)},
         {Save({}, e, caravan), no_leaders, ""},
