@@ -140,6 +140,8 @@ inline bool AnyWanted(const uint8_t* p, Mask at, Ids ids) {
     return false;
 }
 
+// A text that may be a reference begins in the block: its first byte that is no blank (any
+// byte up to " " taken for one) after a ">" of the block's own tags (from `from`) and blanks.
 template <Kernel K>
 inline bool TextsMayReference(const uint8_t* p, const Marks& m, int from) {
     const Mask blanks = marks::Compares<K>::AtMostSpace(p);

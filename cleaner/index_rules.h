@@ -166,7 +166,8 @@ public:
                 names.push_back(NameOf(FormOf(kPlaces[row_].kind == Extra::kTale ? Form::kTale : Form::kThing), id));
                 break;
             case Wanted::kArchivedId:
-                for (Form form : {Form::kLetter, Form::kMessage, Form::kArchivedDialog}) names.push_back(NameOf(FormOf(form), id));
+                for (Form form : {Form::kLetter, Form::kMessage, Form::kArchivedDialog})
+                    names.push_back(NameOf(FormOf(form), id));
                 break;
             case Wanted::kLoadId: names.push_back(NameOf(FormOf(Form::kBattle), id)); break;
             case Wanted::kLogId: names.push_back(NameOf(FormOf(Form::kLogEntry), id)); break;

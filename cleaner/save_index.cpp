@@ -177,7 +177,8 @@ private:
         const Wanted wanted = WantedOf(name);
         if (factions_depth_ > 0 && wanted == Wanted::kLeader) return Role::kLeader;
         if (factions_depth_ > 0 && wanted == Wanted::kKidnapped) return pending_ = kNoRow, Role::kReferences;
-        if (extra_items_.open() && wanted <= Wanted::kLoadId) return pending_ = static_cast<uint8_t>(wanted), Role::kExtraId;
+        if (extra_items_.open() && AskedIn(wanted, Ids::kExtraIds))
+            return pending_ = static_cast<uint8_t>(wanted), Role::kExtraId;
         if (wanted != Wanted::kId || open_items_ == 0) return Role::kOther;
         if (child && top.role == Role::kItem && !top.id_seen && top.list != &index_.kept_forever) return Role::kOwnId;
         return living_items_ > 0 ? Role::kId : Role::kOther;

@@ -66,10 +66,10 @@ constexpr size_t kLongestWanted = [] {
     for (const WantedName& row : kWantedNames) longest = row.name.size() > longest ? row.name.size() : longest;
     return longest;
 }();
-inline bool IsWanted(std::string_view name, Ids ids) {
-    const Wanted what = ids == Ids::kNone ? Wanted::kNone : WantedOf(name);
+constexpr bool AskedIn(Wanted what, Ids ids) {
     return what != Wanted::kNone && kWantedNames[static_cast<size_t>(what)].in[static_cast<size_t>(ids)];
 }
+inline bool IsWanted(std::string_view name, Ids ids) { return ids != Ids::kNone && AskedIn(WantedOf(name), ids); }
 
 // The reference forms: a leaf text that is one of these and an id names an item. Every rule
 // that reads a form takes it from here.

@@ -145,7 +145,9 @@ private:
                 if (ids != Ids::kNone) {
                     // An "id" the rules do not look for may be passed over; any other name asked for not.
                     const Mask at = looks::NameStarts<K>(p, ids);
-                    if (at != 0 && (ids == Ids::kId ? !looks::NoWantedIds(p, at, end_, rules_) : looks::AnyWanted(p, at, ids))) break;
+                    if (at != 0 &&
+                        (ids == Ids::kId ? !looks::NoWantedIds(p, at, end_, rules_) : looks::AnyWanted(p, at, ids)))
+                        break;
                 }
                 if (references) {
                     if (looks::TextsMayReference<K>(p, m, from)) break;
@@ -233,7 +235,8 @@ private:
         const Mask empty_ends = m.empty_closers & closing;
         const bool tail_empty = tail_gt >= 0 && ((marks_[current_ ^ 1].empty_closers >> tail_gt) & 1);
         const int before = from > 0 ? static_cast<int>((m.empty_closers >> (from - 1)) & 1) : 0;
-        const bool last_start = rules_.WantsReferences() && looks::LastStart(p, m, closing, empty_ends, tail_gt, tail_empty, p + kBlock);
+        const bool last_start =
+            rules_.WantsReferences() && looks::LastStart(p, m, closing, empty_ends, tail_gt, tail_empty, p + kBlock);
         events_.Passed(m.deeper + before - (tail_empty ? 1 : 0), last_start);
     }
 
@@ -289,7 +292,8 @@ private:
     // first byte that is no blank (any byte up to " " taken for one) after a ">" and blanks.
     // One begun in the block before is waiting as the events' pending text.
     bool ReferencesIn(const uint8_t* p, const Marks& m, int from) const {
-        return rules_.WantsReferences() && WithKernel(kernel_, [&]<Kernel K>() { return looks::TextsMayReference<K>(p, m, from); });
+        return rules_.WantsReferences() &&
+               WithKernel(kernel_, [&]<Kernel K>() { return looks::TextsMayReference<K>(p, m, from); });
     }
 
     Rules& rules_;

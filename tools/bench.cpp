@@ -258,7 +258,8 @@ int main(int argc, char** argv) {
         std::string out = path.substr(0, path.size() - 4) + "-A.rws";
         struct stat st{};
         if (stat(path.c_str(), &st) != 0 && !c.grown.empty()) {
-            Spawn({gen, path, "--grow", std::string(SORREL_SAVES_DIR) + "/" + c.grown + ".rws", "--size", std::to_string(c.mb) + "M"}, "");
+            const std::string from = std::string(SORREL_SAVES_DIR) + "/" + c.grown + ".rws";
+            Spawn({gen, path, "--grow", from, "--size", std::to_string(c.mb) + "M"}, "");
             sync();  // written back before anything is timed
         } else if (stat(path.c_str(), &st) != 0) {
             std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
@@ -298,7 +299,8 @@ int main(int argc, char** argv) {
         }
         Measure fast = MedianOf(ours);
         const std::string copy_path = dir + "/copy.rws";
-        Measure copy = Median(runs, {"/bin/sh", "-c", "/bin/cp " + path + " " + copy_path + " && /bin/rm -f " + copy_path}, "", "");
+        const std::string copy_then_remove = "/bin/cp " + path + " " + copy_path + " && /bin/rm -f " + copy_path;
+        Measure copy = Median(runs, {"/bin/sh", "-c", copy_then_remove}, "", "");
         Measure read = Median(runs, {"/bin/cat", path}, "", "");  // the save read alone, to /dev/null
         std::string literal_cell = "";
         if (c.mb == 10) {

@@ -229,8 +229,8 @@ inline int Deeper(const Marks& m) {
 }
 
 // The marks of the block at `p` into `m` with how much deeper it leaves the walk, and its
-// faults (Stage1), by `kernel`: for the
-// blocks the walk takes one at a time, the bench and the tests.
+// faults (Stage1), by `kernel`: for the blocks the walk takes one at a time, the bench and the
+// tests.
 Mask MarkedFaults(Kernel kernel, const uint8_t* p, Marks& m, Carry* carry);
 
 }  // namespace cleaner
