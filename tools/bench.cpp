@@ -257,21 +257,18 @@ int main(int argc, char** argv) {
         std::string path = dir + "/" + c.File();
         std::string out = path.substr(0, path.size() - 4) + "-A.rws";
         struct stat st{};
-        if (stat(path.c_str(), &st) != 0 && !c.grown.empty()) {
-            const std::string from = std::string(SORREL_SAVES_DIR) + "/" + c.grown + ".rws";
-            Spawn({gen, path, "--grow", from, "--size", std::to_string(c.mb) + "M"}, "");
-            sync();  // written back before anything is timed
-        } else if (stat(path.c_str(), &st) != 0) {
-            std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M", "--leaders",
-                                          std::to_string(c.leaders), "--seed", "11"};
-            if (c.cjk) g.push_back("--cjk");
-            for (const std::string& word : Words(c.layout)) g.push_back(word);
-            if (c.caravan > 0) {
-                g.push_back("--caravan");
-                g.push_back(std::to_string(c.caravan));
+        if (stat(path.c_str(), &st) != 0) {
+            std::vector<std::string> g = {gen, path, "--size", std::to_string(c.mb) + "M"};
+            if (!c.grown.empty()) {
+                g.insert(g.end(), {"--grow", std::string(SORREL_SAVES_DIR) + "/" + c.grown + ".rws"});
+            } else {
+                g.insert(g.end(), {"--leaders", std::to_string(c.leaders), "--seed", "11"});
+                if (c.cjk) g.push_back("--cjk");
+                for (const std::string& word : Words(c.layout)) g.push_back(word);
+                if (c.caravan > 0) g.insert(g.end(), {"--caravan", std::to_string(c.caravan)});
             }
             Spawn(g, "");
-            sync();
+            sync();  // written back before anything is timed
         }
         // One run first, untimed: the output's size, and the file in the page cache for all.
         std::vector<std::string> program = {sorrel};

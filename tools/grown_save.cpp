@@ -14,10 +14,13 @@ std::vector<std::pair<size_t, size_t>> Items(const std::string& s, size_t from, 
     size_t begin = from;
     for (size_t at = s.find('<', from); at < to; at = s.find('<', at)) {
         if (s.compare(at, 4, "<!--") == 0) {
-            at = s.find("-->", at) + 3;
+            at = s.find("-->", at);
+            if (at == std::string::npos) break;
+            at += 3;
             continue;
         }
         const size_t gt = s.find('>', at);
+        if (gt == std::string::npos) break;
         if (s[at + 1] == '/') --depth;
         else if (s[gt - 1] != '/') ++depth;
         at = gt + 1;
