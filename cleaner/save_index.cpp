@@ -383,11 +383,13 @@ bool IndexSave(SaveSource& source, SaveIndex* index, bool extras, Reading readin
         } else {
             keep = walk.Feed(chunk.data(), chunk.size(), at, fresh == 0);
         }
-        // A NUL ends the list's text for the cuts (a save holds none): looked for in the list
-        // only, in what the reading has passed.
+        // A NUL ends the list's text for the cuts (a save holds none): looked for in the list's
+        // content only (what the cuts read), in what the reading has passed. The start tag is
+        // known only once it is read whole, and the reading may have passed its first bytes
+        // in a chunk before: from there, what was looked at would hang on the chunks.
         const int64_t end = at + static_cast<int64_t>(chunk.size() - keep);
         const ItemList& living = index->living;
-        const int64_t from = std::max(walked, living.open.begin);
+        const int64_t from = std::max(walked, living.open.end);
         const int64_t to = living.close.end >= 0 ? std::min(end, living.close.end) : end;
         if (living.open.Present() && index->first_nul_in_living < 0 && from < to) {
             const void* nul = std::memchr(chunk.data() + (from - at), 0, static_cast<size_t>(to - from));

@@ -237,6 +237,10 @@ TEST(Walk, IndexesEverySaveAsTheTokenizerDoes) {
 </savegame>
 )");
     }
+    // A NUL in the living list's start tag, which the chunks before it read: no NUL of the list's.
+    const std::string nul(1, '\0');
+    saves.push_back("<savegame><game><world><worldPawns><pawnsAlive a=\"" + std::string(300, 'a') + nul + std::string(300, 'b') +
+                    "\">\n<li><id>A</id></li>" + nul + "\n</pawnsAlive></worldPawns></world></game></savegame>");
     ByEachKernel([&] {
         for (const std::string& save : saves) {
             for (bool extras : {false, true}) {
