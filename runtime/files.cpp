@@ -25,6 +25,9 @@ bool NameTaken(uint32_t error) { return error == platform::kErrorFileExists || e
 constexpr uint32_t kReadChunk = 16u << 20;  // one read call at most, on every system
 constexpr uint32_t kWriteChunk = 16u << 20;  // one write call at most
 constexpr size_t kGathered = 1u << 20;       // pieces shorter than this are gathered
+// Where the system copies file to file, pieces this long go so: a stretch read into a buffer
+// costs its copy in, its copy out and the buffer's fresh pages, which outweigh a call.
+constexpr size_t kCopied = 64u << 10;
 constexpr int64_t kNear = 256 << 10;         // read at once for the gathered pieces near each other
 
 struct OpenFile {
@@ -268,7 +271,7 @@ public:
     // late could otherwise keep a name given afterwards and lose the bytes in a power cut.
     bool WriteAndClose(std::span<const FilePiece> pieces) {
         for (const FilePiece& piece : pieces) {
-            if (piece.length >= static_cast<int64_t>(kGathered)) {
+            if (piece.length >= static_cast<int64_t>(copies_ && piece.bytes == nullptr ? kCopied : kGathered)) {
                 WriteGathered();
                 Copy(piece);
             } else {
