@@ -248,6 +248,7 @@ TEST_F(Files, WritesStretchesOfTheSave) {
     const uint8_t separator[] = {'\r', '\n'};
     const auto n = static_cast<int64_t>(save.size());
     const FilePiece pieces[] = {{0, 7, nullptr}, {100, 2 * kMiB, nullptr}, {0, 2, separator}, {5, 3000, nullptr},
+                                {9, 100 << 10, nullptr},
                                 {kMiB, 2 * kMiB + 123, nullptr}, {n - 7, 7, nullptr}};
     std::string expected;
     for (const FilePiece& piece : pieces)
