@@ -306,7 +306,7 @@ int main(int argc, char** argv) {
             std::snprintf(cell, sizeof cell, "%.1f", slow.seconds / fast.seconds);
             literal_cell = cell;
         }
-        std::string baseline_cells;
+        std::string baseline_cells = baseline.empty() ? "" : "  |  |  |";  // left empty where not timed
         if (against) {
             Measure old = MedianOf(theirs);
             char cells[96];
