@@ -49,6 +49,7 @@ std::string GrownSave(const std::string& save, int64_t size) {
         size_t at = 0;
         for (size_t id = item.find("<id>"); id != std::string::npos; id = item.find("<id>", at)) {
             const size_t text = id + 4, stop = item.find("</id>", text);
+            if (stop == std::string::npos) break;  // an id left open: the rest is copied as it stands
             size_t digits = stop;
             while (digits > text && item[digits - 1] >= '0' && item[digits - 1] <= '9') --digits;
             out.append(item, at, digits - at);
